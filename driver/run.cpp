@@ -1,0 +1,77 @@
+#include "driver/run.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include "driver/data_directory.h"
+#include "model/density.h"
+
+namespace preisach::driver {
+
+namespace {
+
+enum class FileRead { Read, Missing };
+
+// The parameter file's whole text; on failure one line on console.err.
+FileRead loadParameterText(const std::string& path, std::string& text, const model::Console& console) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) {
+    console.err << "cannot open " << path << ": " << std::strerror(errno) << std::endl;
+    return FileRead::Missing;
+  }
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(file) != 0;
+  const int reason = errno;
+  std::fclose(file);
+  if (failed) {
+    console.err << "cannot read " << path << ": " << std::strerror(reason) << std::endl;
+    return FileRead::Missing;
+  }
+  return FileRead::Read;
+}
+
+// Reads and echoes the parameter file; true when its record in force can be
+// computed with. Every reason not to is one line on console.err.
+bool readParameters(ParameterSet& parameters, const model::Console& console, const KeyPause& pause) {
+  const std::string path = dataFilePath(kParameterFileName);
+  std::string text;
+  if (loadParameterText(path, text, console) == FileRead::Missing) return false;
+  std::istringstream stream(text);
+  const ReadResult result = readParameterFile(stream, parameters, console.out, pause);
+  if (result.status == ReadStatus::NoValue) {
+    console.err << path << " holds no parameter value; nothing is computed in this pass" << std::endl;
+    return false;
+  }
+  pause();
+  if (result.status == ReadStatus::FieldUnreadable) {
+    console.err << path << ": " << describeReadFailure(result) << "; nothing is computed in this pass" << std::endl;
+    return false;
+  }
+  const char letter = static_cast<char>(parameters.PDF);
+  if (!model::isDensityShape(letter)) {
+    console.err << path << ": the density shape PDF must be one of the upper-case letters G, L, M, N, but '"
+                << letter << "' was read; nothing is computed in this pass" << std::endl;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int runProgram(std::istream& answers, const model::Console& console, const KeyPause& pause) {
+  ParameterSet parameters;
+  char answer = 'y';
+  while (answer == 'y') {
+    readParameters(parameters, console, pause);
+    console.out << "If you want to continue press \"y\"" << std::endl;
+    if (!(answers >> answer)) break;
+  }
+  return 0;
+}
+
+}  // namespace preisach::driver

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <istream>
+
+#include "driver/parameters.h"
+#include "model/console.h"
+
+namespace preisach::driver {
+
+// The whole run: passes while the answer read at the continue prompt is y.
+// Each pass reads the parameter file of the data directory afresh, echoes
+// it, pauses for a key and runs what its flags ask for. The run ends when
+// the answer is anything else or cannot be read (end of input). Returns the
+// exit status, 0.
+int runProgram(std::istream& answers, const model::Console& console, const KeyPause& pause);
+
+}  // namespace preisach::driver

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+namespace preisach::model {
+
+// One axis of an integration grid over the (hc, hi) plane. The same rule
+// serves every grid sum of the model; each computation picks its bounds and
+// decides which nodes it counts.
+struct GridAxis {
+  double lo = 0.0;
+  double step = 0.0;        // printed as dhc / dhi
+  std::int32_t count = 0;   // printed as mc / mi: m, or 3m after refinement
+
+  // Nodes visited: k = 0 .. count - 2; the node at count - 1 and the upper
+  // bound itself are never reached.
+  std::int32_t nodeCount() const { return count > 1 ? count - 1 : 0; }
+
+  // k * step + lo in extended precision, rounded to float64.
+  double coordinate(std::int32_t k) const {
+    return static_cast<double>(static_cast<long double>(k) * static_cast<long double>(step) +
+                               static_cast<long double>(lo));
+  }
+};
+
+// step = (up - lo) / m; refined once to a third of that, with 3m nodes, when
+// a third of the raw width w0 (sigmac0 for hc, sigmai0 for hi: the values at
+// T = 0) is below the step. Equality keeps the coarse step; a NaN refines.
+// m = 0 gives an infinite step and no node.
+GridAxis makeGridAxis(double lo, double up, std::int32_t m, float w0);
+
+}  // namespace preisach::model
