@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/data_directory.h"
+#include "driver/hysteresis_loop.h"
 #include "model/density.h"
 
 namespace preisach::driver {
@@ -67,7 +68,9 @@ int runProgram(std::istream& answers, const model::Console& console, const KeyPa
   ParameterSet parameters;
   char answer = 'y';
   while (answer == 'y') {
-    readParameters(parameters, console, pause);
+    if (readParameters(parameters, console, pause)) {
+      if (isOn(parameters.Calculate_Hysteresis)) runHysteresisLoop(parameters, console);
+    }
     console.out << "If you want to continue press \"y\"" << std::endl;
     if (!(answers >> answer)) break;
   }

@@ -33,4 +33,25 @@ double preisachDensity(float T,
                        float A,
                        DensityShape shape);
 
+// The density's arguments at one temperature, for the grid computations: a
+// node's float64 coordinates are rounded to float32 for the evaluation.
+struct DensityParameters {
+  float T;
+  float Tc;
+  float hc0_mean;
+  float Gamma_c;
+  float sigmac0;
+  float Gamma_cprim;
+  float sigmai0;
+  float Gamma_i;
+  float km;
+  float A;
+  DensityShape shape;
+
+  double at(double hc, double hi) const {
+    return preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km,
+                           static_cast<float>(hc), static_cast<float>(hi), A, shape);
+  }
+};
+
 }  // namespace preisach::model

@@ -28,7 +28,8 @@ double normaliseDensity(const Console& console,
                         DensityShape PDF,
                         float T,
                         float Ha_max,
-                        char Calculate_PDF) {
+                        char Calculate_PDF,
+                        std::int32_t* countedNodes) {
   using Extended = long double;
   const double mu = scaledParameter(T, Tc, mu0, Gamma);
   // k1 and k2 only flag a thermal field that is not positive (T <= 0, or
@@ -44,6 +45,7 @@ double normaliseDensity(const Console& console,
   console.out << "dhc=" << hcAxis.step << " mc=" << hcAxis.count << " dhi=" << hiAxis.step
               << " mi=" << hiAxis.count << " ha_max=" << Ha_max << " ha=" << ha << std::endl;
 
+  const DensityParameters density{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF};
   const bool writeMap = Calculate_PDF == 'y' && mapFile != nullptr;
   std::int32_t k10 = 0;
   double sum = 0.0;
@@ -54,8 +56,7 @@ double normaliseDensity(const Console& console,
       // Strictly inside the rectangle: the first node of each axis never counts.
       if (-H >= hi || hi >= H || hc <= 0.0 || hc >= H) continue;
       ++k10;
-      const double rho = preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km,
-                                         static_cast<float>(hc), static_cast<float>(hi), N, PDF);
+      const double rho = density.at(hc, hi);
       sum = static_cast<double>(static_cast<Extended>(sum) + static_cast<Extended>(rho));
       if (writeMap) std::fprintf(mapFile, "%e %e %e\n", hc, hi, rho);
     }
@@ -74,6 +75,7 @@ double normaliseDensity(const Console& console,
   console.out << " Norm_coeff=" << Norm_coeff << " mu=" << mu << std::endl;
 
   if (Calculate_PDF == 'y' && mapFile != nullptr) std::fclose(mapFile);
+  if (countedNodes != nullptr) *countedNodes = k10;
   if (k10 == 0) {
     console.err << "no grid node lies inside the normalisation rectangle (m=" << m << ", Ha_max=" << Ha_max
                 << "): the density cannot be normalised" << std::endl;

@@ -15,6 +15,7 @@ namespace preisach::model {
 // hi, density) per counted node to mapFile and closes it; otherwise mapFile
 // is not touched. With no node inside the rectangle (m < 3 on an unrefined
 // axis, Ha_max not positive) it says so on console.err and returns NaN.
+// The number of counted nodes goes to *countedNodes when that is given.
 double normaliseDensity(const Console& console,
                         std::FILE* mapFile,
                         float Tc,
@@ -33,6 +34,7 @@ double normaliseDensity(const Console& console,
                         DensityShape PDF,
                         float T,
                         float Ha_max,
-                        char Calculate_PDF);
+                        char Calculate_PDF,
+                        std::int32_t* countedNodes = nullptr);
 
 }  // namespace preisach::model

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "driver/hysteresis_loop.h"
 #include "test_support.h"
 
 namespace preisach::test {
@@ -120,6 +124,117 @@ TEST(Run, ReadsTheParameterFileAfreshInEveryPass) {
   std::string second = kEcho;
   second.replace(3, 3, "700");
   EXPECT_EQ(r.out, std::string(kEcho) + kPrompt + second + kPrompt);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The coarse loop of the worked example: Ha_max = 1, m = 10, unrefined, at
+// 47 K with mu0 = 3.45e-15; `flags` are Calculate_Hysteresis and Calculate_PDF.
+std::string loopRecord(const std::string& Ha_max = "1", const std::string& m = "10", char hysteresis = 'y',
+                       char pdf = 'y') {
+  return "600 3.45e-15 0.5 0.5 1 10 1 10 1 0 1 G " + m + " 0.01 n 100 300 " + hysteresis + " 47 " + Ha_max +
+         " 0.5 2 0.25 " + pdf;
+}
+
+TEST(Run, RunsTheHysteresisLoopWithItsDensityMap) {
+  Workspace w;
+  w.writeParameters(loopRecord());
+  const RunResult r = w.run("");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(countLines(readFile(w.dataDir() / "PDFbc.txt")), 64u);
+  const std::vector<std::string> rows = linesOf(readFile(w.dataDir() / "momentbc.txt"));
+  ASSERT_EQ(rows.size(), 80u);
+
+  const std::vector<std::string> out = linesOf(r.out);
+  ASSERT_EQ(out.size(), 24u + 4u + 80u * 6u + 1u);
+  EXPECT_EQ(out[24], "hts_T0=5");
+  EXPECT_EQ(out[25], "dhc=0.1 mc=10 dhi=0.2 mi=10 ha_max=1 ha=100");
+  EXPECT_EQ(out[26], "k1=0 k2=0 k10=64");
+  EXPECT_EQ(out[27].substr(0, 12), " Norm_coeff=");
+  std::vector<float> fields = driver::fieldSchedule(1.0f, hysteresis::Branch::Descending);
+  const std::vector<float> up = driver::fieldSchedule(1.0f, hysteresis::Branch::Ascending);
+  fields.insert(fields.end(), up.begin(), up.end());
+  ASSERT_EQ(fields.size(), 80u);
+  for (std::size_t k = 0; k < 80; ++k) {
+    const std::size_t at = 28 + 6 * k;
+    const bool descending = k < 40;
+    const float field = fields[k];
+    double M = 0.0;
+    char fieldColumn[32];
+    std::snprintf(fieldColumn, sizeof fieldColumn, "%f ", static_cast<double>(field));
+    EXPECT_EQ(rows[k].substr(0, std::string(fieldColumn).size()), fieldColumn);
+    ASSERT_EQ(std::sscanf(rows[k].c_str(), "%*f %lf", &M), 1) << rows[k];
+    EXPECT_EQ(out[at], "hts_T0=5");
+    EXPECT_EQ(out[at + 1], "floor=10");
+    std::ostringstream fieldText;
+    fieldText << field;
+    EXPECT_EQ(out[at + 2], "dhc=0.1 mc=10 dhi=0.2 mi=10 ha_max=1 ha=" + fieldText.str());
+    EXPECT_EQ(out[at + 3].substr(0, 6), "k1=39 ");
+    EXPECT_EQ(out[at + 4], out[27]);
+    // The driver's line: the field, then M+= or " M-=", then M as a float.
+    std::ostringstream expected;
+    expected << "ha=" << fieldText.str() << (descending ? "M+=" : " M-=");
+    EXPECT_EQ(out[at + 5].substr(0, expected.str().size()), expected.str()) << k;
+    const double printedM = std::stod(out[at + 5].substr(expected.str().size()));
+    EXPECT_NEAR(printedM / M, 1.0, 1e-5) << out[at + 5] << " vs " << rows[k];
+  }
+  EXPECT_EQ(rows.front().substr(0, 9), "1.000000 ");
+  EXPECT_EQ(rows[40].substr(0, 10), "-1.000000 ");
+  EXPECT_EQ(out.back(), "If you want to continue press \"y\"");
+}
+
+TEST(Run, WritesTheDensityMapOnlyWhenBothFlagsAreOn) {
+  Workspace w;
+  w.writeParameters(loopRecord("1", "10", 'n', 'y'));
+  w.run("");
+  EXPECT_FALSE(std::filesystem::exists(w.dataDir() / "PDFbc.txt"));
+  EXPECT_FALSE(std::filesystem::exists(w.dataDir() / "momentbc.txt"));
+  writeFile(w.dataDir() / "PDFbc.txt", "an earlier map\n");
+  w.writeParameters(loopRecord("1", "10", 'y', 'n'));
+  const RunResult r = w.run("");
+  EXPECT_EQ(readFile(w.dataDir() / "PDFbc.txt"), "an earlier map\n");
+  EXPECT_EQ(countLines(readFile(w.dataDir() / "momentbc.txt")), 80u);
+  EXPECT_NE(r.out.find("k1=0 k2=0 k10=64\n"), std::string::npos);
+}
+
+TEST(Run, EndsALoopWithoutAFieldRange) {
+  for (const char* Ha_max : {"0", "1e-12", "-5"}) {
+    Workspace w;
+    w.writeParameters(loopRecord(Ha_max));
+    const RunResult r = w.run("", 20);
+    EXPECT_EQ(r.status, 0) << Ha_max;
+    EXPECT_EQ(readFile(w.dataDir() / "momentbc.txt"), "") << Ha_max;
+    EXPECT_TRUE(std::filesystem::exists(w.dataDir() / "momentbc.txt")) << Ha_max;
+    EXPECT_EQ(r.out.find("M+="), std::string::npos) << Ha_max;
+    EXPECT_EQ(r.out.find(" M-="), std::string::npos) << Ha_max;
+    EXPECT_NE(r.err.find("the hysteresis loop has no field range"), std::string::npos) << Ha_max << r.err;
+  }
+}
+
+TEST(Run, RunsNoHysteresisPointOnADegenerateGrid) {
+  Workspace w;
+  w.writeParameters(loopRecord("1", "2"));
+  const RunResult r = w.run("");
+  EXPECT_EQ(readFile(w.dataDir() / "momentbc.txt"), "");
+  EXPECT_NE(r.out.find("k1=0 k2=0 k10=0\n"), std::string::npos);
+  EXPECT_EQ(r.out.find("M+="), std::string::npos);
+  EXPECT_NE(r.err.find("cannot be normalised"), std::string::npos) << r.err;
+}
+
+TEST(Run, SkipsAComputationWhoseResultFileCannotBeCreated) {
+  Workspace w;
+  w.writeParameters(loopRecord());
+  std::filesystem::create_directory(w.dataDir() / "momentbc.txt");
+  const RunResult r = w.run("");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "cannot create Magnetism/momentbc.txt: Is a directory; its computation is skipped\n");
+  EXPECT_EQ(r.out.find("M+="), std::string::npos);
 }
 
 }  // namespace

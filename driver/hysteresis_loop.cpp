@@ -1,0 +1,84 @@
+#include "driver/hysteresis_loop.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <ostream>
+#include <vector>
+
+#include "driver/data_directory.h"
+#include "driver/output_files.h"
+#include "model/normalisation.h"
+
+namespace preisach::driver {
+
+namespace {
+
+using Extended = long double;
+
+constexpr double kSnapWindow = 1e-10;  // Oe: a field this close to 0 is 0
+constexpr double kStepFraction = 0.05; // of Ha_max per field step
+
+Extended fieldStep(float Ha_max) { return static_cast<Extended>(Ha_max) * static_cast<Extended>(kStepFraction); }
+
+float snapped(float field) {
+  return -kSnapWindow < static_cast<double>(field) && static_cast<double>(field) < kSnapWindow ? 0.0f : field;
+}
+
+}  // namespace
+
+bool hasFieldRange(float Ha_max) {
+  return Ha_max > 0.0f && !(fieldStep(Ha_max) < static_cast<Extended>(kSnapWindow));
+}
+
+std::vector<float> fieldSchedule(float Ha_max, hysteresis::Branch branch) {
+  std::vector<float> fields;
+  if (!hasFieldRange(Ha_max) || branch == hysteresis::Branch::None) return fields;
+  const Extended step = fieldStep(Ha_max);
+  if (branch == hysteresis::Branch::Descending) {
+    for (float field = Ha_max; field >= -Ha_max;) {
+      field = snapped(field);
+      fields.push_back(field);
+      field = static_cast<float>(static_cast<Extended>(field) - step);
+    }
+  } else {
+    for (float field = -Ha_max; field <= Ha_max;) {
+      field = snapped(field);
+      fields.push_back(field);
+      field = static_cast<float>(step + static_cast<Extended>(field));
+    }
+  }
+  return fields;
+}
+
+void runHysteresisLoop(const ParameterSet& p, const model::Console& console) {
+  std::FILE* map = nullptr;
+  if (isOn(p.Calculate_PDF)) {
+    map = createResultFile(kDensityMapFileName, console);
+    if (map == nullptr) return;
+  }
+  std::int32_t countedNodes = 0;
+  const float Norm_coeff = static_cast<float>(
+      model::normaliseDensity(console, map, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
+                              p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max,
+                              p.Calculate_PDF, &countedNodes));
+  std::FILE* moment = createResultFile(kMomentFileName, console);
+  if (moment == nullptr) return;
+  if (!hasFieldRange(p.Ha_max)) {
+    console.err << "Ha_max=" << p.Ha_max << ": the hysteresis loop has no field range (Ha_max must be positive "
+                << "and at least 2e-09 Oe); " << dataFilePath(kMomentFileName) << " holds no point" << std::endl;
+  } else if (countedNodes > 0) {
+    for (const hysteresis::Branch branch : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending}) {
+      const bool descending = branch == hysteresis::Branch::Descending;
+      const float ha_max = descending ? p.Ha_max : -p.Ha_max;
+      for (const float field : fieldSchedule(p.Ha_max, branch)) {
+        const float M = static_cast<float>(hysteresis::hysteresisPoint(
+            console, moment, p.Tc, p.mu0, p.Gamma, field, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
+            p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max, Norm_coeff, p.s, p.lambda, p.f));
+        console.out << "ha=" << field << (descending ? "M+=" : " M-=") << M << std::endl;
+      }
+    }
+  }
+  std::fclose(moment);
+}
+
+}  // namespace preisach::driver

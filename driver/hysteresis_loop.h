@@ -1,0 +1,27 @@
+#pragma once
+
+#include <vector>
+
+#include "driver/parameters.h"
+#include "hysteresis/hysteresis_point.h"
+#include "model/console.h"
+
+namespace preisach::driver {
+
+// True when the field sweep of the loop ends: Ha_max positive and its step
+// 0.05 Ha_max not below the snap window of 1e-10 Oe (below it a field snapped
+// to 0 would step back into the window for ever).
+bool hasFieldRange(float Ha_max);
+
+// The fields of one branch, in sweep order: from +Ha_max down while the
+// field is >= -Ha_max, or from -Ha_max up while it is <= Ha_max, in steps of
+// 0.05 Ha_max rounded to float32 at every step, each |field| < 1e-10 snapped
+// to 0. Empty without a field range.
+std::vector<float> fieldSchedule(float Ha_max, hysteresis::Branch branch);
+
+// The hysteresis loop of a pass: normalises the density at T_hyst (writing
+// PDFbc.txt when Calculate_PDF is y), then computes both branches into
+// momentbc.txt with an "ha=" line per field.
+void runHysteresisLoop(const ParameterSet& p, const model::Console& console);
+
+}  // namespace preisach::driver

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "model/console.h"
+#include "model/density.h"
+#include "model/grid.h"
+
+namespace preisach::hysteresis {
+
+// Which branch a point lies on: the sign of ha_max tells (+Ha_max coming down
+// from positive saturation, -Ha_max going up from negative saturation).
+enum class Branch { None, Descending, Ascending };
+
+// Everything a hysteresis point computes, before it is printed.
+struct HysteresisPointValues {
+  Branch branch = Branch::None;
+  double mu = 0.0;         // mu(T_hyst), a float32 value
+  double hts_T0 = 0.0;     // thermal field at 5 K, printed
+  double floorValue = 0.0; // floor(hts_T / hts_T0 + 1), printed
+  float H = 0.0f;          // |ha_max|
+  model::GridAxis hcAxis;
+  model::GridAxis hiAxis;
+  std::int32_t k1 = 0;     // nodes of the switching triangle (+1 when hts_T <= 0)
+  std::int32_t k2 = 0;     // nodes of the reversed region (+1 when hts_T <= 0)
+  std::int32_t k10 = 0;    // printed only, always 0
+  double sum1 = 0.0;
+  double sum2 = 0.0;
+  double Integral1 = 0.0;
+  double Integral2 = 0.0;
+  double M_rev = 0.0;
+  double M_irr = 0.0;
+  double M = 0.0;
+  double irreversibleColumn = 0.0;  // (1 - f) * M_irr, as written to the row
+  double reversibleColumn = 0.0;    // f * M_rev, as written to the row
+};
+
+// The magnetisation at applied field ha on the branch that ha_max selects,
+// at T_hyst: the density-weighted moment of the switching triangle
+// (hc - H < hi < H - hc, 0 < hc < H) with the reversed region counted with
+// the opposite sign, scaled by Norm_coeff, mixed with weight f with the
+// reversible part N mu tanh((|ha| + s) / lambda) sign(ha). ha_max = 0 (or
+// NaN) selects no branch. A region with no counted node contributes 0.
+HysteresisPointValues evaluateHysteresisPoint(float Tc,
+                                              float mu0,
+                                              float Gamma,
+                                              float ha,
+                                              float hc0_mean,
+                                              float Gamma_c,
+                                              float sigmac0,
+                                              float Gamma_cprim,
+                                              float sigmai0,
+                                              float Gamma_i,
+                                              float km,
+                                              float N,
+                                              std::int32_t m,
+                                              model::DensityShape PDF,
+                                              float T_hyst,
+                                              float ha_max,
+                                              float Norm_coeff,
+                                              float s,
+                                              float lambda,
+                                              float f);
+
+// evaluateHysteresisPoint with its console lines ("hts_T0=", "floor=", and
+// when a branch runs the grid, counter and Norm_coeff lines) and, when a
+// branch runs, its "%f %e %e %e" row (ha, M, (1 - f) M_irr, f M_rev) appended
+// to momentFile. Returns M, or 0 when no branch runs.
+double hysteresisPoint(const model::Console& console,
+                       std::FILE* momentFile,
+                       float Tc,
+                       float mu0,
+                       float Gamma,
+                       float ha,
+                       float hc0_mean,
+                       float Gamma_c,
+                       float sigmac0,
+                       float Gamma_cprim,
+                       float sigmai0,
+                       float Gamma_i,
+                       float km,
+                       float N,
+                       std::int32_t m,
+                       model::DensityShape PDF,
+                       float T_hyst,
+                       float ha_max,
+                       float Norm_coeff,
+                       float s,
+                       float lambda,
+                       float f);
+
+}  // namespace preisach::hysteresis
