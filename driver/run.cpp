@@ -8,6 +8,7 @@
 
 #include "driver/data_directory.h"
 #include "driver/hysteresis_loop.h"
+#include "driver/temperature_sweep.h"
 #include "model/density.h"
 
 namespace preisach::driver {
@@ -69,6 +70,7 @@ int runProgram(std::istream& answers, const model::Console& console, const KeyPa
   char answer = 'y';
   while (answer == 'y') {
     if (readParameters(parameters, console, pause)) {
+      if (isOn(parameters.Calculate_ZFCFC)) runTemperatureSweep(parameters, console);
       if (isOn(parameters.Calculate_Hysteresis)) runHysteresisLoop(parameters, console);
     }
     console.out << "If you want to continue press \"y\"" << std::endl;

@@ -237,5 +237,85 @@ TEST(Run, SkipsAComputationWhoseResultFileCannotBeCreated) {
   EXPECT_EQ(r.out.find("M+="), std::string::npos);
 }
 
+// A ZFC/FC sweep on a small unrefined grid; Tc = T_max = 600 in the file.
+std::string sweepRecord(const std::string& Tc = "600", const std::string& m = "10", char zfcfc = 'y',
+                        const std::string& T_max = "600") {
+  return Tc + " 1e-15 0.5 300 1.5 1000 1 1000 1 0 1 G " + m + " 0.01 " + zfcfc + " 100 " + T_max +
+         " n 300 3000 50 300 0.1 n";
+}
+
+TEST(Run, RunsTheTemperatureSweepUpToTcMinusTen) {
+  Workspace w;
+  w.writeParameters(sweepRecord());
+  const RunResult r = w.run("");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  const std::vector<std::string> zfc = linesOf(readFile(w.dataDir() / "ZFCFCbc.txt"));
+  const std::vector<std::string> separate = linesOf(readFile(w.dataDir() / "separatebc.txt"));
+  ASSERT_EQ(zfc.size(), 19u + 49u);
+  ASSERT_EQ(separate.size(), zfc.size());
+  EXPECT_EQ(zfc.front().substr(0, 9), "5.000000 ");
+  EXPECT_EQ(zfc.back().substr(0, 11), "590.000000 ");
+  EXPECT_EQ(separate.back().substr(0, 11), "590.000000 ");
+
+  const std::vector<std::string> out = linesOf(r.out);
+  ASSERT_EQ(out.size(), 25u + 68u * 7u + 1u);  // the echo holds the T_max message
+  EXPECT_EQ(out[17], "T_max < Tc therefore T_max assigned as Tc-10=590");
+  EXPECT_EQ(out[25], "hts_T=17.25");
+  for (std::size_t k = 0; k < 68; ++k) {
+    const std::size_t at = 25 + 7 * k;
+    EXPECT_EQ(out[at].substr(0, 6), "hts_T=") << at;
+    EXPECT_EQ(out[at + 1], "hts_T0=17.25");
+    EXPECT_EQ(out[at + 2].substr(0, 6), "floor=");
+    EXPECT_EQ(out[at + 3].substr(0, 4), "dhc=");
+    EXPECT_EQ(out[at + 4].substr(0, 3), "k1=");
+    EXPECT_EQ(out[at + 5].substr(0, 12), " Norm_coeff=");
+    EXPECT_EQ(out[at + 6].substr(0, 3), "T= ");
+    EXPECT_EQ(out[at + 6].substr(3, zfc[k].find('.') + 3), zfc[k].substr(0, zfc[k].find('.') + 3));
+  }
+}
+
+TEST(Run, LeavesTheCurvesAloneWhenTheFlagIsOff) {
+  for (char flag : {'n', 'Y'}) {
+    Workspace w;
+    writeFile(w.dataDir() / "ZFCFCbc.txt", "earlier curves\n");
+    w.writeParameters(sweepRecord("600", "10", flag));
+    const RunResult r = w.run("");
+    EXPECT_EQ(readFile(w.dataDir() / "ZFCFCbc.txt"), "earlier curves\n");
+    EXPECT_FALSE(std::filesystem::exists(w.dataDir() / "separatebc.txt"));
+    EXPECT_EQ(r.out.find("hts_T="), std::string::npos);
+  }
+}
+
+TEST(Run, SkipsTheSweepOnAGridWithoutANormalisationNode) {
+  // m = 2 with widths that keep both axes unrefined, and a T_max of 0 K.
+  const std::string unrefined = "600 1e-15 0.5 300 1.5 1e5 1 1e5 1 0 1 G 2 0.01 y 100 300 n 300 3000 50 300 0.1 n";
+  for (const std::string& record : {unrefined, sweepRecord("600", "10", 'y', "0")}) {
+    Workspace w;
+    writeFile(w.dataDir() / "ZFCFCbc.txt", "earlier curves\n");
+    w.writeParameters(record);
+    const RunResult r = w.run("");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readFile(w.dataDir() / "ZFCFCbc.txt"), "earlier curves\n");
+    EXPECT_FALSE(std::filesystem::exists(w.dataDir() / "separatebc.txt"));
+    EXPECT_EQ(r.out.find("hts_T="), std::string::npos);
+    EXPECT_NE(r.err.find("has no node inside its normalisation rectangle"), std::string::npos) << r.err;
+  }
+  Workspace zero;
+  zero.writeParameters("600 0 0.5 300 1.5 1000 1 1000 1 0 1 G 10 0.01 y 100 300 n 300 3000 50 300 0.1 n");
+  EXPECT_NE(zero.run("").err.find("mu0 is 0"), std::string::npos);
+}
+
+TEST(Run, KeepsTheArithmeticAtTemperaturesAboveALowTc) {
+  Workspace w;
+  w.writeParameters(sweepRecord("50", "10", 'y', "40"));
+  const RunResult r = w.run("", 60);
+  EXPECT_EQ(r.status, 0);
+  const std::string curves = readFile(w.dataDir() / "ZFCFCbc.txt");
+  EXPECT_EQ(countLines(curves), 19u);
+  EXPECT_NE(curves.find("nan"), std::string::npos);
+  EXPECT_EQ(curves.substr(0, 9), "5.000000 ");
+}
+
 }  // namespace
 }  // namespace preisach::test

@@ -1,0 +1,63 @@
+#include "driver/temperature_sweep.h"
+
+#include <cstdio>
+#include <ostream>
+#include <vector>
+
+#include "driver/data_directory.h"
+#include "driver/output_files.h"
+#include "model/thermal.h"
+#include "zfcfc/zfcfc_point.h"
+
+namespace preisach::driver {
+
+namespace {
+
+// Why the ZFC/FC grid holds no node inside its rectangle, for the report.
+const char* degenerateGridCause(const ParameterSet& p) {
+  if (p.mu0 == 0.0f) return "mu0 is 0, so the thermal fields are not finite";
+  if (!(model::thermalField(p.T_max, p.mu0) > 0.0L)) return "hts(T_max) is not positive: T_max and mu0 must be positive";
+  if (!(static_cast<long double>(p.ha) + model::thermalField(p.T_max, p.mu0) > 0.0L))
+    return "ha + hts(T_max) is not positive, so the hi range is empty";
+  return "m is too small for a node inside it (m must be at least 3 on an unrefined axis)";
+}
+
+}  // namespace
+
+std::vector<float> temperatureSchedule(float T_max) {
+  std::vector<float> temperatures;
+  for (float T = 5.0f; T < 100.0f; T = T + 5.0f) temperatures.push_back(T);
+  for (float T = 110.0f; T <= T_max;) {
+    temperatures.push_back(T);
+    const float next = T + 10.0f;
+    if (next == T) break;
+    T = next;
+  }
+  return temperatures;
+}
+
+void runTemperatureSweep(const ParameterSet& p, const model::Console& console) {
+  if (!zfcfc::zfcfcGridHasNormalisationNode(p.T_max, p.mu0, p.ha, p.m, p.sigmac0, p.sigmai0)) {
+    console.err << "the ZFC/FC grid (m=" << p.m << ", T_max=" << p.T_max << ", mu0=" << p.mu0 << ", ha=" << p.ha
+                << ") has no node inside its normalisation rectangle: " << degenerateGridCause(p)
+                << "; the temperature sweep is skipped" << std::endl;
+    return;
+  }
+  std::FILE* zfcFc = createResultFile(kZfcFcFileName, console);
+  if (zfcFc == nullptr) return;
+  std::FILE* separate = createResultFile(kSeparateFileName, console);
+  if (separate == nullptr) {
+    std::fclose(zfcFc);
+    return;
+  }
+  for (const float T : temperatureSchedule(p.T_max)) {
+    const float hts_T = static_cast<float>(model::thermalField(T, p.mu0));
+    console.out << "hts_T=" << hts_T << std::endl;
+    zfcfc::zfcfcPoint(console, zfcFc, separate, p.T_max, T, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c,
+                      p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+  }
+  std::fclose(zfcFc);
+  std::fclose(separate);
+}
+
+}  // namespace preisach::driver

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <vector>
+
+#include "driver/parameters.h"
+#include "model/console.h"
+
+namespace preisach::driver {
+
+// The temperatures of the ZFC/FC curves: 5, 10, ..., 95 K whatever T_max
+// is, then 110, 120, ... while not above T_max, each sum rounded to float32.
+// The high range stops where adding 10 K no longer changes a float32.
+std::vector<float> temperatureSchedule(float T_max);
+
+// The ZFC/FC sweep of a pass: ZFCFCbc.txt and separatebc.txt, one row each
+// per temperature, with an "hts_T=" line before every point. A grid without
+// a node inside its normalisation rectangle is reported and skips the
+// sweep, leaving both files as they were.
+void runTemperatureSweep(const ParameterSet& p, const model::Console& console);
+
+}  // namespace preisach::driver

@@ -1,0 +1,168 @@
+#include "zfcfc/zfcfc_point.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include "test_support.h"
+
+namespace preisach::zfcfc {
+namespace {
+
+// The worked grid example: mu0 = 3.45e-15 makes every thermal field nearly
+// its temperature in oersted; Tc = 300, T_max = 100, ha = 5, m = 10 and
+// widths of 100, so that neither axis refines.
+struct Point {
+  float T = 47.0f;
+  float T_max = 100.0f;
+  float Tc = 300.0f;
+  float mu0 = 3.45e-15f;
+  float ha = 5.0f;
+  std::int32_t m = 10;
+  float sigma = 100.0f;
+  model::DensityShape shape = model::DensityShape::G;
+
+  ZfcFcPointValues evaluate() const {
+    return evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f, 1.0f, m,
+                              shape);
+  }
+};
+
+TEST(ZfcFcPoint, CountsTheWorkedGridExampleInEveryRegion) {
+  for (model::DensityShape shape :
+       {model::DensityShape::G, model::DensityShape::L, model::DensityShape::M, model::DensityShape::N}) {
+    Point point;
+    point.shape = shape;
+    const ZfcFcPointValues v = point.evaluate();
+    EXPECT_EQ(v.hcAxis.step, static_cast<double>(static_cast<long double>(v.hts_Tmax) / 10));
+    EXPECT_EQ(v.hcAxis.count, 10);
+    EXPECT_EQ(v.hiAxis.count, 10);
+    EXPECT_EQ(v.sp1.count, 4);
+    EXPECT_EQ(v.sp2.count, 4);
+    EXPECT_EQ(v.up1.count, 7);
+    EXPECT_EQ(v.down1.count, 8);
+    EXPECT_EQ(v.up2.count, 7);
+    EXPECT_EQ(v.down2.count, 8);
+    EXPECT_EQ(v.upZFC.count, 13);
+    EXPECT_EQ(v.downZFC.count, 15);
+    EXPECT_EQ(v.k9, 1);
+    EXPECT_EQ(v.norm.count, 64);
+    EXPECT_EQ(v.upFC.count, 17);
+    EXPECT_EQ(v.downFC.count, 17);
+  }
+}
+
+TEST(ZfcFcPoint, PrintsItsSixLinesAndTwoRows) {
+  test::TempDir dir;
+  const std::string zfcPath = (dir.path() / "ZFCFCbc.txt").string(), sepPath = (dir.path() / "separatebc.txt").string();
+  std::FILE* zfc = std::fopen(zfcPath.c_str(), "w");
+  std::FILE* sep = std::fopen(sepPath.c_str(), "w");
+  std::ostringstream out, err;
+  const Point p;
+  EXPECT_EQ(zfcfcPoint(model::Console{out, err}, zfc, sep, p.T_max, p.T, p.Tc, p.mu0, 0.5f, p.ha, 30.0f, 1.0f,
+                       p.sigma, 1.0f, p.sigma, 1.0f, 0.0f, 1.0f, p.m, p.shape),
+            0.0);
+  std::fclose(zfc);
+  std::fclose(sep);
+  const ZfcFcPointValues v = p.evaluate();
+
+  std::ostringstream head;
+  head << "hts_T0=5\nfloor=10\ndhc=10 mc=10 mi=10dhi=21\n"
+       << "k1=4 k2=4 k3=7 k4=8 k5=7 k6=8 k7=13 k8=15 k9=1 k10=64\n"
+       << " Norm_coeff=" << v.Norm_coeff << " mu=" << v.mu << "\n";
+  char line[512];
+  std::snprintf(line, sizeof line,
+                "T= 47.00, Integral11SP %e  Integral22SP %e  Integral1p  %e , Integral2p %e , Integral1m  %e  "
+                "Integral2m %e  Integral3pZFC %e  Integral3mZFC %e  Integral3pFC %e\n",
+                v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral2p, v.Integral1m, v.Integral2m,
+                v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC);
+  EXPECT_EQ(out.str(), head.str() + line);
+  EXPECT_EQ(err.str(), "");
+
+  char row[128];
+  std::snprintf(row, sizeof row, "47.000000 %e %e\n", v.M_ZFC, v.M_FC);
+  EXPECT_EQ(test::readFile(zfcPath), row);
+  // Band 1's pair before band 2's in the file.
+  char separate[512];
+  std::snprintf(separate, sizeof separate, "47.000000 %e %e  %e %e %e %e  %e %e %e\n", v.Integral11SP,
+                v.Integral22SP, v.Integral1p, v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC,
+                v.Integral3mZFC, v.Integral3pFC);
+  EXPECT_EQ(test::readFile(sepPath), separate);
+  // Every integral of the example is its own value, so the orders are seen.
+  EXPECT_NE(v.Integral1m, v.Integral2p);
+}
+
+TEST(ZfcFcPoint, NormalisesOverItsWholeRectangleAtT) {
+  // A direct sum over the nodes strictly inside the rectangle.
+  const Point p;
+  const ZfcFcPointValues v = p.evaluate();
+  const model::DensityParameters density{p.T, p.Tc, 30.0f, 1.0f, p.sigma, 1.0f, p.sigma, 1.0f, 0.0f, 1.0f, p.shape};
+  const long double W = v.hts_Tmax, h = p.ha;
+  double sum = 0.0;
+  int count = 0;
+  for (int i = 0; i < 9; ++i) {
+    for (int j = 0; j < 9; ++j) {
+      const double hc = v.hcAxis.coordinate(i), hi = v.hiAxis.coordinate(j);
+      if (!(hc > 0.0 && hc < W && -h - W < hi && hi < h + W)) continue;
+      ++count;
+      sum = static_cast<double>(density.at(hc, hi) + static_cast<long double>(sum));
+    }
+  }
+  EXPECT_EQ(count, 64);
+  EXPECT_EQ(v.norm.sum, sum) << test::hex(v.norm.sum) << " vs " << test::hex(sum);
+  const double hiRange = 2.0 * static_cast<double>(h + W);
+  const double integral = static_cast<double>(static_cast<long double>(sum / 64) * hiRange * v.hts_Tmax);
+  EXPECT_EQ(v.IntegralNorm, integral);
+  EXPECT_EQ(v.Norm_coeff, static_cast<double>(1.0L / integral));
+}
+
+TEST(ZfcFcPoint, HasNoBlockedBandAboveTMax) {
+  Point p;
+  p.T = 95.0f;
+  p.T_max = 50.0f;
+  const ZfcFcPointValues v = p.evaluate();
+  EXPECT_EQ(v.upZFC.count, 1);
+  EXPECT_EQ(v.Integral3pZFC, 0.0);
+  EXPECT_EQ(v.Integral3mZFC, 0.0);
+  EXPECT_EQ(v.Integral3pFC, 0.0);
+  EXPECT_EQ(v.M_ZFC, v.M_FC);
+}
+
+TEST(ZfcFcPoint, KeepsTheFieldCooledMomentAboveTheZeroFieldCooledOneWhereParticlesAreBlocked) {
+  Point p;
+  p.m = 60;
+  p.sigma = 30.0f;
+  for (float T : {10.0f, 30.0f, 60.0f}) {
+    p.T = T;
+    const ZfcFcPointValues v = p.evaluate();
+    EXPECT_GT(v.M_FC, v.M_ZFC) << T;
+    EXPECT_GT(v.M_ZFC, 0.0) << T;
+  }
+}
+
+TEST(ZfcFcPoint, ComesOutAsNotANumberAtAndAboveTc) {
+  Point p;
+  p.Tc = 50.0f;
+  p.T_max = 40.0f;
+  for (float T : {50.0f, 55.0f}) {
+    p.T = T;
+    const ZfcFcPointValues v = p.evaluate();
+    EXPECT_TRUE(std::isnan(v.M_ZFC) || std::isinf(v.M_ZFC)) << T << " " << v.M_ZFC;
+  }
+}
+
+TEST(ZfcFcGrid, HasANormalisationNodeOnlyOnAUsableGrid) {
+  EXPECT_TRUE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 10, 100.0f, 100.0f));
+  EXPECT_TRUE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 3, 1000.0f, 1000.0f));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 2, 1000.0f, 1000.0f));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 0.0f, 5.0f, 10, 100.0f, 100.0f));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(0.0f, 3.45e-15f, 5.0f, 10, 100.0f, 100.0f));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, -200.0f, 10, 100.0f, 100.0f));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 0, 100.0f, 100.0f));
+}
+
+}  // namespace
+}  // namespace preisach::zfcfc
