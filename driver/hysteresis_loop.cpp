@@ -15,10 +15,12 @@ namespace {
 
 using Extended = long double;
 
-constexpr double kSnapWindow = 1e-10;  // Oe: a field this close to 0 is 0
-constexpr double kStepFraction = 0.05; // of Ha_max per field step
+constexpr double kSnapWindow = 1e-10;   // Oe: a field this close to 0 is 0
+constexpr double kStepFraction = 0.05;  // of Ha_max per field step
 
-Extended fieldStep(float Ha_max) { return static_cast<Extended>(Ha_max) * static_cast<Extended>(kStepFraction); }
+Extended fieldStep(float Ha_max) {
+  return static_cast<Extended>(Ha_max) * static_cast<Extended>(kStepFraction);
+}
 
 float snapped(float field) {
   return -kSnapWindow < static_cast<double>(field) && static_cast<double>(field) < kSnapWindow ? 0.0f : field;
@@ -57,10 +59,9 @@ void runHysteresisLoop(const ParameterSet& p, const model::Console& console) {
     if (map == nullptr) return;
   }
   std::int32_t countedNodes = 0;
-  const float Norm_coeff = static_cast<float>(
-      model::normaliseDensity(console, map, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
-                              p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max,
-                              p.Calculate_PDF, &countedNodes));
+  const float Norm_coeff = static_cast<float>(model::normaliseDensity(
+      console, map, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
+      p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max, p.Calculate_PDF, &countedNodes));
   std::FILE* moment = createResultFile(kMomentFileName, console);
   if (moment == nullptr) return;
   if (!hasFieldRange(p.Ha_max)) {
@@ -72,8 +73,8 @@ void runHysteresisLoop(const ParameterSet& p, const model::Console& console) {
       const float ha_max = descending ? p.Ha_max : -p.Ha_max;
       for (const float field : fieldSchedule(p.Ha_max, branch)) {
         const float M = static_cast<float>(hysteresis::hysteresisPoint(
-            console, moment, p.Tc, p.mu0, p.Gamma, field, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
-            p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max, Norm_coeff, p.s, p.lambda, p.f));
+            console, moment, p.Tc, p.mu0, p.Gamma, field, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0,
+            p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max, Norm_coeff, p.s, p.lambda, p.f));
         console.out << "ha=" << field << (descending ? "M+=" : " M-=") << M << std::endl;
       }
     }

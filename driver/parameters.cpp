@@ -13,8 +13,12 @@ namespace preisach::driver {
 
 namespace {
 
-bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Token reader over the whole file with the semantics of a formatted text
 // stream: whitespace is skipped before every value, a number takes the
@@ -281,8 +285,8 @@ std::string describeReadFailure(const ReadResult& result) {
     case ReadStatus::FieldUnreadable:
       break;
   }
-  std::string line = "record " + std::to_string(result.record) + ", value " + std::to_string(result.field) +
-                     " (" + result.fieldName + ") cannot be read: ";
+  std::string line = "record " + std::to_string(result.record) + ", value " + std::to_string(result.field) + " (" +
+                     result.fieldName + ") cannot be read: ";
   switch (result.failure) {
     case ReadFailure::EndOfFile:
       line += "the file ends inside the record";

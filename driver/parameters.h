@@ -25,22 +25,24 @@ struct ParameterSet {
   float km = 0.0f;           // Oe, centre of the interaction-field distribution
   float N = 0.0f;            // amplitude of the ensemble
   model::DensityShape PDF = static_cast<model::DensityShape>(' ');
-  std::int32_t m = 0;        // grid divisions per axis before refinement
-  float MC_err = 0.0f;       // read and echoed only
+  std::int32_t m = 0;   // grid divisions per axis before refinement
+  float MC_err = 0.0f;  // read and echoed only
   char Calculate_ZFCFC = ' ';
-  float ha = 0.0f;           // Oe, applied field of the ZFC/FC curves
-  float T_max = 0.0f;        // K, end of the ZFC/FC sweep
+  float ha = 0.0f;     // Oe, applied field of the ZFC/FC curves
+  float T_max = 0.0f;  // K, end of the ZFC/FC sweep
   char Calculate_Hysteresis = ' ';
-  float T_hyst = 0.0f;       // K, temperature of the loop
-  float Ha_max = 0.0f;       // Oe, largest field of the loop and extent of its grid
-  float s = 0.0f;            // Oe, shift of the reversible term
-  float lambda = 0.0f;       // Oe, field scale of the reversible term
-  float f = 0.0f;            // weight of the reversible part
+  float T_hyst = 0.0f;  // K, temperature of the loop
+  float Ha_max = 0.0f;  // Oe, largest field of the loop and extent of its grid
+  float s = 0.0f;       // Oe, shift of the reversible term
+  float lambda = 0.0f;  // Oe, field scale of the reversible term
+  float f = 0.0f;       // weight of the reversible part
   char Calculate_PDF = ' ';
 };
 
 // A flag is on only when it is the lower-case letter y.
-inline bool isOn(char flag) { return flag == 'y'; }
+inline bool isOn(char flag) {
+  return flag == 'y';
+}
 
 enum class ReadStatus {
   Complete,         // every record read in full (a trailing empty read is not an error)
@@ -57,11 +59,11 @@ enum class ReadFailure {
 
 struct ReadResult {
   ReadStatus status = ReadStatus::Complete;
-  int record = 0;                  // 1-based record of the failure
-  int field = 0;                   // 1-based position of the failing field
-  const char* fieldName = nullptr; // its name, as in ParameterSet
+  int record = 0;                   // 1-based record of the failure
+  int field = 0;                    // 1-based position of the failing field
+  const char* fieldName = nullptr;  // its name, as in ParameterSet
   ReadFailure failure = ReadFailure::None;
-  std::string found;               // the text that could not be read
+  std::string found;  // the text that could not be read
 };
 
 using KeyPause = std::function<void()>;
@@ -72,8 +74,7 @@ using KeyPause = std::function<void()>;
 // The last record read is in force. A field that cannot be read keeps its
 // value, as do the fields after it, which are still echoed; reading then
 // stops.
-ReadResult readParameterFile(std::istream& file, ParameterSet& parameters, std::ostream& out,
-                             const KeyPause& pause);
+ReadResult readParameterFile(std::istream& file, ParameterSet& parameters, std::ostream& out, const KeyPause& pause);
 
 // One line saying what went wrong, without the file name.
 std::string describeReadFailure(const ReadResult& result);

@@ -16,7 +16,8 @@ namespace {
 // Why the ZFC/FC grid holds no node inside its rectangle, for the report.
 const char* degenerateGridCause(const ParameterSet& p) {
   if (p.mu0 == 0.0f) return "mu0 is 0, so the thermal fields are not finite";
-  if (!(model::thermalField(p.T_max, p.mu0) > 0.0L)) return "hts(T_max) is not positive: T_max and mu0 must be positive";
+  if (!(model::thermalField(p.T_max, p.mu0) > 0.0L))
+    return "hts(T_max) is not positive: T_max and mu0 must be positive";
   if (!(static_cast<long double>(p.ha) + model::thermalField(p.T_max, p.mu0) > 0.0L))
     return "ha + hts(T_max) is not positive, so the hi range is empty";
   return "m is too small for a node inside it (m must be at least 3 on an unrefined axis)";

@@ -14,7 +14,9 @@ namespace {
 
 using Extended = long double;
 
-Extended ext(double x) { return static_cast<Extended>(x); }
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
 
 // The region tests compare extended-precision differences without rounding
 // them: the grid steps are commensurate with the boundary lines, so many
@@ -39,7 +41,9 @@ bool inAscendingReversedRegion(double hc, double hi, float H, float ha) {
 }
 
 // sum + p * mu, the product in extended precision, rounded at every step.
-double accumulate(double sum, double p, double mu) { return static_cast<double>(ext(p) * ext(mu) + ext(sum)); }
+double accumulate(double sum, double p, double mu) {
+  return static_cast<double>(ext(p) * ext(mu) + ext(sum));
+}
 
 // Mean over a region's counted nodes; 0 for a region the grid does not see.
 double regionMean(double sum, std::int32_t count) {
@@ -95,8 +99,8 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
   // a mean of 0 over a count of 1.
   const bool atStartingField = descending ? ha == H : ha == -H;
 
-  const model::DensityParameters density{T_hyst, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim,
-                                         sigmai0, Gamma_i, km,      N,       PDF};
+  const model::DensityParameters density{T_hyst,  Tc,      hc0_mean, Gamma_c, sigmac0, Gamma_cprim,
+                                         sigmai0, Gamma_i, km,       N,       PDF};
   for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
     const double hc = v.hcAxis.coordinate(i);
     for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j) {
@@ -143,8 +147,8 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
     const double t = std::tanh(static_cast<double>((ext(magnitude) + ext(s)) / ext(lambda)));
     v.M_rev = static_cast<double>(amplitude * ext(t));
   }
-  const Extended irreversible = descending ? ext(v.Integral1) - ext(2.0) * ext(v.Integral2)
-                                           : ext(2.0) * ext(v.Integral2) - ext(v.Integral1);
+  const Extended irreversible =
+      descending ? ext(v.Integral1) - ext(2.0) * ext(v.Integral2) : ext(2.0) * ext(v.Integral2) - ext(v.Integral1);
   v.M_irr = static_cast<double>(irreversible * ext(Norm_coeff));
   v.M = static_cast<double>(ext(f) * ext(v.M_rev) + (ext(1.0) - ext(f)) * ext(v.M_irr));
   v.irreversibleColumn = static_cast<double>((ext(1.0) - ext(f)) * ext(v.M_irr));
@@ -175,8 +179,8 @@ double hysteresisPoint(const model::Console& console,
                        float lambda,
                        float f) {
   const HysteresisPointValues v =
-      evaluateHysteresisPoint(Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N,
-                              m, PDF, T_hyst, ha_max, Norm_coeff, s, lambda, f);
+      evaluateHysteresisPoint(Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m,
+                              PDF, T_hyst, ha_max, Norm_coeff, s, lambda, f);
   console.out << "hts_T0=" << v.hts_T0 << std::endl;
   console.out << "floor=" << v.floorValue << std::endl;
   if (v.branch == Branch::None) return 0.0;
@@ -185,8 +189,7 @@ double hysteresisPoint(const model::Console& console,
   console.out << "k1=" << v.k1 << " k2=" << v.k2 << " k10=" << v.k10 << std::endl;
   console.out << " Norm_coeff=" << Norm_coeff << " mu=" << v.mu << std::endl;
   if (momentFile != nullptr)
-    std::fprintf(momentFile, "%f %e %e %e\n", static_cast<double>(ha), v.M, v.irreversibleColumn,
-                 v.reversibleColumn);
+    std::fprintf(momentFile, "%f %e %e %e\n", static_cast<double>(ha), v.M, v.irreversibleColumn, v.reversibleColumn);
   return v.M;
 }
 

@@ -16,15 +16,15 @@ enum class Branch { None, Descending, Ascending };
 // Everything a hysteresis point computes, before it is printed.
 struct HysteresisPointValues {
   Branch branch = Branch::None;
-  double mu = 0.0;         // mu(T_hyst), a float32 value
-  double hts_T0 = 0.0;     // thermal field at 5 K, printed
-  double floorValue = 0.0; // floor(hts_T / hts_T0 + 1), printed
-  float H = 0.0f;          // |ha_max|
+  double mu = 0.0;          // mu(T_hyst), a float32 value
+  double hts_T0 = 0.0;      // thermal field at 5 K, printed
+  double floorValue = 0.0;  // floor(hts_T / hts_T0 + 1), printed
+  float H = 0.0f;           // |ha_max|
   model::GridAxis hcAxis;
   model::GridAxis hiAxis;
-  std::int32_t k1 = 0;     // nodes of the switching triangle (+1 when hts_T <= 0)
-  std::int32_t k2 = 0;     // nodes of the reversed region (+1 when hts_T <= 0)
-  std::int32_t k10 = 0;    // printed only, always 0
+  std::int32_t k1 = 0;   // nodes of the switching triangle (+1 when hts_T <= 0)
+  std::int32_t k2 = 0;   // nodes of the reversed region (+1 when hts_T <= 0)
+  std::int32_t k10 = 0;  // printed only, always 0
   double sum1 = 0.0;
   double sum2 = 0.0;
   double Integral1 = 0.0;

@@ -15,7 +15,9 @@ using Extended = long double;
 constexpr float kPi = 3.1415927f;  // pi as the model holds it: 3.1415927410125732
 
 // Every square is the library's pow(x, 2.0) of a float64 argument.
-Extended square(double x) { return static_cast<Extended>(libraryPow(x, 2.0)); }
+Extended square(double x) {
+  return static_cast<Extended>(libraryPow(x, 2.0));
+}
 
 // Distance from the centre, formed from the two float32 operands in extended
 // precision and rounded to float64 before it is squared.
@@ -26,8 +28,8 @@ double distance(float x, float centre) {
 // (x - centre) * 0.25 / width in extended precision, rounded once: the
 // argument of the exp(-(...)^2) factors of shapes M and N.
 double quarterReduced(float x, float centre, float width) {
-  return static_cast<double>((static_cast<Extended>(x) - static_cast<Extended>(centre)) *
-                             static_cast<Extended>(0.25f) / static_cast<Extended>(width));
+  return static_cast<double>((static_cast<Extended>(x) - static_cast<Extended>(centre)) * static_cast<Extended>(0.25f) /
+                             static_cast<Extended>(width));
 }
 
 // 4 * delta^2 + width^2, the Lorentzian denominator (without the factor pi).
@@ -39,20 +41,19 @@ double gaussianShape(float A, double dc, double di, float sigc, float sigi) {
   const Extended twoPi = static_cast<Extended>(2.0f) * static_cast<Extended>(kPi);
   const double s = std::sqrt(static_cast<double>(twoPi));
   Extended a = static_cast<Extended>(A) / static_cast<Extended>(sigc) / static_cast<Extended>(s);
-  a = a * static_cast<Extended>(std::exp(static_cast<double>(
-              square(dc) * static_cast<Extended>(-0.5f) / square(static_cast<double>(sigc)))));
+  a = a * static_cast<Extended>(std::exp(
+              static_cast<double>(square(dc) * static_cast<Extended>(-0.5f) / square(static_cast<double>(sigc)))));
   a = a * static_cast<Extended>(1.0f) / static_cast<Extended>(sigi);
   a = a / static_cast<Extended>(s);
-  return static_cast<double>(
-      a * static_cast<Extended>(std::exp(static_cast<double>(
-              square(di) * static_cast<Extended>(-0.5f) / square(static_cast<double>(sigi))))));
+  return static_cast<double>(a * static_cast<Extended>(std::exp(static_cast<double>(
+                                     square(di) * static_cast<Extended>(-0.5f) / square(static_cast<double>(sigi))))));
 }
 
 double lorentzianShape(float A, double dc, double di, float sigc, float sigi) {
   const Extended pi = static_cast<Extended>(kPi);
   const Extended dcDenominator = lorentzDenominator(dc, sigc);
-  Extended a = static_cast<Extended>(2.0f) * static_cast<Extended>(A) / pi * static_cast<Extended>(sigc) /
-               dcDenominator;
+  Extended a =
+      static_cast<Extended>(2.0f) * static_cast<Extended>(A) / pi * static_cast<Extended>(sigc) / dcDenominator;
   a = a * static_cast<Extended>(2.0f) / pi * static_cast<Extended>(sigi);
   return static_cast<double>(a / lorentzDenominator(di, sigi));
 }

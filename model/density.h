@@ -49,8 +49,8 @@ struct DensityParameters {
   DensityShape shape;
 
   double at(double hc, double hi) const {
-    return preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km,
-                           static_cast<float>(hc), static_cast<float>(hi), A, shape);
+    return preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, static_cast<float>(hc),
+                           static_cast<float>(hi), A, shape);
   }
 };
 

@@ -9,8 +9,8 @@ namespace preisach::model {
 // decides which nodes it counts.
 struct GridAxis {
   double lo = 0.0;
-  double step = 0.0;        // printed as dhc / dhi
-  std::int32_t count = 0;   // printed as mc / mi: m, or 3m after refinement
+  double step = 0.0;       // printed as dhc / dhi
+  std::int32_t count = 0;  // printed as mc / mi: m, or 3m after refinement
 
   // Nodes visited: k = 0 .. count - 2; the node at count - 1 and the upper
   // bound itself are never reached.

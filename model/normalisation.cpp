@@ -42,8 +42,8 @@ double normaliseDensity(const Console& console,
   const double H = Ha_max;
   const GridAxis hcAxis = makeGridAxis(0.0, H, m, sigmac0);
   const GridAxis hiAxis = makeGridAxis(-H, H, m, sigmai0);
-  console.out << "dhc=" << hcAxis.step << " mc=" << hcAxis.count << " dhi=" << hiAxis.step
-              << " mi=" << hiAxis.count << " ha_max=" << Ha_max << " ha=" << ha << std::endl;
+  console.out << "dhc=" << hcAxis.step << " mc=" << hcAxis.count << " dhi=" << hiAxis.step << " mi=" << hiAxis.count
+              << " ha_max=" << Ha_max << " ha=" << ha << std::endl;
 
   const DensityParameters density{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF};
   const bool writeMap = Calculate_PDF == 'y' && mapFile != nullptr;

@@ -17,8 +17,8 @@ float scaledParameter(float T, float Tc, float X0, float exponent) {
 float reversibleMoment(float T, float Tc, float mu0, float Gamma, float ha, float hi) {
   const float mu = scaledParameter(T, Tc, mu0, Gamma);
   // Zeeman energy over thermal energy, in the order sum, * mu, * 1/kB, / T.
-  const long double x = (static_cast<long double>(ha) + static_cast<long double>(hi)) *
-                        static_cast<long double>(mu) * kInverseBoltzmann / static_cast<long double>(T);
+  const long double x = (static_cast<long double>(ha) + static_cast<long double>(hi)) * static_cast<long double>(mu) *
+                        kInverseBoltzmann / static_cast<long double>(T);
   const double t = std::tanh(static_cast<double>(x));
   return static_cast<float>(static_cast<long double>(mu) * static_cast<long double>(t));
 }

@@ -9,8 +9,8 @@ constexpr float kFluctuationFactor = 25.0f;    // ln(t_measure / tau_0) of the m
 }  // namespace
 
 long double thermalField(float T, float mu0) {
-  return static_cast<long double>(kBoltzmann) * static_cast<long double>(T) /
-         static_cast<long double>(mu0) * static_cast<long double>(kFluctuationFactor);
+  return static_cast<long double>(kBoltzmann) * static_cast<long double>(T) / static_cast<long double>(mu0) *
+         static_cast<long double>(kFluctuationFactor);
 }
 
 double thermalFieldAt5K(float mu0) {

@@ -17,8 +17,8 @@ namespace {
 constexpr DensityShape kShapes[] = {DensityShape::G, DensityShape::L, DensityShape::M, DensityShape::N};
 
 // Density at T = 0 (every scaled quantity equals its parameter), Tc = 100.
-double densityAtZeroKelvin(DensityShape shape, float hcm, float sigc, float sigi, float km, float hc, float hi,
-                           float A) {
+double densityAtZeroKelvin(
+    DensityShape shape, float hcm, float sigc, float sigi, float km, float hc, float hi, float A) {
   return preisachDensity(0.0f, 100.0f, hcm, 1.0f, sigc, 1.0f, sigi, 1.0f, km, hc, hi, A, shape);
 }
 
@@ -30,7 +30,9 @@ std::string scientific(double value) {
 
 TEST(PreisachDensity, GivesTheWorkedValuesAtFourMinusOne) {
   // hc0_mean = 3, sigmac0 = 2, sigmai0 = 0.5, km = 1, A = 2 at (hc, hi) = (4, -1).
-  const auto at = [](DensityShape shape) { return densityAtZeroKelvin(shape, 3.0f, 2.0f, 0.5f, 1.0f, 4.0f, -1.0f, 2.0f); };
+  const auto at = [](DensityShape shape) {
+    return densityAtZeroKelvin(shape, 3.0f, 2.0f, 0.5f, 1.0f, 4.0f, -1.0f, 2.0f);
+  };
   EXPECT_EQ(scientific(at(DensityShape::G)), "9.423396e-05");
   EXPECT_EQ(scientific(at(DensityShape::L)), "6.235149e-03");
   EXPECT_EQ(scientific(at(DensityShape::M)), "2.341993e-01");
@@ -42,14 +44,15 @@ TEST(PreisachDensity, MatchesTheClosedFormsAtTheCentre) {
   // parts in 1e8 at most (pi is held in float32).
   constexpr double kPiFloatTolerance = 1e-7;
   const double pi = M_PI, sc = 2.0, si = 0.5;
-  const auto centre = [](DensityShape shape) { return densityAtZeroKelvin(shape, 3.0f, 2.0f, 0.5f, 1.0f, 3.0f, 1.0f, 1.0f); };
+  const auto centre = [](DensityShape shape) {
+    return densityAtZeroKelvin(shape, 3.0f, 2.0f, 0.5f, 1.0f, 3.0f, 1.0f, 1.0f);
+  };
   EXPECT_NEAR(centre(DensityShape::G) * (2 * pi * sc * si), 1.0, kPiFloatTolerance);
   EXPECT_NEAR(centre(DensityShape::L) * (pi * pi * sc * si) / 4, 1.0, kPiFloatTolerance);
   EXPECT_NEAR(centre(DensityShape::M) * (pi * sc) / 4, 1.0, kPiFloatTolerance);
   EXPECT_NEAR(centre(DensityShape::N) * (pi * si * std::sqrt(2 * pi) * sc) / 4, 1.0, kPiFloatTolerance);
   // With unit widths the Gaussian centre is (1/s)/s with s = sqrt(2 pi).
-  EXPECT_EQ(scientific(densityAtZeroKelvin(DensityShape::G, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f)),
-            "1.591549e-01");
+  EXPECT_EQ(scientific(densityAtZeroKelvin(DensityShape::G, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f)), "1.591549e-01");
 }
 
 TEST(PreisachDensity, IsEvenAboutItsCentreInBothFields) {
@@ -79,7 +82,8 @@ TEST(PreisachDensity, TakesCentreAndWidthsFromTheScalingLawAtT) {
   const float sigi = scaledParameter(T, Tc, 40.0f, 0.5f);
   for (DensityShape shape : kShapes) {
     const double atT = preisachDensity(T, Tc, 300.0f, 1.5f, 30.0f, 1.0f, 40.0f, 0.5f, 5.0f, 150.0f, 20.0f, 1.0f, shape);
-    const double scaled = preisachDensity(0.0f, Tc, hcm, 1.5f, sigc, 1.0f, sigi, 0.5f, 5.0f, 150.0f, 20.0f, 1.0f, shape);
+    const double scaled =
+        preisachDensity(0.0f, Tc, hcm, 1.5f, sigc, 1.0f, sigi, 0.5f, 5.0f, 150.0f, 20.0f, 1.0f, shape);
     EXPECT_EQ(atT, scaled) << static_cast<char>(shape);
   }
 }
@@ -87,8 +91,8 @@ TEST(PreisachDensity, TakesCentreAndWidthsFromTheScalingLawAtT) {
 TEST(PreisachDensity, IsNotANumberForALetterThatIsNoShape) {
   for (char letter : {'g', 'l', 'm', 'n', 'X', ' ', '\0'}) {
     EXPECT_FALSE(isDensityShape(letter)) << letter;
-    EXPECT_TRUE(std::isnan(densityAtZeroKelvin(static_cast<DensityShape>(letter), 3.0f, 2.0f, 0.5f, 1.0f, 4.0f,
-                                               -1.0f, 2.0f)));
+    EXPECT_TRUE(
+        std::isnan(densityAtZeroKelvin(static_cast<DensityShape>(letter), 3.0f, 2.0f, 0.5f, 1.0f, 4.0f, -1.0f, 2.0f)));
   }
   for (char letter : {'G', 'L', 'M', 'N'}) EXPECT_TRUE(isDensityShape(letter)) << letter;
 }

@@ -173,8 +173,8 @@ Printed print(float ha, float ha_max) {
   std::FILE* file = std::fopen(path.c_str(), "w");
   std::ostringstream out, err;
   Printed p;
-  p.M = hysteresisPoint(model::Console{out, err}, file, 600.0f, 3.45e-15f, 0.5f, ha, 0.5f, 1.0f, 10.0f, 1.0f,
-                        10.0f, 1.0f, 0.0f, 1.0f, 10, model::DensityShape::G, 47.0f, ha_max, 2.0f, 0.5f, 2.0f, 0.0f);
+  p.M = hysteresisPoint(model::Console{out, err}, file, 600.0f, 3.45e-15f, 0.5f, ha, 0.5f, 1.0f, 10.0f, 1.0f, 10.0f,
+                        1.0f, 0.0f, 1.0f, 10, model::DensityShape::G, 47.0f, ha_max, 2.0f, 0.5f, 2.0f, 0.0f);
   std::fclose(file);
   p.out = out.str();
   p.row = test::readFile(path);
@@ -183,15 +183,16 @@ Printed print(float ha, float ha_max) {
 
 TEST(HysteresisPoint, PrintsItsFiveLinesAndOneRow) {
   const Printed p = print(0.0f, -1.0f);
-  EXPECT_EQ(p.out,
-            "hts_T0=5\nfloor=10\ndhc=0.1 mc=10 dhi=0.2 mi=10 ha_max=1 ha=0\nk1=39 k2=9 k10=0\n"
-            " Norm_coeff=2 mu=" +
-                [] {
-                  std::ostringstream mu;
-                  mu << static_cast<double>(model::scaledParameter(47.0f, 600.0f, 3.45e-15f, 0.5f));
-                  return mu.str();
-                }() +
-                "\n");
+  EXPECT_EQ(
+      p.out,
+      "hts_T0=5\nfloor=10\ndhc=0.1 mc=10 dhi=0.2 mi=10 ha_max=1 ha=0\nk1=39 k2=9 k10=0\n"
+      " Norm_coeff=2 mu=" +
+          [] {
+            std::ostringstream mu;
+            mu << static_cast<double>(model::scaledParameter(47.0f, 600.0f, 3.45e-15f, 0.5f));
+            return mu.str();
+          }() +
+          "\n");
   char row[128];
   std::snprintf(row, sizeof row, "%f %e %e %e\n", 0.0, p.M, p.M, 0.0);
   EXPECT_EQ(p.row, row);

@@ -37,8 +37,8 @@ Normalised normalise(const Grid& g, char flag = 'y') {
   std::FILE* map = std::fopen(mapPath.c_str(), "w");
   std::ostringstream out, err;
   Normalised n;
-  n.Norm_coeff = normaliseDensity(Console{out, err}, map, 100.0f, 3.45e-15f, 1.0f, 100.0f, 0.5f, 1.0f, g.sigmac0,
-                                  1.0f, g.sigmai0, 1.0f, 0.0f, 1.0f, g.m, g.shape, g.T, g.Ha_max, flag);
+  n.Norm_coeff = normaliseDensity(Console{out, err}, map, 100.0f, 3.45e-15f, 1.0f, 100.0f, 0.5f, 1.0f, g.sigmac0, 1.0f,
+                                  g.sigmai0, 1.0f, 0.0f, 1.0f, g.m, g.shape, g.T, g.Ha_max, flag);
   if (flag != 'y') {
     // The map was left open for its owner: it must still take a row.
     EXPECT_GT(std::fprintf(map, "untouched\n"), 0);
@@ -73,9 +73,9 @@ TEST(NormaliseDensity, CountsOnlyNodesStrictlyInsideTheRectangle) {
     for (int j = 1; j <= 8; ++j) {
       std::string line;
       ASSERT_TRUE(std::getline(rows, line));
-      const double rho = preisachDensity(0.0f, 100.0f, 0.5f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f,
-                                         static_cast<float>(hc.coordinate(i)), static_cast<float>(hi.coordinate(j)),
-                                         1.0f, DensityShape::G);
+      const double rho =
+          preisachDensity(0.0f, 100.0f, 0.5f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, static_cast<float>(hc.coordinate(i)),
+                          static_cast<float>(hi.coordinate(j)), 1.0f, DensityShape::G);
       char expected[96];
       std::snprintf(expected, sizeof expected, "%e %e %e", hc.coordinate(i), hi.coordinate(j), rho);
       EXPECT_EQ(line, expected) << i << "," << j;

@@ -86,7 +86,8 @@ TEST(ReadParameterFile, ReadsARecordSpreadOverManyLinesLikeOneLine) {
     if (c == ' ') c = '\n';
   const Read r = read(spread);
   EXPECT_EQ(r.echo, kEcho);
-  EXPECT_EQ(read("  600\t1e-15\r\n0.5 300 1.5\n30 1 30 1 0 1 G 200 0.01 y 100 590 y 300 3000 50 300 0.1 y").echo, kEcho);
+  EXPECT_EQ(read("  600\t1e-15\r\n0.5 300 1.5\n30 1 30 1 0 1 G 200 0.01 y 100 590 y 300 3000 50 300 0.1 y").echo,
+            kEcho);
 }
 
 TEST(ReadParameterFile, IgnoresTheRestOfTheLastLineSoTheWordYesIsAFlag) {
@@ -117,10 +118,10 @@ TEST(ReadParameterFile, ShiftsEveryLaterFieldWhenMHasADecimalPoint) {
   ParameterSet p;
   const Read r = read("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 100.0 0.01 y 100 590 y 300 3000 50 300 0.1 y", p);
   EXPECT_EQ(p.m, 100);
-  EXPECT_EQ(p.MC_err, 0.0f);           // from the ".0"
-  EXPECT_EQ(p.Calculate_ZFCFC, '0');   // the first character of 0.01
-  EXPECT_EQ(p.ha, 0.01f);              // the rest of it
-  EXPECT_EQ(p.T_max, 0.0f);            // "y" is not a number
+  EXPECT_EQ(p.MC_err, 0.0f);          // from the ".0"
+  EXPECT_EQ(p.Calculate_ZFCFC, '0');  // the first character of 0.01
+  EXPECT_EQ(p.ha, 0.01f);             // the rest of it
+  EXPECT_EQ(p.T_max, 0.0f);           // "y" is not a number
   EXPECT_EQ(r.result.status, ReadStatus::FieldUnreadable);
   EXPECT_STREQ(r.result.fieldName, "T_max");
 }
@@ -228,7 +229,8 @@ TEST(DescribeReadFailure, NamesTheFieldAndWhatWasFound) {
             "record 1, value 16 (ha) cannot be read: \"es\" is not a number");
   EXPECT_EQ(describeReadFailure(read("600").result),
             "record 1, value 2 (mu0) cannot be read: the file ends inside the record");
-  EXPECT_EQ(describeReadFailure(read("1e9999").result), "record 1, value 1 (Tc) cannot be read: 1e9999 is out of range");
+  EXPECT_EQ(describeReadFailure(read("1e9999").result),
+            "record 1, value 1 (Tc) cannot be read: 1e9999 is out of range");
 }
 
 }  // namespace

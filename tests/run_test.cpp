@@ -116,10 +116,11 @@ TEST(Run, ReadsTheParameterFileAfreshInEveryPass) {
   edited.replace(0, 3, "700");
   writeFile(w.root() / "edited.txt", edited);
   // The answer is sent only once the first prompt is out, after the edit.
-  const RunResult r = w.runCommand(
-      "cd '" + w.root().string() + "' && { until grep -q 'continue press' stdout.txt 2>/dev/null; do sleep 0.05; done;"
-      " cp edited.txt Magnetism/Parameters.txt; echo y; } | timeout -s KILL 60 '" PREISACH_EXECUTABLE
-      "' > stdout.txt 2> stderr.txt");
+  const RunResult r =
+      w.runCommand("cd '" + w.root().string() +
+                   "' && { until grep -q 'continue press' stdout.txt 2>/dev/null; do sleep 0.05; done;"
+                   " cp edited.txt Magnetism/Parameters.txt; echo y; } | timeout -s KILL 60 '" PREISACH_EXECUTABLE
+                   "' > stdout.txt 2> stderr.txt");
   EXPECT_EQ(r.status, 0);
   std::string second = kEcho;
   second.replace(3, 3, "700");
@@ -135,7 +136,9 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 // The coarse loop of the worked example: Ha_max = 1, m = 10, unrefined, at
 // 47 K with mu0 = 3.45e-15; `flags` are Calculate_Hysteresis and Calculate_PDF.
-std::string loopRecord(const std::string& Ha_max = "1", const std::string& m = "10", char hysteresis = 'y',
+std::string loopRecord(const std::string& Ha_max = "1",
+                       const std::string& m = "10",
+                       char hysteresis = 'y',
                        char pdf = 'y') {
   return "600 3.45e-15 0.5 0.5 1 10 1 10 1 0 1 G " + m + " 0.01 n 100 300 " + hysteresis + " 47 " + Ha_max +
          " 0.5 2 0.25 " + pdf;
@@ -238,7 +241,9 @@ TEST(Run, SkipsAComputationWhoseResultFileCannotBeCreated) {
 }
 
 // A ZFC/FC sweep on a small unrefined grid; Tc = T_max = 600 in the file.
-std::string sweepRecord(const std::string& Tc = "600", const std::string& m = "10", char zfcfc = 'y',
+std::string sweepRecord(const std::string& Tc = "600",
+                        const std::string& m = "10",
+                        char zfcfc = 'y',
                         const std::string& T_max = "600") {
   return Tc + " 1e-15 0.5 300 1.5 1000 1 1000 1 0 1 G " + m + " 0.01 " + zfcfc + " 100 " + T_max +
          " n 300 3000 50 300 0.1 n";

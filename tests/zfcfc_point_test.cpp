@@ -26,8 +26,7 @@ struct Point {
   model::DensityShape shape = model::DensityShape::G;
 
   ZfcFcPointValues evaluate() const {
-    return evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f, 1.0f, m,
-                              shape);
+    return evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f, 1.0f, m, shape);
   }
 };
 
@@ -62,8 +61,8 @@ TEST(ZfcFcPoint, PrintsItsSixLinesAndTwoRows) {
   std::FILE* sep = std::fopen(sepPath.c_str(), "w");
   std::ostringstream out, err;
   const Point p;
-  EXPECT_EQ(zfcfcPoint(model::Console{out, err}, zfc, sep, p.T_max, p.T, p.Tc, p.mu0, 0.5f, p.ha, 30.0f, 1.0f,
-                       p.sigma, 1.0f, p.sigma, 1.0f, 0.0f, 1.0f, p.m, p.shape),
+  EXPECT_EQ(zfcfcPoint(model::Console{out, err}, zfc, sep, p.T_max, p.T, p.Tc, p.mu0, 0.5f, p.ha, 30.0f, 1.0f, p.sigma,
+                       1.0f, p.sigma, 1.0f, 0.0f, 1.0f, p.m, p.shape),
             0.0);
   std::fclose(zfc);
   std::fclose(sep);
@@ -77,8 +76,8 @@ TEST(ZfcFcPoint, PrintsItsSixLinesAndTwoRows) {
   std::snprintf(line, sizeof line,
                 "T= 47.00, Integral11SP %e  Integral22SP %e  Integral1p  %e , Integral2p %e , Integral1m  %e  "
                 "Integral2m %e  Integral3pZFC %e  Integral3mZFC %e  Integral3pFC %e\n",
-                v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral2p, v.Integral1m, v.Integral2m,
-                v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC);
+                v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral2p, v.Integral1m, v.Integral2m, v.Integral3pZFC,
+                v.Integral3mZFC, v.Integral3pFC);
   EXPECT_EQ(out.str(), head.str() + line);
   EXPECT_EQ(err.str(), "");
 
@@ -87,9 +86,9 @@ TEST(ZfcFcPoint, PrintsItsSixLinesAndTwoRows) {
   EXPECT_EQ(test::readFile(zfcPath), row);
   // Band 1's pair before band 2's in the file.
   char separate[512];
-  std::snprintf(separate, sizeof separate, "47.000000 %e %e  %e %e %e %e  %e %e %e\n", v.Integral11SP,
-                v.Integral22SP, v.Integral1p, v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC,
-                v.Integral3mZFC, v.Integral3pFC);
+  std::snprintf(separate, sizeof separate, "47.000000 %e %e  %e %e %e %e  %e %e %e\n", v.Integral11SP, v.Integral22SP,
+                v.Integral1p, v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC,
+                v.Integral3pFC);
   EXPECT_EQ(test::readFile(sepPath), separate);
   // Every integral of the example is its own value, so the orders are seen.
   EXPECT_NE(v.Integral1m, v.Integral2p);

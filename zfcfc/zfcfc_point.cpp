@@ -14,18 +14,26 @@ namespace {
 
 using Extended = long double;
 
-Extended ext(double x) { return static_cast<Extended>(x); }
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
 
 // Upper hi bound of the grid, ha + hts(T_max), and the float64 rounding of
 // the lower one, -ha - hts(T_max).
-double hiUpperBound(float ha, double hts_Tmax) { return static_cast<double>(ext(ha) + ext(hts_Tmax)); }
-double hiLowerBound(float ha, double hts_Tmax) { return static_cast<double>(-ext(ha) - ext(hts_Tmax)); }
+double hiUpperBound(float ha, double hts_Tmax) {
+  return static_cast<double>(ext(ha) + ext(hts_Tmax));
+}
+double hiLowerBound(float ha, double hts_Tmax) {
+  return static_cast<double>(-ext(ha) - ext(hts_Tmax));
+}
 
 // The rectangle over which the density is normalised, a product of an hc
 // and an hi interval. The bounds are formed in extended precision and
 // compared unrounded, so the first hi row counts exactly when its float64
 // rounding lies above -ha - hts_Tmax.
-bool hcInsideRectangle(double hc, double hts_Tmax) { return hc > 0.0 && ext(hc) < ext(hts_Tmax); }
+bool hcInsideRectangle(double hc, double hts_Tmax) {
+  return hc > 0.0 && ext(hc) < ext(hts_Tmax);
+}
 bool hiInsideRectangle(double hi, float ha, double hts_Tmax) {
   const Extended W = ext(hts_Tmax), h = ext(ha);
   return -h - W < ext(hi) && ext(hi) < h + W;
@@ -44,8 +52,8 @@ double mean(const RegionSum& region) {
 // The eleven region sums over the grid at one temperature. Each bound is
 // formed afresh in extended precision, in the order the region's boundary
 // line is written, from the float64 hc, hi, hts_T, hts_Tmax and float32 ha.
-void sweepRegions(ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma, float ha,
-                  const model::DensityParameters& density) {
+void sweepRegions(
+    ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma, float ha, const model::DensityParameters& density) {
   const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha), mu = ext(v.mu);
   const Extended halfT = t * ext(0.5);
   for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
@@ -167,8 +175,7 @@ ZfcFcPointValues evaluateZfcFcPoint(float T_max,
   // The density is normalised afresh at every temperature, over the grid's
   // whole rectangle.
   const double hcRange = static_cast<double>(ext(v.hts_Tmax) - ext(0.0));
-  const double hiRange =
-      static_cast<double>(ext(hiUpperBound(ha, v.hts_Tmax)) - ext(hiLowerBound(ha, v.hts_Tmax)));
+  const double hiRange = static_cast<double>(ext(hiUpperBound(ha, v.hts_Tmax)) - ext(hiLowerBound(ha, v.hts_Tmax)));
   v.IntegralNorm = static_cast<double>(ext(mean(v.norm)) * ext(hiRange) * ext(hcRange));
   v.Norm_coeff = static_cast<double>(ext(N) / ext(v.IntegralNorm));
 
@@ -177,8 +184,8 @@ ZfcFcPointValues evaluateZfcFcPoint(float T_max,
   v.M_ZFC = static_cast<double>(
       (common + ext(v.Integral3pZFC) - ext(v.Integral3mZFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
       ext(v.Norm_coeff));
-  v.M_FC = static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
-                               ext(v.Norm_coeff));
+  v.M_FC =
+      static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) * ext(v.Norm_coeff));
   return v;
 }
 
@@ -201,8 +208,8 @@ double zfcfcPoint(const model::Console& console,
                   float N,
                   std::int32_t m,
                   model::DensityShape PDF) {
-  const ZfcFcPointValues v = evaluateZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0,
-                                                Gamma_cprim, sigmai0, Gamma_i, km, N, m, PDF);
+  const ZfcFcPointValues v = evaluateZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim,
+                                                sigmai0, Gamma_i, km, N, m, PDF);
   std::ostream& out = console.out;
   out << "hts_T0=" << v.hts_T0 << std::endl;
   out << "floor=" << v.floorValue << std::endl;
@@ -225,9 +232,8 @@ double zfcfcPoint(const model::Console& console,
 
   if (zfcFcFile != nullptr) std::fprintf(zfcFcFile, "%f %e %e\n", t, v.M_ZFC, v.M_FC);
   if (separateFile != nullptr)
-    std::fprintf(separateFile, "%f %e %e  %e %e %e %e  %e %e %e\n", t, v.Integral11SP, v.Integral22SP,
-                 v.Integral1p, v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC,
-                 v.Integral3pFC);
+    std::fprintf(separateFile, "%f %e %e  %e %e %e %e  %e %e %e\n", t, v.Integral11SP, v.Integral22SP, v.Integral1p,
+                 v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC);
   return 0.0;
 }
 
