@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
+#include "model/grid.h"
+
 namespace preisach::model {
 
 // The shape of the density over the (hc, hi) plane, chosen by one upper-case
@@ -52,6 +57,44 @@ struct DensityParameters {
     return preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, static_cast<float>(hc),
                            static_cast<float>(hi), A, shape);
   }
+};
+
+// The density at one temperature in separable form: every shape is a factor
+// of hc alone (column) multiplied or divided, in the last step of its
+// evaluation, by a factor of hi alone (row). Both factors are kept in
+// extended precision, so column(hc) combined with row(hi) is bit for bit the
+// point evaluation.
+class DensityFactors {
+ public:
+  explicit DensityFactors(const DensityParameters& p);
+  long double column(float hc) const;
+  long double row(float hi) const;
+  double combine(long double column, long double row) const {
+    return static_cast<double>(divides_ ? column / row : column * row);
+  }
+
+ private:
+  DensityParameters p_;
+  float hcm_;
+  float sigc_;
+  float sigi_;
+  bool divides_;
+};
+
+// The density over a whole grid: one factor per hc column and per hi row,
+// the transcendental functions evaluated once each.
+class DensityTable {
+ public:
+  DensityTable(const DensityParameters& p, const GridAxis& hcAxis, const GridAxis& hiAxis);
+  double at(std::int32_t i, std::int32_t j) const { return factors_.combine(column_[i], row_[j]); }
+  long double column(std::int32_t i) const { return column_[i]; }
+  long double row(std::int32_t j) const { return row_[j]; }
+  double combine(long double column, long double row) const { return factors_.combine(column, row); }
+
+ private:
+  DensityFactors factors_;
+  std::vector<long double> column_;
+  std::vector<long double> row_;
 };
 
 }  // namespace preisach::model

@@ -9,6 +9,7 @@
 
 #include "model/library_math.h"
 #include "model/scaling.h"
+#include "reference/density_reference.h"
 #include "test_support.h"
 
 namespace preisach::model {
@@ -95,6 +96,33 @@ TEST(PreisachDensity, IsNotANumberForALetterThatIsNoShape) {
         std::isnan(densityAtZeroKelvin(static_cast<DensityShape>(letter), 3.0f, 2.0f, 0.5f, 1.0f, 4.0f, -1.0f, 2.0f)));
   }
   for (char letter : {'G', 'L', 'M', 'N'}) EXPECT_TRUE(isDensityShape(letter)) << letter;
+}
+
+TEST(PreisachDensity, IsBitForBitTheStepByStepEvaluation) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> field(-3000.0f, 3000.0f), width(0.5f, 400.0f), exponent(0.0f, 2.0f);
+  for (DensityShape shape : kShapes) {
+    for (int n = 0; n < 20000; ++n) {
+      const float T = field(random) * 0.1f + 300.0f, Tc = 650.0f;
+      const float hc0 = field(random) * 0.2f, gc = exponent(random), sc = width(random), gcp = exponent(random);
+      const float si = width(random), gi = exponent(random), km = field(random) * 0.1f;
+      const float hc = field(random) + 3000.0f, hi = field(random), A = width(random);
+      const double fast = preisachDensity(T, Tc, hc0, gc, sc, gcp, si, gi, km, hc, hi, A, shape);
+      const double step = reference::preisachDensity(T, Tc, hc0, gc, sc, gcp, si, gi, km, hc, hi, A, shape);
+      ASSERT_EQ(test::hex(fast), test::hex(step)) << static_cast<char>(shape) << " at (" << hc << ", " << hi << ")";
+    }
+  }
+}
+
+TEST(DensityTable, HoldsTheDensityOfEveryGridNode) {
+  const GridAxis hc = makeGridAxis(0.0, 3000.0, 40, 30.0f), hi = makeGridAxis(-3000.0, 3000.0, 40, 30.0f);
+  for (DensityShape shape : kShapes) {
+    const DensityParameters p{120.0f, 600.0f, 300.0f, 1.5f, 30.0f, 1.0f, 30.0f, 1.0f, 25.0f, 1.0f, shape};
+    const DensityTable table(p, hc, hi);
+    for (std::int32_t i = 0; i < hc.nodeCount(); ++i)
+      for (std::int32_t j = 0; j < hi.nodeCount(); ++j)
+        ASSERT_EQ(test::hex(table.at(i, j)), test::hex(p.at(hc.coordinate(i), hi.coordinate(j)))) << i << "," << j;
+  }
 }
 
 TEST(LibraryPow, IsTheLibraryCallAndNotTheFoldedProduct) {
