@@ -72,6 +72,7 @@ class DensityFactors {
   double combine(long double column, long double row) const {
     return static_cast<double>(divides_ ? column / row : column * row);
   }
+  bool divides() const { return divides_; }
 
  private:
   DensityParameters p_;
@@ -90,6 +91,8 @@ class DensityTable {
   long double column(std::int32_t i) const { return column_[i]; }
   long double row(std::int32_t j) const { return row_[j]; }
   double combine(long double column, long double row) const { return factors_.combine(column, row); }
+  const long double* rows() const { return row_.data(); }
+  bool divides() const { return factors_.divides(); }
 
  private:
   DensityFactors factors_;

@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <ostream>
+#include <vector>
 
+#include "model/column_sums.h"
+#include "model/runs.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
 
@@ -14,113 +17,74 @@ namespace {
 
 using Extended = long double;
 
-Extended ext(double x) {
-  return static_cast<Extended>(x);
-}
+Extended ext(double x) { return static_cast<Extended>(x); }
 
 // Upper hi bound of the grid, ha + hts(T_max), and the float64 rounding of
 // the lower one, -ha - hts(T_max).
-double hiUpperBound(float ha, double hts_Tmax) {
-  return static_cast<double>(ext(ha) + ext(hts_Tmax));
-}
-double hiLowerBound(float ha, double hts_Tmax) {
-  return static_cast<double>(-ext(ha) - ext(hts_Tmax));
-}
-
-// The rectangle over which the density is normalised, a product of an hc
-// and an hi interval. The bounds are formed in extended precision and
-// compared unrounded, so the first hi row counts exactly when its float64
-// rounding lies above -ha - hts_Tmax.
-bool hcInsideRectangle(double hc, double hts_Tmax) {
-  return hc > 0.0 && ext(hc) < ext(hts_Tmax);
-}
-bool hiInsideRectangle(double hi, float ha, double hts_Tmax) {
-  const Extended W = ext(hts_Tmax), h = ext(ha);
-  return -h - W < ext(hi) && ext(hi) < h + W;
-}
-
-// sum = integrand + sum, rounded to float64 at every step.
-void add(RegionSum& region, Extended integrand) {
-  ++region.count;
-  region.sum = static_cast<double>(integrand + ext(region.sum));
-}
+double hiUpperBound(float ha, double hts_Tmax) { return static_cast<double>(ext(ha) + ext(hts_Tmax)); }
+double hiLowerBound(float ha, double hts_Tmax) { return static_cast<double>(-ext(ha) - ext(hts_Tmax)); }
 
 double mean(const RegionSum& region) {
   return static_cast<double>(ext(region.sum) / (static_cast<Extended>(region.count) * ext(1.0)));
 }
 
-// The eleven region sums over the grid at one temperature. Each bound is
-// formed afresh in extended precision, in the order the region's boundary
-// line is written, from the float64 hc, hi, hts_T, hts_Tmax and float32 ha.
-void sweepRegions(
-    ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma, float ha, const model::DensityParameters& density) {
-  const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha), mu = ext(v.mu);
+// The eleven region sums at one temperature. In every hc column each region
+// holds the hi rows strictly between two bounds, formed in extended
+// precision in the order its boundary lines are written (from the float64
+// hc, hts_T, hts_Tmax and the float32 ha); those rows are one run, and the
+// runs of a column are summed in row order, columns in order: the order of a
+// node-by-node sweep.
+void sweepRegions(ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma, float ha,
+                  const model::DensityParameters& density) {
+  const model::DensityTable table(density, v.hcAxis, v.hiAxis);
+  // The reversible moment depends on the row alone.
+  std::vector<Extended> reversible(static_cast<std::size_t>(v.hiAxis.nodeCount()));
+  for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j)
+    reversible[static_cast<std::size_t>(j)] =
+        model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(v.hiAxis.coordinate(j)));
+  const Extended one = 1.0L, mu = ext(v.mu);
+  const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha);
   const Extended halfT = t * ext(0.5);
+  const model::Run normRows = model::runBetween(v.hiAxis, -h - W, h + W);
+
+  model::Chain chains[model::kMaxChains];
   for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
     const double hcGrid = v.hcAxis.coordinate(i);
     const Extended hc = ext(hcGrid);
+    int n = 0;
+    const auto region = [&](RegionSum& sum, Extended lower, Extended upper, const Extended* weights, bool perRow) {
+      chains[n++] = model::Chain{&sum, model::runBetween(v.hiAxis, lower, upper), weights, perRow};
+    };
+    if (hcInsideRectangle(hcGrid, v.hts_Tmax)) chains[n++] = model::Chain{&v.norm, normRows, &one, false};
     // Band 1: 0 < hc < hts_T/2; band 2: hts_T/2 < hc < hts_T; band 3: hts_T < hc < hts_Tmax.
-    const bool band1 = hcGrid > 0.0 && hc < halfT;
-    const bool band2 = halfT < hc && hc < t;
-    const bool band3 = t < hc && hc < W;
-    for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j) {
-      const double hiGrid = v.hiAxis.coordinate(j);
-      const Extended hi = ext(hiGrid);
-      const bool norm = hcInsideRectangle(hcGrid, v.hts_Tmax) && hiInsideRectangle(hiGrid, ha, v.hts_Tmax);
-      const bool sp1 = band1 && -hc - h < hi && hi < hc - h;
-      const bool sp2 = band2 && hc - h - t < hi && hi < -hc + t - h;
-      const bool up1 = band1 && hc - h < hi && hi < W + h;
-      const bool down1 = band1 && -W - h < hi && hi < -hc - h;
-      const bool up2 = band2 && -hc + t - h < hi && hi < W + h;
-      const bool down2 = band2 && -W - h < hi && hi < hc - h - t;
-      const bool upZFC = band3 && hc - h - t < hi && hi < W + h;
-      const bool downZFC = band3 && -W - h < hi && hi < -hc + t - h;
-      const bool upFC = band3 && -h < hi && hi < W + h;
-      const bool downFC = band3 && -W - h < hi && hi < -h;
-      if (!(norm || sp1 || sp2 || up1 || down1 || up2 || down2 || upZFC || downZFC || upFC || downFC)) continue;
-
-      const Extended p = ext(density.at(hcGrid, hiGrid));
-      if (norm) add(v.norm, p);
-      if (sp1 || sp2) {
-        const Extended r = model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(hiGrid));
-        if (sp1) add(v.sp1, p * r);
-        if (sp2) add(v.sp2, p * r);
-      }
-      if (up1) add(v.up1, p * mu);
-      if (down1) add(v.down1, p * mu);
-      if (up2) add(v.up2, p * mu);
-      if (down2) add(v.down2, p * mu);
-      if (upZFC) add(v.upZFC, p * mu);
-      if (downZFC) add(v.downZFC, p * mu);
-      if (upFC) add(v.upFC, p * mu);
-      if (downFC) add(v.downFC, p * mu);
+    if (hcGrid > 0.0 && hc < halfT) {
+      region(v.sp1, -hc - h, hc - h, reversible.data(), true);
+      region(v.up1, hc - h, W + h, &mu, false);
+      region(v.down1, -W - h, -hc - h, &mu, false);
     }
+    if (halfT < hc && hc < t) {
+      region(v.sp2, hc - h - t, -hc + t - h, reversible.data(), true);
+      region(v.up2, -hc + t - h, W + h, &mu, false);
+      region(v.down2, -W - h, hc - h - t, &mu, false);
+    }
+    if (t < hc && hc < W) {
+      region(v.upZFC, hc - h - t, W + h, &mu, false);
+      region(v.downZFC, -W - h, -hc + t - h, &mu, false);
+      region(v.upFC, -h, W + h, &mu, false);
+      region(v.downFC, -W - h, -h, &mu, false);
+    }
+    model::accumulateColumn(table, i, chains, n);
   }
 }
 
-// Each integral is its region's mean times the region's exact area, the
-// band widths a = hts_T/2, b = hts_T - hts_T/2, c = hts_Tmax - hts_T formed
-// afresh, everything in extended precision left to right.
-void integrate(ZfcFcPointValues& v, float ha) {
-  const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha);
-  const Extended a = t * ext(0.5) - ext(0.0);
-  const Extended b = t - t * ext(0.5);
-  const Extended c = W - t;
-  const auto rounded = [](Extended x) { return static_cast<double>(x); };
-  v.Integral11SP = rounded(a * ext(mean(v.sp1)) * a);
-  v.Integral22SP = rounded(b * ext(mean(v.sp2)) * b);
-  v.Integral1p = rounded(((W + h + h) * a - a * a * ext(0.5)) * ext(mean(v.up1)));
-  v.Integral1m = rounded(((-h + W + h) * a - a * a * ext(0.5)) * ext(mean(v.down1)));
-  v.Integral2p = rounded((b * (W + h + h) - b * b * ext(0.5)) * ext(mean(v.up2)));
-  v.Integral2m = rounded((b * (-h + W + h) - b * b * ext(0.5)) * ext(mean(v.down2)));
-  v.Integral3pZFC = rounded(((W + h + h) * c - c * c * ext(0.5)) * ext(mean(v.upZFC)));
-  v.Integral3mZFC = rounded(((-h + W + h) * c - c * c * ext(0.5)) * ext(mean(v.downZFC)));
-  v.Integral3FCplus = rounded((W + h + h) * ext(mean(v.upFC)) * c);
-  v.Integral3FCminus = rounded((W + h - h) * ext(mean(v.downFC)) * c);
-  v.Integral3pFC = rounded(ext(v.Integral3FCplus) - ext(v.Integral3FCminus));
-}
-
 }  // namespace
+
+bool hcInsideRectangle(double hc, double hts_Tmax) { return hc > 0.0 && ext(hc) < ext(hts_Tmax); }
+
+bool hiInsideRectangle(double hi, float ha, double hts_Tmax) {
+  const Extended W = ext(hts_Tmax), h = ext(ha);
+  return -h - W < ext(hi) && ext(hi) < h + W;
+}
 
 model::GridAxis zfcfcHcAxis(float T_max, float mu0, std::int32_t m, float sigmac0) {
   return model::makeGridAxis(0.0, static_cast<double>(model::thermalField(T_max, mu0)), m, sigmac0);
@@ -143,6 +107,63 @@ bool zfcfcGridHasNormalisationNode(float T_max, float mu0, float ha, std::int32_
   return hcInside && hiInside;
 }
 
+ZfcFcPointValues startZfcFcPoint(float T_max,
+                                 float T,
+                                 float Tc,
+                                 float mu0,
+                                 float Gamma,
+                                 float ha,
+                                 std::int32_t m,
+                                 float sigmac0,
+                                 float sigmai0) {
+  ZfcFcPointValues v;
+  v.mu = model::scaledParameter(T, Tc, mu0, Gamma);
+  v.hts_T = static_cast<double>(model::thermalField(T, mu0));
+  v.hts_Tmax = static_cast<double>(model::thermalField(T_max, mu0));
+  v.hts_T0 = model::thermalFieldAt5K(mu0);
+  v.floorValue = std::floor(static_cast<double>(ext(v.hts_T) / ext(v.hts_T0) + ext(1.0)));
+  v.hcAxis = zfcfcHcAxis(T_max, mu0, m, sigmac0);
+  v.hiAxis = zfcfcHiAxis(T_max, mu0, ha, m, sigmai0);
+  return v;
+}
+
+// Each integral is its region's mean times the region's exact area, the
+// band widths a = hts_T/2, b = hts_T - hts_T/2, c = hts_Tmax - hts_T formed
+// afresh, everything in extended precision left to right.
+void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N) {
+  const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha);
+  const Extended a = t * ext(0.5) - ext(0.0);
+  const Extended b = t - t * ext(0.5);
+  const Extended c = W - t;
+  const auto rounded = [](Extended x) { return static_cast<double>(x); };
+  v.Integral11SP = rounded(a * ext(mean(v.sp1)) * a);
+  v.Integral22SP = rounded(b * ext(mean(v.sp2)) * b);
+  v.Integral1p = rounded(((W + h + h) * a - a * a * ext(0.5)) * ext(mean(v.up1)));
+  v.Integral1m = rounded(((-h + W + h) * a - a * a * ext(0.5)) * ext(mean(v.down1)));
+  v.Integral2p = rounded((b * (W + h + h) - b * b * ext(0.5)) * ext(mean(v.up2)));
+  v.Integral2m = rounded((b * (-h + W + h) - b * b * ext(0.5)) * ext(mean(v.down2)));
+  v.Integral3pZFC = rounded(((W + h + h) * c - c * c * ext(0.5)) * ext(mean(v.upZFC)));
+  v.Integral3mZFC = rounded(((-h + W + h) * c - c * c * ext(0.5)) * ext(mean(v.downZFC)));
+  v.Integral3FCplus = rounded((W + h + h) * ext(mean(v.upFC)) * c);
+  v.Integral3FCminus = rounded((W + h - h) * ext(mean(v.downFC)) * c);
+  v.Integral3pFC = rounded(ext(v.Integral3FCplus) - ext(v.Integral3FCminus));
+
+  // The density is normalised afresh at every temperature, over the grid's
+  // whole rectangle.
+  const double hcRange = static_cast<double>(ext(v.hts_Tmax) - ext(0.0));
+  const double hiRange = static_cast<double>(ext(hiUpperBound(ha, v.hts_Tmax)) - ext(hiLowerBound(ha, v.hts_Tmax)));
+  v.IntegralNorm = static_cast<double>(ext(mean(v.norm)) * ext(hiRange) * ext(hcRange));
+  v.Norm_coeff = static_cast<double>(ext(N) / ext(v.IntegralNorm));
+
+  // Bands 1 and 2 are the same after either cooling; only band 3 differs.
+  const Extended common = ext(v.Integral1p) + ext(v.Integral2p) + ext(v.Integral11SP) + ext(v.Integral22SP);
+  v.M_ZFC = static_cast<double>(
+      (common + ext(v.Integral3pZFC) - ext(v.Integral3mZFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
+      ext(v.Norm_coeff));
+  v.M_FC = static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
+                               ext(v.Norm_coeff));
+}
+
 ZfcFcPointValues evaluateZfcFcPoint(float T_max,
                                     float T,
                                     float Tc,
@@ -159,57 +180,18 @@ ZfcFcPointValues evaluateZfcFcPoint(float T_max,
                                     float N,
                                     std::int32_t m,
                                     model::DensityShape PDF) {
-  ZfcFcPointValues v;
-  v.mu = model::scaledParameter(T, Tc, mu0, Gamma);
-  v.hts_T = static_cast<double>(model::thermalField(T, mu0));
-  v.hts_Tmax = static_cast<double>(model::thermalField(T_max, mu0));
-  v.hts_T0 = model::thermalFieldAt5K(mu0);
-  v.floorValue = std::floor(static_cast<double>(ext(v.hts_T) / ext(v.hts_T0) + ext(1.0)));
-  v.hcAxis = zfcfcHcAxis(T_max, mu0, m, sigmac0);
-  v.hiAxis = zfcfcHiAxis(T_max, mu0, ha, m, sigmai0);
-
+  ZfcFcPointValues v = startZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, m, sigmac0, sigmai0);
   const model::DensityParameters density{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF};
   sweepRegions(v, T, Tc, mu0, Gamma, ha, density);
-  integrate(v, ha);
-
-  // The density is normalised afresh at every temperature, over the grid's
-  // whole rectangle.
-  const double hcRange = static_cast<double>(ext(v.hts_Tmax) - ext(0.0));
-  const double hiRange = static_cast<double>(ext(hiUpperBound(ha, v.hts_Tmax)) - ext(hiLowerBound(ha, v.hts_Tmax)));
-  v.IntegralNorm = static_cast<double>(ext(mean(v.norm)) * ext(hiRange) * ext(hcRange));
-  v.Norm_coeff = static_cast<double>(ext(N) / ext(v.IntegralNorm));
-
-  // Bands 1 and 2 are the same after either cooling; only band 3 differs.
-  const Extended common = ext(v.Integral1p) + ext(v.Integral2p) + ext(v.Integral11SP) + ext(v.Integral22SP);
-  v.M_ZFC = static_cast<double>(
-      (common + ext(v.Integral3pZFC) - ext(v.Integral3mZFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
-      ext(v.Norm_coeff));
-  v.M_FC =
-      static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) * ext(v.Norm_coeff));
+  finishZfcFcPoint(v, ha, N);
   return v;
 }
 
-double zfcfcPoint(const model::Console& console,
-                  std::FILE* zfcFcFile,
-                  std::FILE* separateFile,
-                  float T_max,
-                  float T,
-                  float Tc,
-                  float mu0,
-                  float Gamma,
-                  float ha,
-                  float hc0_mean,
-                  float Gamma_c,
-                  float sigmac0,
-                  float Gamma_cprim,
-                  float sigmai0,
-                  float Gamma_i,
-                  float km,
-                  float N,
-                  std::int32_t m,
-                  model::DensityShape PDF) {
-  const ZfcFcPointValues v = evaluateZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim,
-                                                sigmai0, Gamma_i, km, N, m, PDF);
+void printZfcFcPoint(const model::Console& console,
+                     std::FILE* zfcFcFile,
+                     std::FILE* separateFile,
+                     float T,
+                     const ZfcFcPointValues& v) {
   std::ostream& out = console.out;
   out << "hts_T0=" << v.hts_T0 << std::endl;
   out << "floor=" << v.floorValue << std::endl;
@@ -232,8 +214,33 @@ double zfcfcPoint(const model::Console& console,
 
   if (zfcFcFile != nullptr) std::fprintf(zfcFcFile, "%f %e %e\n", t, v.M_ZFC, v.M_FC);
   if (separateFile != nullptr)
-    std::fprintf(separateFile, "%f %e %e  %e %e %e %e  %e %e %e\n", t, v.Integral11SP, v.Integral22SP, v.Integral1p,
-                 v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC);
+    std::fprintf(separateFile, "%f %e %e  %e %e %e %e  %e %e %e\n", t, v.Integral11SP, v.Integral22SP,
+                 v.Integral1p, v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC,
+                 v.Integral3pFC);
+}
+
+double zfcfcPoint(const model::Console& console,
+                  std::FILE* zfcFcFile,
+                  std::FILE* separateFile,
+                  float T_max,
+                  float T,
+                  float Tc,
+                  float mu0,
+                  float Gamma,
+                  float ha,
+                  float hc0_mean,
+                  float Gamma_c,
+                  float sigmac0,
+                  float Gamma_cprim,
+                  float sigmai0,
+                  float Gamma_i,
+                  float km,
+                  float N,
+                  std::int32_t m,
+                  model::DensityShape PDF) {
+  printZfcFcPoint(console, zfcFcFile, separateFile, T,
+                  evaluateZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0,
+                                     Gamma_i, km, N, m, PDF));
   return 0.0;
 }
 

@@ -3,17 +3,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "model/column_sums.h"
 #include "model/console.h"
 #include "model/density.h"
 #include "model/grid.h"
 
 namespace preisach::zfcfc {
 
-// One region of the (hc, hi) plane: its counter and its running sum.
-struct RegionSum {
-  std::int32_t count = 1;  // the band counters start at 1, so their means divide by one more
-  double sum = 0.0;
-};
+using model::RegionSum;
 
 // Everything a ZFC/FC point computes, before it is printed.
 struct ZfcFcPointValues {
@@ -25,17 +22,19 @@ struct ZfcFcPointValues {
   model::GridAxis hcAxis;
   model::GridAxis hiAxis;
 
-  RegionSum norm{0, 0.0};  // k10: the whole rectangle, counted exactly
-  RegionSum sp1;           // k1: band 1, |h| < hc, superparamagnetic
-  RegionSum sp2;           // k2: band 2, |h| < hts_T - hc, superparamagnetic
-  RegionSum up1;           // k3: band 1, saturated up
-  RegionSum down1;         // k4: band 1, saturated down
-  RegionSum up2;           // k5: band 2, saturated up
-  RegionSum down2;         // k6: band 2, saturated down
-  RegionSum upZFC;         // k7: band 3, switched up after zero-field cooling
-  RegionSum downZFC;       // k8: band 3, switched down after zero-field cooling
-  RegionSum upFC;          // kFCplus: band 3, h > 0 after field cooling
-  RegionSum downFC;        // kFCminus: band 3, h < 0 after field cooling
+  // The normalisation counter starts at 0; the band counters start at 1, so
+  // their means divide by one more than the nodes they hold.
+  RegionSum norm{0, 0.0};   // k10: the whole rectangle
+  RegionSum sp1{1, 0.0};    // k1: band 1, |h| < hc, superparamagnetic
+  RegionSum sp2{1, 0.0};    // k2: band 2, |h| < hts_T - hc, superparamagnetic
+  RegionSum up1{1, 0.0};    // k3: band 1, saturated up
+  RegionSum down1{1, 0.0};  // k4: band 1, saturated down
+  RegionSum up2{1, 0.0};    // k5: band 2, saturated up
+  RegionSum down2{1, 0.0};  // k6: band 2, saturated down
+  RegionSum upZFC{1, 0.0};  // k7: band 3, switched up after zero-field cooling
+  RegionSum downZFC{1, 0.0};  // k8: band 3, switched down after zero-field cooling
+  RegionSum upFC{1, 0.0};     // kFCplus: band 3, h > 0 after field cooling
+  RegionSum downFC{1, 0.0};   // kFCminus: band 3, h < 0 after field cooling
   std::int32_t k9 = 1;     // printed only
 
   double IntegralNorm = 0.0;
@@ -60,14 +59,38 @@ struct ZfcFcPointValues {
 model::GridAxis zfcfcHcAxis(float T_max, float mu0, std::int32_t m, float sigmac0);
 model::GridAxis zfcfcHiAxis(float T_max, float mu0, float ha, std::int32_t m, float sigmai0);
 
+// The rectangle over which the density is normalised, a product of an hc
+// and an hi interval. The bounds are formed in extended precision and
+// compared unrounded, so the first hi row counts exactly when its float64
+// rounding lies above -ha - hts_Tmax.
+bool hcInsideRectangle(double hc, double hts_Tmax);
+bool hiInsideRectangle(double hi, float ha, double hts_Tmax);
+
 // Whether any node of that grid lies strictly inside its normalisation
 // rectangle; without one the density cannot be normalised at any T.
 bool zfcfcGridHasNormalisationNode(float T_max, float mu0, float ha, std::int32_t m, float sigmac0, float sigmai0);
 
+// A point's temperature quantities and grid, with every sum and counter at
+// its start: the first step of evaluateZfcFcPoint.
+ZfcFcPointValues startZfcFcPoint(float T_max,
+                                 float T,
+                                 float Tc,
+                                 float mu0,
+                                 float Gamma,
+                                 float ha,
+                                 std::int32_t m,
+                                 float sigmac0,
+                                 float sigmai0);
+
+// The last step: the integrals from the region sums, the normalisation over
+// the rectangle at T, M_ZFC and M_FC.
+void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N);
+
 // The ZFC and FC moments at T in the field ha, from the eleven region sums
 // of the density (weighted by the reversible moment in the two
 // superparamagnetic regions, by mu(T) elsewhere), each integral the region's
-// mean times its exact area, normalised over the rectangle at T.
+// mean times its exact area, normalised over the rectangle at T. Each region
+// is a run of hi rows in every hc column; the runs are summed in grid order.
 ZfcFcPointValues evaluateZfcFcPoint(float T_max,
                                     float T,
                                     float Tc,
@@ -85,9 +108,16 @@ ZfcFcPointValues evaluateZfcFcPoint(float T_max,
                                     std::int32_t m,
                                     model::DensityShape PDF);
 
-// evaluateZfcFcPoint with its six console lines, a "%f %e %e" row (T, M_ZFC,
-// M_FC) appended to zfcFcFile and a row of T and the nine partial integrals
-// appended to separateFile. Returns 0.
+// The six console lines of a point at T, its "%f %e %e" row (T, M_ZFC, M_FC)
+// in zfcFcFile and its row of T and the nine partial integrals in
+// separateFile.
+void printZfcFcPoint(const model::Console& console,
+                     std::FILE* zfcFcFile,
+                     std::FILE* separateFile,
+                     float T,
+                     const ZfcFcPointValues& v);
+
+// evaluateZfcFcPoint, then printZfcFcPoint. Returns 0.
 double zfcfcPoint(const model::Console& console,
                   std::FILE* zfcFcFile,
                   std::FILE* separateFile,

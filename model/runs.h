@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "model/grid.h"
+
+namespace preisach::model {
+
+// A run of consecutive nodes [begin, end) of a grid axis.
+struct Run {
+  std::int32_t begin = 0;
+  std::int32_t end = 0;
+  bool empty() const { return end <= begin; }
+  std::int32_t size() const { return empty() ? 0 : end - begin; }
+};
+
+// The nodes of an axis strictly between two bounds formed in extended
+// precision: the coordinates are compared as extended values, unrounded,
+// exactly as a node-by-node test would compare them. Coordinates grow with
+// their index, so the nodes that pass are one run; it is found by bisection.
+// A NaN bound gives an empty run.
+Run runBetween(const GridAxis& axis, long double lower, long double upper);
+
+}  // namespace preisach::model

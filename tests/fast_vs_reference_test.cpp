@@ -1,0 +1,97 @@
+// The fast evaluation against the node-by-node reference, bit for bit, on
+// many small grids: all four shapes, refined and unrefined axes, both
+// branches, fields and thermal fields that put nodes on region boundaries,
+// temperatures above T_max and at or above Tc.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "reference/zfcfc_reference.h"
+#include "zfcfc/zfcfc_point.h"
+
+namespace preisach {
+namespace {
+
+constexpr model::DensityShape kShapes[] = {model::DensityShape::G, model::DensityShape::L, model::DensityShape::M,
+                                           model::DensityShape::N};
+
+std::uint64_t bits(double x) {
+  std::uint64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  return b;
+}
+
+// Every counter, sum and result of two evaluations, as text, so that a
+// mismatch shows which one differs.
+std::string describe(const zfcfc::ZfcFcPointValues& v) {
+  std::ostringstream s;
+  s << std::hexfloat;
+  const zfcfc::RegionSum* regions[] = {&v.norm, &v.sp1,     &v.sp2,     &v.up1,  &v.down1, &v.up2,
+                                       &v.down2, &v.upZFC, &v.downZFC, &v.upFC, &v.downFC};
+  for (const zfcfc::RegionSum* r : regions) s << r->count << ":" << bits(r->sum) << " ";
+  for (double x : {v.IntegralNorm, v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral1m, v.Integral2p,
+                   v.Integral2m, v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC, v.Norm_coeff, v.M_ZFC, v.M_FC})
+    s << bits(x) << " ";
+  return s.str();
+}
+
+struct ZfcCase {
+  float T_max, T, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N;
+  std::int32_t m;
+  model::DensityShape shape;
+};
+
+void expectSameZfcFc(const ZfcCase& c) {
+  const zfcfc::ZfcFcPointValues fast =
+      zfcfc::evaluateZfcFcPoint(c.T_max, c.T, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
+                                c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+  const zfcfc::ZfcFcPointValues slow =
+      reference::evaluateZfcFcPoint(c.T_max, c.T, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
+                                    c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+  ASSERT_EQ(describe(fast), describe(slow))
+      << "shape " << static_cast<char>(c.shape) << " m=" << c.m << " T=" << c.T << " T_max=" << c.T_max
+      << " Tc=" << c.Tc << " ha=" << c.ha << " sigmas " << c.sigmac0 << "," << c.sigmai0 << " mu0=" << c.mu0;
+}
+
+TEST(FastZfcFcPoint, MatchesTheWorkedGridExample) {
+  for (model::DensityShape shape : kShapes)
+    expectSameZfcFc({100, 47, 300, 3.45e-15f, 0.5f, 5, 30, 1, 100, 1, 100, 1, 0, 1, 10, shape});
+}
+
+TEST(FastZfcFcPoint, MatchesTheReferenceOnManySmallGrids) {
+  std::mt19937 random(2024);
+  const auto pick = [&random](std::initializer_list<float> values) {
+    return *(values.begin() + std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random));
+  };
+  for (int n = 0; n < 400; ++n) {
+    ZfcCase c{};
+    c.shape = kShapes[n % 4];
+    c.Tc = pick({45.0f, 95.0f, 300.0f, 600.0f});
+    c.T_max = pick({50.0f, 100.0f, 290.0f});
+    c.T = pick({5.0f, 25.0f, 45.0f, 47.0f, 50.0f, 55.0f, 95.0f, 110.0f, 200.0f});
+    // 3.45e-15 makes every thermal field nearly its temperature: many nodes
+    // then lie on band and region boundaries.
+    c.mu0 = pick({3.45e-15f, 1e-15f, 6.9e-15f});
+    c.Gamma = pick({0.5f, 1.0f});
+    c.ha = pick({0.0f, 5.0f, 10.0f, 100.0f, -20.0f});
+    c.hc0_mean = pick({0.0f, 30.0f, 300.0f});
+    c.Gamma_c = pick({0.0f, 1.5f});
+    c.sigmac0 = pick({1.0f, 30.0f, 100.0f, 1e4f});
+    c.Gamma_cprim = pick({0.0f, 1.0f});
+    c.sigmai0 = pick({1.0f, 30.0f, 100.0f, 1e4f});
+    c.Gamma_i = pick({0.5f, 1.0f});
+    c.km = pick({0.0f, 5.0f, -30.0f});
+    c.N = pick({1.0f, 0.5f});
+    c.m = static_cast<std::int32_t>(pick({3.0f, 4.0f, 10.0f, 17.0f, 30.0f}));
+    expectSameZfcFc(c);
+    if (HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace preisach
