@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "model/runs.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
 
@@ -14,36 +15,7 @@ namespace {
 
 using Extended = long double;
 
-Extended ext(double x) {
-  return static_cast<Extended>(x);
-}
-
-// The region tests compare extended-precision differences without rounding
-// them: the grid steps are commensurate with the boundary lines, so many
-// nodes lie on a boundary in exact arithmetic, and only the rounding of the
-// node coordinates decides whether they count.
-bool inSwitchingTriangle(double hc, double hi, float H) {
-  return hc > 0.0 && hc < static_cast<double>(H) && ext(hc) - ext(H) < ext(hi) && ext(H) - ext(hc) > ext(hi);
-}
-
-// Nodes that have switched down since saturation at +H: down-switching field
-// -hc - hi above ha.
-bool inDescendingReversedRegion(double hc, double hi, float H, float ha) {
-  return hc > 0.0 && (ext(H) - ext(ha)) * ext(0.5) > ext(hc) && ext(hc) - ext(H) < ext(hi) &&
-         -ext(hc) - ext(ha) > ext(hi);
-}
-
-// Nodes that have switched up since saturation at -H: up-switching field
-// hc - hi below ha.
-bool inAscendingReversedRegion(double hc, double hi, float H, float ha) {
-  return hc > 0.0 && ext(H) - (ext(H) - ext(ha)) * ext(0.5) > ext(hc) && ext(H) - ext(hc) > ext(hi) &&
-         ext(hc) - ext(ha) < ext(hi);
-}
-
-// sum + p * mu, the product in extended precision, rounded at every step.
-double accumulate(double sum, double p, double mu) {
-  return static_cast<double>(ext(p) * ext(mu) + ext(sum));
-}
+Extended ext(double x) { return static_cast<Extended>(x); }
 
 // Mean over a region's counted nodes; 0 for a region the grid does not see.
 double regionMean(double sum, std::int32_t count) {
@@ -51,28 +23,54 @@ double regionMean(double sum, std::int32_t count) {
   return static_cast<double>(ext(sum) / static_cast<Extended>(count));
 }
 
+// The bounds of every region test are extended-precision differences,
+// compared unrounded: the grid steps are commensurate with the boundary
+// lines, so many nodes lie on a boundary in exact arithmetic, and only the
+// rounding of the node coordinates decides whether they count. In each hc
+// column a region holds the hi rows strictly between two such bounds.
+
+// Switching triangle: both switching fields between -H and H.
+bool triangleColumn(double hc, float H) { return hc > 0.0 && hc < static_cast<double>(H); }
+model::Run triangleRows(const model::GridAxis& hiAxis, double hc, float H) {
+  return model::runBetween(hiAxis, ext(hc) - ext(H), ext(H) - ext(hc));
+}
+
+// Descending: switched down since saturation at +H (down-switching field
+// -hc - hi above ha). Ascending: switched up since saturation at -H
+// (up-switching field hc - hi below ha).
+bool reversedColumn(Branch branch, double hc, float H, float ha) {
+  const Extended half = (ext(H) - ext(ha)) * ext(0.5);
+  return hc > 0.0 && (branch == Branch::Descending ? half > ext(hc) : ext(H) - half > ext(hc));
+}
+model::Run reversedRows(Branch branch, const model::GridAxis& hiAxis, double hc, float H, float ha) {
+  if (branch == Branch::Descending) return model::runBetween(hiAxis, ext(hc) - ext(H), -ext(hc) - ext(ha));
+  return model::runBetween(hiAxis, ext(hc) - ext(ha), ext(H) - ext(hc));
+}
+
+model::DensityParameters densityAt(float T_hyst,
+                                   float Tc,
+                                   float hc0_mean,
+                                   float Gamma_c,
+                                   float sigmac0,
+                                   float Gamma_cprim,
+                                   float sigmai0,
+                                   float Gamma_i,
+                                   float km,
+                                   float N,
+                                   model::DensityShape PDF) {
+  return model::DensityParameters{T_hyst, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF};
+}
+
 }  // namespace
 
-HysteresisPointValues evaluateHysteresisPoint(float Tc,
-                                              float mu0,
-                                              float Gamma,
-                                              float ha,
-                                              float hc0_mean,
-                                              float Gamma_c,
-                                              float sigmac0,
-                                              float Gamma_cprim,
-                                              float sigmai0,
-                                              float Gamma_i,
-                                              float km,
-                                              float N,
-                                              std::int32_t m,
-                                              model::DensityShape PDF,
-                                              float T_hyst,
-                                              float ha_max,
-                                              float Norm_coeff,
-                                              float s,
-                                              float lambda,
-                                              float f) {
+HysteresisPointValues startHysteresisPoint(float Tc,
+                                           float mu0,
+                                           float Gamma,
+                                           std::int32_t m,
+                                           float sigmac0,
+                                           float sigmai0,
+                                           float T_hyst,
+                                           float ha_max) {
   HysteresisPointValues v;
   v.mu = model::scaledParameter(T_hyst, Tc, mu0, Gamma);
   const double hts_T = static_cast<double>(model::thermalField(T_hyst, mu0));
@@ -81,7 +79,6 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
   // The thermal field plays no part in the regions; a non-positive one only
   // starts both counters at 1.
   v.k1 = v.k2 = hts_T > 0.0 ? 0 : 1;
-
   if (ha_max > 0.0f) {
     v.branch = Branch::Descending;
     v.H = ha_max;
@@ -91,41 +88,15 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
   } else {
     return v;
   }
+  v.hcAxis = model::makeGridAxis(0.0, v.H, m, sigmac0);
+  v.hiAxis = model::makeGridAxis(-static_cast<double>(v.H), v.H, m, sigmai0);
+  return v;
+}
+
+void finishHysteresisPoint(HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda,
+                           float f) {
   const float H = v.H;
   const bool descending = v.branch == Branch::Descending;
-  v.hcAxis = model::makeGridAxis(0.0, H, m, sigmac0);
-  v.hiAxis = model::makeGridAxis(-static_cast<double>(H), H, m, sigmai0);
-  // At the branch's starting field the reversed region is empty; it is given
-  // a mean of 0 over a count of 1.
-  const bool atStartingField = descending ? ha == H : ha == -H;
-
-  const model::DensityParameters density{T_hyst,  Tc,      hc0_mean, Gamma_c, sigmac0, Gamma_cprim,
-                                         sigmai0, Gamma_i, km,       N,       PDF};
-  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
-    const double hc = v.hcAxis.coordinate(i);
-    for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j) {
-      const double hi = v.hiAxis.coordinate(j);
-      const bool triangle = inSwitchingTriangle(hc, hi, H);
-      const bool reversed =
-          descending ? inDescendingReversedRegion(hc, hi, H, ha) : inAscendingReversedRegion(hc, hi, H, ha);
-      if (triangle || reversed) {
-        const double p = density.at(hc, hi);
-        if (triangle) {
-          ++v.k1;
-          v.sum1 = accumulate(v.sum1, p, v.mu);
-        }
-        if (reversed) {
-          ++v.k2;
-          v.sum2 = accumulate(v.sum2, p, v.mu);
-        }
-      }
-      if (atStartingField) {
-        v.sum2 = 0.0;
-        v.k2 = 1;
-      }
-    }
-  }
-
   // Mean times exact area: the triangle's is H^2, the reversed region's
   // (H - ha)^2 / 4 descending and c^2 with c = (H + ha) / 2 ascending.
   const Extended mean1 = ext(regionMean(v.sum1, v.k1));
@@ -147,13 +118,111 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
     const double t = std::tanh(static_cast<double>((ext(magnitude) + ext(s)) / ext(lambda)));
     v.M_rev = static_cast<double>(amplitude * ext(t));
   }
-  const Extended irreversible =
-      descending ? ext(v.Integral1) - ext(2.0) * ext(v.Integral2) : ext(2.0) * ext(v.Integral2) - ext(v.Integral1);
+  const Extended irreversible = descending ? ext(v.Integral1) - ext(2.0) * ext(v.Integral2)
+                                           : ext(2.0) * ext(v.Integral2) - ext(v.Integral1);
   v.M_irr = static_cast<double>(irreversible * ext(Norm_coeff));
   v.M = static_cast<double>(ext(f) * ext(v.M_rev) + (ext(1.0) - ext(f)) * ext(v.M_irr));
   v.irreversibleColumn = static_cast<double>((ext(1.0) - ext(f)) * ext(v.M_irr));
   v.reversibleColumn = static_cast<double>(ext(f) * ext(v.M_rev));
+}
+
+HysteresisBranch::HysteresisBranch(float Tc,
+                                   float mu0,
+                                   float Gamma,
+                                   float hc0_mean,
+                                   float Gamma_c,
+                                   float sigmac0,
+                                   float Gamma_cprim,
+                                   float sigmai0,
+                                   float Gamma_i,
+                                   float km,
+                                   float N,
+                                   std::int32_t m,
+                                   model::DensityShape PDF,
+                                   float T_hyst,
+                                   float ha_max)
+    : start_(startHysteresisPoint(Tc, mu0, Gamma, m, sigmac0, sigmai0, T_hyst, ha_max)),
+      table_(densityAt(T_hyst, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF),
+             start_.hcAxis,
+             start_.hiAxis) {
+  if (start_.branch == Branch::None) return;
+  const Extended mu = ext(start_.mu);
+  model::RegionSum triangle{start_.k1, 0.0};
+  for (std::int32_t i = 0; i < start_.hcAxis.nodeCount(); ++i) {
+    const double hc = start_.hcAxis.coordinate(i);
+    if (!triangleColumn(hc, start_.H)) continue;
+    model::Chain chain{&triangle, triangleRows(start_.hiAxis, hc, start_.H), &mu, false};
+    model::accumulateColumn(table_, i, &chain, 1);
+  }
+  start_.k1 = triangle.count;
+  start_.sum1 = triangle.sum;
+}
+
+HysteresisPointValues HysteresisBranch::evaluate(float ha, float N, float Norm_coeff, float s, float lambda,
+                                                 float f) const {
+  HysteresisPointValues v = start_;
+  if (v.branch == Branch::None) return v;
+  const Extended mu = ext(v.mu);
+  model::RegionSum reversed{v.k2, 0.0};
+  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
+    const double hc = v.hcAxis.coordinate(i);
+    if (!reversedColumn(v.branch, hc, v.H, ha)) continue;
+    model::Chain chain{&reversed, reversedRows(v.branch, v.hiAxis, hc, v.H, ha), &mu, false};
+    model::accumulateColumn(table_, i, &chain, 1);
+  }
+  v.k2 = reversed.count;
+  v.sum2 = reversed.sum;
+  // At the branch's starting field the reversed region is empty; every node
+  // of the grid gives it a mean of 0 over a count of 1.
+  const bool atStartingField = v.branch == Branch::Descending ? ha == v.H : ha == -v.H;
+  if (atStartingField && v.hcAxis.nodeCount() > 0 && v.hiAxis.nodeCount() > 0) {
+    v.sum2 = 0.0;
+    v.k2 = 1;
+  }
+  finishHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
   return v;
+}
+
+HysteresisPointValues evaluateHysteresisPoint(float Tc,
+                                              float mu0,
+                                              float Gamma,
+                                              float ha,
+                                              float hc0_mean,
+                                              float Gamma_c,
+                                              float sigmac0,
+                                              float Gamma_cprim,
+                                              float sigmai0,
+                                              float Gamma_i,
+                                              float km,
+                                              float N,
+                                              std::int32_t m,
+                                              model::DensityShape PDF,
+                                              float T_hyst,
+                                              float ha_max,
+                                              float Norm_coeff,
+                                              float s,
+                                              float lambda,
+                                              float f) {
+  const HysteresisBranch branch(Tc, mu0, Gamma, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m,
+                                PDF, T_hyst, ha_max);
+  return branch.evaluate(ha, N, Norm_coeff, s, lambda, f);
+}
+
+void printHysteresisPoint(const model::Console& console,
+                          std::FILE* momentFile,
+                          float ha,
+                          float Norm_coeff,
+                          const HysteresisPointValues& v) {
+  console.out << "hts_T0=" << v.hts_T0 << std::endl;
+  console.out << "floor=" << v.floorValue << std::endl;
+  if (v.branch == Branch::None) return;
+  console.out << "dhc=" << v.hcAxis.step << " mc=" << v.hcAxis.count << " dhi=" << v.hiAxis.step
+              << " mi=" << v.hiAxis.count << " ha_max=" << v.H << " ha=" << ha << std::endl;
+  console.out << "k1=" << v.k1 << " k2=" << v.k2 << " k10=" << v.k10 << std::endl;
+  console.out << " Norm_coeff=" << Norm_coeff << " mu=" << v.mu << std::endl;
+  if (momentFile != nullptr)
+    std::fprintf(momentFile, "%f %e %e %e\n", static_cast<double>(ha), v.M, v.irreversibleColumn,
+                 v.reversibleColumn);
 }
 
 double hysteresisPoint(const model::Console& console,
@@ -179,18 +248,10 @@ double hysteresisPoint(const model::Console& console,
                        float lambda,
                        float f) {
   const HysteresisPointValues v =
-      evaluateHysteresisPoint(Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m,
-                              PDF, T_hyst, ha_max, Norm_coeff, s, lambda, f);
-  console.out << "hts_T0=" << v.hts_T0 << std::endl;
-  console.out << "floor=" << v.floorValue << std::endl;
-  if (v.branch == Branch::None) return 0.0;
-  console.out << "dhc=" << v.hcAxis.step << " mc=" << v.hcAxis.count << " dhi=" << v.hiAxis.step
-              << " mi=" << v.hiAxis.count << " ha_max=" << v.H << " ha=" << ha << std::endl;
-  console.out << "k1=" << v.k1 << " k2=" << v.k2 << " k10=" << v.k10 << std::endl;
-  console.out << " Norm_coeff=" << Norm_coeff << " mu=" << v.mu << std::endl;
-  if (momentFile != nullptr)
-    std::fprintf(momentFile, "%f %e %e %e\n", static_cast<double>(ha), v.M, v.irreversibleColumn, v.reversibleColumn);
-  return v.M;
+      evaluateHysteresisPoint(Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N,
+                              m, PDF, T_hyst, ha_max, Norm_coeff, s, lambda, f);
+  printHysteresisPoint(console, momentFile, ha, Norm_coeff, v);
+  return v.branch == Branch::None ? 0.0 : v.M;
 }
 
 }  // namespace preisach::hysteresis

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "model/console.h"
+#include "model/column_sums.h"
 #include "model/density.h"
 #include "model/grid.h"
 
@@ -36,12 +37,56 @@ struct HysteresisPointValues {
   double reversibleColumn = 0.0;    // f * M_rev, as written to the row
 };
 
+// A point's temperature quantities, branch and grid, with both counters at
+// their start (1 when the thermal field is not positive, else 0): the first
+// step of every evaluation. ha_max = 0 (or NaN) selects no branch.
+HysteresisPointValues startHysteresisPoint(float Tc,
+                                           float mu0,
+                                           float Gamma,
+                                           std::int32_t m,
+                                           float sigmac0,
+                                           float sigmai0,
+                                           float T_hyst,
+                                           float ha_max);
+
+// The last step, once k1, sum1, k2 and sum2 are known: the two integrals
+// (a region with no counted node contributes 0), the reversible part
+// sign(ha) N mu tanh((|ha| + s) / lambda), M_irr and M.
+void finishHysteresisPoint(HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
+
+// One branch of the loop on its grid: the density table and the switching
+// triangle (hc - H < hi < H - hc, 0 < hc < H), which do not depend on the
+// field, summed once; each field then adds only its reversed region.
+class HysteresisBranch {
+ public:
+  HysteresisBranch(float Tc,
+                   float mu0,
+                   float Gamma,
+                   float hc0_mean,
+                   float Gamma_c,
+                   float sigmac0,
+                   float Gamma_cprim,
+                   float sigmai0,
+                   float Gamma_i,
+                   float km,
+                   float N,
+                   std::int32_t m,
+                   model::DensityShape PDF,
+                   float T_hyst,
+                   float ha_max);
+
+  // The point at field ha: the nodes reversed since saturation counted with
+  // the opposite sign, scaled by Norm_coeff, mixed with weight f with the
+  // reversible part.
+  HysteresisPointValues evaluate(float ha, float N, float Norm_coeff, float s, float lambda, float f) const;
+
+ private:
+  HysteresisPointValues start_;
+  model::DensityTable table_;
+};
+
 // The magnetisation at applied field ha on the branch that ha_max selects,
-// at T_hyst: the density-weighted moment of the switching triangle
-// (hc - H < hi < H - hc, 0 < hc < H) with the reversed region counted with
-// the opposite sign, scaled by Norm_coeff, mixed with weight f with the
-// reversible part N mu tanh((|ha| + s) / lambda) sign(ha). ha_max = 0 (or
-// NaN) selects no branch. A region with no counted node contributes 0.
+// at T_hyst (a HysteresisBranch evaluated at one field).
 HysteresisPointValues evaluateHysteresisPoint(float Tc,
                                               float mu0,
                                               float Gamma,
@@ -63,10 +108,17 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
                                               float lambda,
                                               float f);
 
-// evaluateHysteresisPoint with its console lines ("hts_T0=", "floor=", and
-// when a branch runs the grid, counter and Norm_coeff lines) and, when a
-// branch runs, its "%f %e %e %e" row (ha, M, (1 - f) M_irr, f M_rev) appended
-// to momentFile. Returns M, or 0 when no branch runs.
+// The console lines of a point ("hts_T0=", "floor=", and when a branch runs
+// the grid, counter and Norm_coeff lines) and, when a branch runs, its
+// "%f %e %e %e" row (ha, M, (1 - f) M_irr, f M_rev) appended to momentFile.
+void printHysteresisPoint(const model::Console& console,
+                          std::FILE* momentFile,
+                          float ha,
+                          float Norm_coeff,
+                          const HysteresisPointValues& v);
+
+// evaluateHysteresisPoint, then printHysteresisPoint. Returns M, or 0 when
+// no branch runs.
 double hysteresisPoint(const model::Console& console,
                        std::FILE* momentFile,
                        float Tc,

@@ -10,7 +10,10 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "driver/hysteresis_loop.h"
+#include "reference/hysteresis_reference.h"
 #include "reference/zfcfc_reference.h"
 #include "zfcfc/zfcfc_point.h"
 
@@ -89,6 +92,78 @@ TEST(FastZfcFcPoint, MatchesTheReferenceOnManySmallGrids) {
     c.N = pick({1.0f, 0.5f});
     c.m = static_cast<std::int32_t>(pick({3.0f, 4.0f, 10.0f, 17.0f, 30.0f}));
     expectSameZfcFc(c);
+    if (HasFatalFailure()) return;
+  }
+}
+
+std::string describe(const hysteresis::HysteresisPointValues& v) {
+  std::ostringstream s;
+  s << static_cast<int>(v.branch) << " " << v.k1 << ":" << bits(v.sum1) << " " << v.k2 << ":" << bits(v.sum2) << " ";
+  for (double x : {v.Integral1, v.Integral2, v.M_rev, v.M_irr, v.M, v.irreversibleColumn, v.reversibleColumn})
+    s << bits(x) << " ";
+  return s.str();
+}
+
+struct LoopCase {
+  float Tc, mu0, Gamma, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N;
+  std::int32_t m;
+  model::DensityShape shape;
+  float T_hyst, Ha_max, Norm_coeff, s, lambda, f;
+};
+
+// Every field of both branches, and a few fields off the schedule.
+void expectSameLoop(const LoopCase& c) {
+  for (hysteresis::Branch branch : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending}) {
+    const float ha_max = branch == hysteresis::Branch::Descending ? c.Ha_max : -c.Ha_max;
+    const hysteresis::HysteresisBranch fast(c.Tc, c.mu0, c.Gamma, c.hc0_mean, c.Gamma_c, c.sigmac0, c.Gamma_cprim,
+                                            c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape, c.T_hyst, ha_max);
+    std::vector<float> fields = driver::fieldSchedule(c.Ha_max, branch);
+    for (float extra : {0.0f, 0.3f * c.Ha_max, -c.Ha_max, c.Ha_max, 1.5f * c.Ha_max}) fields.push_back(extra);
+    for (float ha : fields) {
+      const hysteresis::HysteresisPointValues slow = reference::evaluateHysteresisPoint(
+          c.Tc, c.mu0, c.Gamma, ha, c.hc0_mean, c.Gamma_c, c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N,
+          c.m, c.shape, c.T_hyst, ha_max, c.Norm_coeff, c.s, c.lambda, c.f);
+      ASSERT_EQ(describe(fast.evaluate(ha, c.N, c.Norm_coeff, c.s, c.lambda, c.f)), describe(slow))
+          << "shape " << static_cast<char>(c.shape) << " m=" << c.m << " Ha_max=" << c.Ha_max << " ha=" << ha
+          << " branch " << static_cast<int>(branch) << " sigmas " << c.sigmac0 << "," << c.sigmai0;
+    }
+  }
+}
+
+TEST(FastHysteresisPoint, MatchesTheWorkedExamples) {
+  for (model::DensityShape shape : kShapes) {
+    expectSameLoop({600, 3.45e-15f, 0.5f, 0.5f, 1, 10, 1, 10, 1, 0, 1, 10, shape, 47, 1, 2, 0.5f, 2, 0.25f});
+    expectSameLoop({600, 3.45e-15f, 0.5f, 300, 1, 10, 1, 10, 1, 0, 1, 50, shape, 47, 1000, 2, 0.5f, 2, 0.25f});
+  }
+}
+
+TEST(FastHysteresisPoint, MatchesTheReferenceOnManySmallGrids) {
+  std::mt19937 random(77);
+  const auto pick = [&random](std::initializer_list<float> values) {
+    return *(values.begin() + std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random));
+  };
+  for (int n = 0; n < 120; ++n) {
+    LoopCase c{};
+    c.shape = kShapes[n % 4];
+    c.Tc = pick({300.0f, 600.0f});
+    c.mu0 = pick({1e-15f, 3.45e-15f});
+    c.Gamma = 0.5f;
+    c.hc0_mean = pick({0.5f, 30.0f, 300.0f});
+    c.Gamma_c = pick({0.0f, 1.5f});
+    c.sigmac0 = pick({0.1f, 1.0f, 30.0f, 1e4f});
+    c.Gamma_cprim = 1.0f;
+    c.sigmai0 = pick({0.1f, 1.0f, 30.0f, 1e4f});
+    c.Gamma_i = 1.0f;
+    c.km = pick({0.0f, 5.0f, -30.0f});
+    c.N = pick({1.0f, 0.5f});
+    c.m = static_cast<std::int32_t>(pick({2.0f, 3.0f, 10.0f, 16.0f, 25.0f}));
+    c.T_hyst = pick({0.0f, 47.0f, 300.0f});
+    c.Ha_max = pick({1.0f, 0.3f, 100.0f, 1000.0f, 3000.0f});
+    c.Norm_coeff = pick({1.0f, 3.58516f});
+    c.s = pick({0.0f, 50.0f});
+    c.lambda = pick({300.0f, 2.0f});
+    c.f = pick({0.0f, 0.1f, 1.0f});
+    expectSameLoop(c);
     if (HasFatalFailure()) return;
   }
 }
