@@ -4,11 +4,51 @@
 #include <cstdio>
 #include <ostream>
 
+#include <string>
+#include <vector>
+
+#include "model/column_sums.h"
 #include "model/grid.h"
+#include "model/number_format.h"
+#include "model/runs.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
 
 namespace preisach::model {
+
+namespace {
+
+// The map rows "%e %e %e\n" (hc, hi, density) of the counted nodes in grid
+// order; each coordinate is formatted once, and the rows leave in large
+// blocks.
+void writeMap(std::FILE* mapFile, const DensityTable& table, const GridAxis& hcAxis, const GridAxis& hiAxis,
+              const Run& columns, const Run& rows) {
+  std::vector<std::string> hiText;
+  for (std::int32_t j = rows.begin; j < rows.end; ++j) {
+    char text[kScientificWidth];
+    hiText.emplace_back(text, formatScientific(hiAxis.coordinate(j), text));
+  }
+  std::string block;
+  constexpr std::size_t kBlock = 1 << 16;
+  block.reserve(kBlock + 128);
+  for (std::int32_t i = columns.begin; i < columns.end; ++i) {
+    char hcText[kScientificWidth];
+    const std::size_t hcLength = formatScientific(hcAxis.coordinate(i), hcText);
+    for (std::int32_t j = rows.begin; j < rows.end; ++j) {
+      char rho[kScientificWidth];
+      const std::size_t rhoLength = formatScientific(table.at(i, j), rho);
+      block.append(hcText, hcLength).append(1, ' ').append(hiText[static_cast<std::size_t>(j - rows.begin)]);
+      block.append(1, ' ').append(rho, rhoLength).append(1, '\n');
+      if (block.size() >= kBlock) {
+        std::fwrite(block.data(), 1, block.size(), mapFile);
+        block.clear();
+      }
+    }
+  }
+  std::fwrite(block.data(), 1, block.size(), mapFile);
+}
+
+}  // namespace
 
 double normaliseDensity(const Console& console,
                         std::FILE* mapFile,
@@ -45,22 +85,21 @@ double normaliseDensity(const Console& console,
   console.out << "dhc=" << hcAxis.step << " mc=" << hcAxis.count << " dhi=" << hiAxis.step << " mi=" << hiAxis.count
               << " ha_max=" << Ha_max << " ha=" << ha << std::endl;
 
-  const DensityParameters density{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF};
-  const bool writeMap = Calculate_PDF == 'y' && mapFile != nullptr;
-  std::int32_t k10 = 0;
-  double sum = 0.0;
-  for (std::int32_t i = 0; i < hcAxis.nodeCount(); ++i) {
-    const double hc = hcAxis.coordinate(i);
-    for (std::int32_t j = 0; j < hiAxis.nodeCount(); ++j) {
-      const double hi = hiAxis.coordinate(j);
-      // Strictly inside the rectangle: the first node of each axis never counts.
-      if (-H >= hi || hi >= H || hc <= 0.0 || hc >= H) continue;
-      ++k10;
-      const double rho = density.at(hc, hi);
-      sum = static_cast<double>(static_cast<Extended>(sum) + static_cast<Extended>(rho));
-      if (writeMap) std::fprintf(mapFile, "%e %e %e\n", hc, hi, rho);
-    }
+  // The rectangle's nodes: 0 < hc < Ha_max and -Ha_max < hi < Ha_max, all
+  // strict, so the first node of each axis never counts.
+  const DensityTable table(DensityParameters{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF},
+                           hcAxis, hiAxis);
+  const Run columns = runBetween(hcAxis, 0.0L, static_cast<long double>(H));
+  const Run rows = runBetween(hiAxis, -static_cast<long double>(H), static_cast<long double>(H));
+  RegionSum rectangle;
+  const long double one = 1.0L;
+  for (std::int32_t i = columns.begin; i < columns.end; ++i) {
+    Chain chain{&rectangle, rows, &one, false};
+    accumulateColumn(table, i, &chain, 1);
   }
+  const std::int32_t k10 = rectangle.count;
+  const double sum = rectangle.sum;
+  if (Calculate_PDF == 'y' && mapFile != nullptr) writeMap(mapFile, table, hcAxis, hiAxis, columns, rows);
 
   // Mean density times the area of the full rectangle estimates the
   // integral; with no counted node the mean is 0/0, a NaN.

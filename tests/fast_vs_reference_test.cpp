@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "driver/hysteresis_loop.h"
+#include "model/normalisation.h"
 #include "reference/hysteresis_reference.h"
+#include "reference/normalisation_reference.h"
 #include "reference/zfcfc_reference.h"
+#include "test_support.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach {
@@ -165,6 +168,60 @@ TEST(FastHysteresisPoint, MatchesTheReferenceOnManySmallGrids) {
     c.f = pick({0.0f, 0.1f, 1.0f});
     expectSameLoop(c);
     if (HasFatalFailure()) return;
+  }
+}
+
+struct Normalised {
+  std::string out, err, map;
+  std::uint64_t Norm_coeff = 0;
+  std::int32_t counted = 0;
+};
+
+template <typename Normalise>
+Normalised normaliseWith(Normalise normalise, const LoopCase& c) {
+  test::TempDir dir;
+  const std::string path = (dir.path() / "PDFbc.txt").string();
+  std::FILE* map = std::fopen(path.c_str(), "w");
+  std::ostringstream out, err;
+  Normalised n;
+  n.Norm_coeff = bits(normalise(model::Console{out, err}, map, c.Tc, c.mu0, c.Gamma, 100.0f, c.hc0_mean, c.Gamma_c,
+                                c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape, c.T_hyst,
+                                c.Ha_max, 'y', &n.counted));
+  n.out = out.str();
+  n.err = err.str();
+  n.map = test::readFile(path);
+  return n;
+}
+
+TEST(FastNormalisation, WritesTheSameLinesMapAndCoefficientAsTheReference) {
+  std::mt19937 random(5);
+  const auto pick = [&random](std::initializer_list<float> values) {
+    return *(values.begin() + std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random));
+  };
+  for (int n = 0; n < 60; ++n) {
+    LoopCase c{};
+    c.shape = kShapes[n % 4];
+    c.Tc = 600.0f;
+    c.mu0 = pick({1e-15f, 3.45e-15f});
+    c.Gamma = 0.5f;
+    c.hc0_mean = pick({0.5f, 300.0f});
+    c.Gamma_c = 1.5f;
+    c.sigmac0 = pick({0.2f, 1.0f, 30.0f});
+    c.Gamma_cprim = 1.0f;
+    c.sigmai0 = pick({0.5f, 1.0f, 30.0f});
+    c.Gamma_i = 1.0f;
+    c.km = pick({0.0f, 5.0f});
+    c.N = 1.0f;
+    c.m = static_cast<std::int32_t>(pick({0.0f, 2.0f, 3.0f, 10.0f, 40.0f}));
+    c.T_hyst = pick({0.0f, 300.0f, 620.0f});
+    c.Ha_max = pick({1.0f, 3000.0f, -1.0f, 0.0f});
+    const Normalised fast = normaliseWith(model::normaliseDensity, c);
+    const Normalised slow = normaliseWith(reference::normaliseDensity, c);
+    ASSERT_EQ(fast.out, slow.out) << n;
+    ASSERT_EQ(fast.err, slow.err) << n;
+    ASSERT_EQ(fast.map, slow.map) << n;
+    ASSERT_EQ(fast.Norm_coeff, slow.Norm_coeff) << n;
+    ASSERT_EQ(fast.counted, slow.counted) << n;
   }
 }
 
