@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "driver/data_directory.h"
+#include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
-#include "model/normalisation.h"
 
 namespace preisach::driver {
 
@@ -52,14 +52,14 @@ std::vector<float> fieldSchedule(float Ha_max, hysteresis::Branch branch) {
   return fields;
 }
 
-void runHysteresisLoop(const ParameterSet& p, const model::Console& console) {
+void runHysteresisLoop(const ParameterSet& p, const model::Console& console, const Evaluations& evaluations) {
   std::FILE* map = nullptr;
   if (isOn(p.Calculate_PDF)) {
     map = createResultFile(kDensityMapFileName, console);
     if (map == nullptr) return;
   }
   std::int32_t countedNodes = 0;
-  const float Norm_coeff = static_cast<float>(model::normaliseDensity(
+  const float Norm_coeff = static_cast<float>(evaluations.normalise(
       console, map, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
       p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max, p.Calculate_PDF, &countedNodes));
   std::FILE* moment = createResultFile(kMomentFileName, console);
@@ -68,16 +68,21 @@ void runHysteresisLoop(const ParameterSet& p, const model::Console& console) {
     console.err << "Ha_max=" << p.Ha_max << ": the hysteresis loop has no field range (Ha_max must be positive "
                 << "and at least 2e-09 Oe); " << dataFilePath(kMomentFileName) << " holds no point" << std::endl;
   } else if (countedNodes > 0) {
-    for (const hysteresis::Branch branch : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending}) {
-      const bool descending = branch == hysteresis::Branch::Descending;
-      const float ha_max = descending ? p.Ha_max : -p.Ha_max;
-      for (const float field : fieldSchedule(p.Ha_max, branch)) {
-        const float M = static_cast<float>(hysteresis::hysteresisPoint(
-            console, moment, p.Tc, p.mu0, p.Gamma, field, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0,
-            p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max, Norm_coeff, p.s, p.lambda, p.f));
-        console.out << "ha=" << field << (descending ? "M+=" : " M-=") << M << std::endl;
-      }
-    }
+    const Evaluations::BranchPoints descending = evaluations.branch(p, p.Ha_max, Norm_coeff);
+    const Evaluations::BranchPoints ascending = evaluations.branch(p, -p.Ha_max, Norm_coeff);
+    const std::vector<float> down = fieldSchedule(p.Ha_max, hysteresis::Branch::Descending);
+    const std::vector<float> up = fieldSchedule(p.Ha_max, hysteresis::Branch::Ascending);
+    const auto fieldAt = [&](std::size_t k) { return k < down.size() ? down[k] : up[k - down.size()]; };
+    computeInOrder<hysteresis::HysteresisPointValues>(
+        evaluations.threads, down.size() + up.size(),
+        [&](std::size_t k) {
+          return (k < down.size() ? descending : ascending)(fieldAt(k));
+        },
+        [&](std::size_t k, const hysteresis::HysteresisPointValues& v) {
+          const float field = fieldAt(k);
+          hysteresis::printHysteresisPoint(console, moment, field, Norm_coeff, v);
+          console.out << "ha=" << field << (k < down.size() ? "M+=" : " M-=") << static_cast<float>(v.M) << std::endl;
+        });
   }
   std::fclose(moment);
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "driver/evaluations.h"
 #include "driver/parameters.h"
 #include "hysteresis/hysteresis_point.h"
 #include "model/console.h"
@@ -21,7 +22,10 @@ std::vector<float> fieldSchedule(float Ha_max, hysteresis::Branch branch);
 
 // The hysteresis loop of a pass: normalises the density at T_hyst (writing
 // PDFbc.txt when Calculate_PDF is y), then computes both branches into
-// momentbc.txt with an "ha=" line per field.
-void runHysteresisLoop(const ParameterSet& p, const model::Console& console);
+// momentbc.txt with an "ha=" line per field. The fields are computed on all
+// cores and printed in sweep order.
+void runHysteresisLoop(const ParameterSet& p,
+                       const model::Console& console,
+                       const Evaluations& evaluations = fastEvaluations());
 
 }  // namespace preisach::driver

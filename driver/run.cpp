@@ -65,13 +65,14 @@ bool readParameters(ParameterSet& parameters, const model::Console& console, con
 
 }  // namespace
 
-int runProgram(std::istream& answers, const model::Console& console, const KeyPause& pause) {
+int runProgram(std::istream& answers, const model::Console& console, const KeyPause& pause,
+               const Evaluations& evaluations) {
   ParameterSet parameters;
   char answer = 'y';
   while (answer == 'y') {
     if (readParameters(parameters, console, pause)) {
-      if (isOn(parameters.Calculate_ZFCFC)) runTemperatureSweep(parameters, console);
-      if (isOn(parameters.Calculate_Hysteresis)) runHysteresisLoop(parameters, console);
+      if (isOn(parameters.Calculate_ZFCFC)) runTemperatureSweep(parameters, console, evaluations);
+      if (isOn(parameters.Calculate_Hysteresis)) runHysteresisLoop(parameters, console, evaluations);
     }
     console.out << "If you want to continue press \"y\"" << std::endl;
     if (!(answers >> answer)) break;

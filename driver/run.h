@@ -2,6 +2,7 @@
 
 #include <istream>
 
+#include "driver/evaluations.h"
 #include "driver/parameters.h"
 #include "model/console.h"
 
@@ -12,6 +13,9 @@ namespace preisach::driver {
 // it, pauses for a key and runs what its flags ask for. The run ends when
 // the answer is anything else or cannot be read (end of input). Returns the
 // exit status, 0.
-int runProgram(std::istream& answers, const model::Console& console, const KeyPause& pause);
+int runProgram(std::istream& answers,
+               const model::Console& console,
+               const KeyPause& pause,
+               const Evaluations& evaluations = fastEvaluations());
 
 }  // namespace preisach::driver

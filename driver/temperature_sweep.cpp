@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/data_directory.h"
+#include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
 #include "model/thermal.h"
 #include "zfcfc/zfcfc_point.h"
@@ -37,7 +38,7 @@ std::vector<float> temperatureSchedule(float T_max) {
   return temperatures;
 }
 
-void runTemperatureSweep(const ParameterSet& p, const model::Console& console) {
+void runTemperatureSweep(const ParameterSet& p, const model::Console& console, const Evaluations& evaluations) {
   if (!zfcfc::zfcfcGridHasNormalisationNode(p.T_max, p.mu0, p.ha, p.m, p.sigmac0, p.sigmai0)) {
     console.err << "the ZFC/FC grid (m=" << p.m << ", T_max=" << p.T_max << ", mu0=" << p.mu0 << ", ha=" << p.ha
                 << ") has no node inside its normalisation rectangle: " << degenerateGridCause(p)
@@ -51,12 +52,19 @@ void runTemperatureSweep(const ParameterSet& p, const model::Console& console) {
     std::fclose(zfcFc);
     return;
   }
-  for (const float T : temperatureSchedule(p.T_max)) {
-    const float hts_T = static_cast<float>(model::thermalField(T, p.mu0));
-    console.out << "hts_T=" << hts_T << std::endl;
-    zfcfc::zfcfcPoint(console, zfcFc, separate, p.T_max, T, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c,
-                      p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
-  }
+  // The temperatures are independent: computed on all cores, printed in order.
+  const std::vector<float> temperatures = temperatureSchedule(p.T_max);
+  computeInOrder<zfcfc::ZfcFcPointValues>(
+      evaluations.threads, temperatures.size(),
+      [&](std::size_t k) {
+        return evaluations.zfcfcPoint(p.T_max, temperatures[k], p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c,
+                                         p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+      },
+      [&](std::size_t k, const zfcfc::ZfcFcPointValues& v) {
+        const float hts_T = static_cast<float>(model::thermalField(temperatures[k], p.mu0));
+        console.out << "hts_T=" << hts_T << std::endl;
+        zfcfc::printZfcFcPoint(console, zfcFc, separate, temperatures[k], v);
+      });
   std::fclose(zfcFc);
   std::fclose(separate);
 }

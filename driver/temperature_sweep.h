@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "driver/evaluations.h"
 #include "driver/parameters.h"
 #include "model/console.h"
 
@@ -15,7 +16,10 @@ std::vector<float> temperatureSchedule(float T_max);
 // The ZFC/FC sweep of a pass: ZFCFCbc.txt and separatebc.txt, one row each
 // per temperature, with an "hts_T=" line before every point. A grid without
 // a node inside its normalisation rectangle is reported and skips the
-// sweep, leaving both files as they were.
-void runTemperatureSweep(const ParameterSet& p, const model::Console& console);
+// sweep, leaving both files as they were. The temperatures are computed on
+// all cores and printed in schedule order.
+void runTemperatureSweep(const ParameterSet& p,
+                         const model::Console& console,
+                         const Evaluations& evaluations = fastEvaluations());
 
 }  // namespace preisach::driver
