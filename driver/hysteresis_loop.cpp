@@ -53,21 +53,29 @@ std::vector<float> fieldSchedule(float Ha_max, hysteresis::Branch branch) {
 }
 
 void runHysteresisLoop(const ParameterSet& p, const model::Console& console, const Evaluations& evaluations) {
-  std::FILE* map = nullptr;
+  std::unique_ptr<ResultFile> map;
   if (isOn(p.Calculate_PDF)) {
-    map = createResultFile(kDensityMapFileName, console);
+    map = ResultFile::create(kDensityMapFileName, console);
     if (map == nullptr) return;
   }
   std::int32_t countedNodes = 0;
   const float Norm_coeff = static_cast<float>(evaluations.normalise(
-      console, map, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
-      p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max, p.Calculate_PDF, &countedNodes));
-  std::FILE* moment = createResultFile(kMomentFileName, console);
+      console, map != nullptr ? map->handle() : nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
+      p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max, p.Calculate_PDF, &countedNodes));
+  if (map != nullptr) {
+    // The normalisation has written the whole map and closed it.
+    map->closedByComputation();
+    map->commit(console);
+  }
+  const std::unique_ptr<ResultFile> moment = ResultFile::create(kMomentFileName, console);
   if (moment == nullptr) return;
   if (!hasFieldRange(p.Ha_max)) {
     console.err << "Ha_max=" << p.Ha_max << ": the hysteresis loop has no field range (Ha_max must be positive "
                 << "and at least 2e-09 Oe); " << dataFilePath(kMomentFileName) << " holds no point" << std::endl;
   } else if (countedNodes > 0) {
+    if (p.lambda == 0.0f)
+      console.err << "lambda=0: the reversible term tanh((|ha| + s) / lambda) is a step of height N mu at every "
+                  << "field but 0" << std::endl;
     const Evaluations::BranchPoints descending = evaluations.branch(p, p.Ha_max, Norm_coeff);
     const Evaluations::BranchPoints ascending = evaluations.branch(p, -p.Ha_max, Norm_coeff);
     const std::vector<float> down = fieldSchedule(p.Ha_max, hysteresis::Branch::Descending);
@@ -75,16 +83,14 @@ void runHysteresisLoop(const ParameterSet& p, const model::Console& console, con
     const auto fieldAt = [&](std::size_t k) { return k < down.size() ? down[k] : up[k - down.size()]; };
     computeInOrder<hysteresis::HysteresisPointValues>(
         evaluations.threads, down.size() + up.size(),
-        [&](std::size_t k) {
-          return (k < down.size() ? descending : ascending)(fieldAt(k));
-        },
+        [&](std::size_t k) { return (k < down.size() ? descending : ascending)(fieldAt(k)); },
         [&](std::size_t k, const hysteresis::HysteresisPointValues& v) {
           const float field = fieldAt(k);
-          hysteresis::printHysteresisPoint(console, moment, field, Norm_coeff, v);
+          hysteresis::printHysteresisPoint(console, moment->handle(), field, Norm_coeff, v);
           console.out << "ha=" << field << (k < down.size() ? "M+=" : " M-=") << static_cast<float>(v.M) << std::endl;
         });
   }
-  std::fclose(moment);
+  moment->commit(console);
 }
 
 }  // namespace preisach::driver

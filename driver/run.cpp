@@ -9,13 +9,24 @@
 #include "driver/data_directory.h"
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
+#include <cctype>
+
 #include "model/density.h"
+#include "model/grid.h"
 
 namespace preisach::driver {
 
 namespace {
 
 enum class FileRead { Read, Missing };
+
+// A letter as a person can read it in a message: itself, or its byte value.
+std::string printable(char letter) {
+  if (std::isprint(static_cast<unsigned char>(letter))) return std::string(1, letter);
+  char code[8];
+  std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned>(static_cast<unsigned char>(letter)));
+  return code;
+}
 
 // The parameter file's whole text; on failure one line on console.err.
 FileRead loadParameterText(const std::string& path, std::string& text, const model::Console& console) {
@@ -56,8 +67,14 @@ bool readParameters(ParameterSet& parameters, const model::Console& console, con
   }
   const char letter = static_cast<char>(parameters.PDF);
   if (!model::isDensityShape(letter)) {
-    console.err << path << ": the density shape PDF must be one of the upper-case letters G, L, M, N, but '" << letter
-                << "' was read; nothing is computed in this pass" << std::endl;
+    console.err << path << ": the density shape PDF must be one of the upper-case letters G, L, M, N, but '"
+                << printable(letter) << "' was read; nothing is computed in this pass" << std::endl;
+    return false;
+  }
+  if (parameters.m < 1 || parameters.m > model::kLargestGridDivisions) {
+    console.err << path << ": m=" << parameters.m << " must lie between 1 and " << model::kLargestGridDivisions
+                << " (a refined axis has 3m nodes, and the point counters of its grid must fit in 32 bits); "
+                << "nothing is computed in this pass" << std::endl;
     return false;
   }
   return true;

@@ -45,13 +45,13 @@ void runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
                 << "; the temperature sweep is skipped" << std::endl;
     return;
   }
-  std::FILE* zfcFc = createResultFile(kZfcFcFileName, console);
+  if (!(p.Tc > 95.0f))
+    console.err << "Tc=" << p.Tc << " K is not above 95 K: the fixed temperatures 5 to 95 K of the sweep reach Tc, "
+                << "where the scaling law is undefined; those points come out as nan" << std::endl;
+  const std::unique_ptr<ResultFile> zfcFc = ResultFile::create(kZfcFcFileName, console);
   if (zfcFc == nullptr) return;
-  std::FILE* separate = createResultFile(kSeparateFileName, console);
-  if (separate == nullptr) {
-    std::fclose(zfcFc);
-    return;
-  }
+  const std::unique_ptr<ResultFile> separate = ResultFile::create(kSeparateFileName, console);
+  if (separate == nullptr) return;
   // The temperatures are independent: computed on all cores, printed in order.
   const std::vector<float> temperatures = temperatureSchedule(p.T_max);
   computeInOrder<zfcfc::ZfcFcPointValues>(
@@ -63,10 +63,10 @@ void runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
       [&](std::size_t k, const zfcfc::ZfcFcPointValues& v) {
         const float hts_T = static_cast<float>(model::thermalField(temperatures[k], p.mu0));
         console.out << "hts_T=" << hts_T << std::endl;
-        zfcfc::printZfcFcPoint(console, zfcFc, separate, temperatures[k], v);
+        zfcfc::printZfcFcPoint(console, zfcFc->handle(), separate->handle(), temperatures[k], v);
       });
-  std::fclose(zfcFc);
-  std::fclose(separate);
+  zfcFc->commit(console);
+  separate->commit(console);
 }
 
 }  // namespace preisach::driver

@@ -23,6 +23,14 @@ struct GridAxis {
   }
 };
 
+// The largest m for which every count of a grid fits in 32 bits: a refined
+// axis has 3m nodes, and a region counter (starting at 1) of the
+// (3m - 1)^2 visited nodes stays below 2^31.
+inline constexpr std::int32_t kLargestGridDivisions = 15447;
+static_assert((3LL * kLargestGridDivisions - 1) * (3LL * kLargestGridDivisions - 1) + 1 <= 2147483647LL &&
+                  (3LL * kLargestGridDivisions + 2) * (3LL * kLargestGridDivisions + 2) + 1 > 2147483647LL,
+              "the largest m whose refined grid can be counted in 32 bits");
+
 // step = (up - lo) / m; refined once to a third of that, with 3m nodes, when
 // a third of the raw width w0 (sigmac0 for hc, sigmai0 for hi: the values at
 // T = 0) is below the step. Equality keeps the coarse step; a NaN refines.
