@@ -16,6 +16,7 @@ namespace {
 using Extended = long double;
 
 Extended ext(double x) { return static_cast<Extended>(x); }
+Extended ext(float x) { return static_cast<Extended>(x); }
 
 // Mean over a region's counted nodes; 0 for a region the grid does not see.
 double regionMean(double sum, std::int32_t count) {
@@ -72,7 +73,7 @@ HysteresisPointValues startHysteresisPoint(float Tc,
                                            float T_hyst,
                                            float ha_max) {
   HysteresisPointValues v;
-  v.mu = model::scaledParameter(T_hyst, Tc, mu0, Gamma);
+  v.mu = static_cast<double>(model::scaledParameter(T_hyst, Tc, mu0, Gamma));
   const double hts_T = static_cast<double>(model::thermalField(T_hyst, mu0));
   v.hts_T0 = model::thermalFieldAt5K(mu0);
   v.floorValue = std::floor(static_cast<double>(ext(hts_T) / ext(v.hts_T0) + ext(1.0)));
@@ -88,8 +89,8 @@ HysteresisPointValues startHysteresisPoint(float Tc,
   } else {
     return v;
   }
-  v.hcAxis = model::makeGridAxis(0.0, v.H, m, sigmac0);
-  v.hiAxis = model::makeGridAxis(-static_cast<double>(v.H), v.H, m, sigmai0);
+  v.hcAxis = model::makeGridAxis(0.0, static_cast<double>(v.H), m, sigmac0);
+  v.hiAxis = model::makeGridAxis(-static_cast<double>(v.H), static_cast<double>(v.H), m, sigmai0);
   return v;
 }
 

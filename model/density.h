@@ -87,9 +87,9 @@ class DensityFactors {
 class DensityTable {
  public:
   DensityTable(const DensityParameters& p, const GridAxis& hcAxis, const GridAxis& hiAxis);
-  double at(std::int32_t i, std::int32_t j) const { return factors_.combine(column_[i], row_[j]); }
-  long double column(std::int32_t i) const { return column_[i]; }
-  long double row(std::int32_t j) const { return row_[j]; }
+  double at(std::int32_t i, std::int32_t j) const { return factors_.combine(column(i), row(j)); }
+  long double column(std::int32_t i) const { return column_[static_cast<std::size_t>(i)]; }
+  long double row(std::int32_t j) const { return row_[static_cast<std::size_t>(j)]; }
   double combine(long double column, long double row) const { return factors_.combine(column, row); }
   const long double* rows() const { return row_.data(); }
   bool divides() const { return factors_.divides(); }

@@ -4,7 +4,7 @@ namespace preisach::model {
 
 // Reciprocal of Boltzmann's constant 1.38e-16 erg/K, the float64 value's
 // reciprocal rounded to the extended format: 7246376811594202.9462890625.
-inline constexpr long double kInverseBoltzmann = 1.0L / 1.38e-16;
+inline constexpr long double kInverseBoltzmann = 1.0L / static_cast<long double>(1.38e-16);
 
 // X(T) = X0 * (1 - T/Tc)^exponent. T = Tc gives 0 for a positive exponent;
 // T > Tc with a non-integer exponent gives NaN (the library's pow of a

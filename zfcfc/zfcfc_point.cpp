@@ -18,6 +18,7 @@ namespace {
 using Extended = long double;
 
 Extended ext(double x) { return static_cast<Extended>(x); }
+Extended ext(float x) { return static_cast<Extended>(x); }
 
 // Upper hi bound of the grid, ha + hts(T_max), and the float64 rounding of
 // the lower one, -ha - hts(T_max).
@@ -40,8 +41,8 @@ void sweepRegions(ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma
   // The reversible moment depends on the row alone.
   std::vector<Extended> reversible(static_cast<std::size_t>(v.hiAxis.nodeCount()));
   for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j)
-    reversible[static_cast<std::size_t>(j)] =
-        model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(v.hiAxis.coordinate(j)));
+    reversible[static_cast<std::size_t>(j)] = static_cast<Extended>(
+        model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(v.hiAxis.coordinate(j))));
   const Extended one = 1.0L, mu = ext(v.mu);
   const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha);
   const Extended halfT = t * ext(0.5);
@@ -117,7 +118,7 @@ ZfcFcPointValues startZfcFcPoint(float T_max,
                                  float sigmac0,
                                  float sigmai0) {
   ZfcFcPointValues v;
-  v.mu = model::scaledParameter(T, Tc, mu0, Gamma);
+  v.mu = static_cast<double>(model::scaledParameter(T, Tc, mu0, Gamma));
   v.hts_T = static_cast<double>(model::thermalField(T, mu0));
   v.hts_Tmax = static_cast<double>(model::thermalField(T_max, mu0));
   v.hts_T0 = model::thermalFieldAt5K(mu0);

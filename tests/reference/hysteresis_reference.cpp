@@ -12,6 +12,7 @@ using Extended = long double;
 using hysteresis::Branch;
 
 Extended ext(double x) { return static_cast<Extended>(x); }
+Extended ext(float x) { return static_cast<Extended>(x); }
 
 double accumulate(double sum, double p, double mu) { return static_cast<double>(ext(p) * ext(mu) + ext(sum)); }
 

@@ -13,6 +13,7 @@ using Extended = long double;
 using zfcfc::RegionSum;
 
 Extended ext(double x) { return static_cast<Extended>(x); }
+Extended ext(float x) { return static_cast<Extended>(x); }
 
 void add(RegionSum& region, Extended integrand) {
   ++region.count;
