@@ -4,13 +4,17 @@
 #include <conio.h>
 #include <io.h>
 
+#include <csignal>
 #include <cstdio>
 
 namespace preisach::driver {
 
 void waitForKey() {
   if (!_isatty(_fileno(stdin))) return;
-  (void)_getch();
+  // The console's raw read takes Ctrl-C as the byte 3; it ends the program
+  // as an interrupt would. The console mode is not changed by the read.
+  constexpr int kControlC = 3;
+  if (_getch() == kControlC) std::raise(SIGINT);
 }
 
 }  // namespace preisach::driver
