@@ -27,8 +27,8 @@ if (file_found(path("Parameters.txt"))) {
 param(n) = words(params) >= n ? word(params, n) : "?"
 shape = param(12) eq "G" ? "Gaussian (G)" : param(12) eq "L" ? "Lorentzian (L)" : \
         param(12) eq "M" ? "Lorentzian x exp (M)" : param(12) eq "N" ? "exp x Lorentzian (N)" : param(12)
-ensemble = sprintf("%s; hc0 = %s Oe, sigma_c0 = %s Oe, sigma_i0 = %s Oe, km = %s Oe, mu0 = %s emu, Tc = %s K, m = %s", \
-                   shape, param(4), param(6), param(8), param(10), param(2), param(1), param(13))
+ensemble = sprintf("%s; hc0 = %s Oe, sigma_c0 = %s Oe, sigma_i0 = %s Oe, km = %s Oe, mu0 = %s emu, m = %s", \
+                   shape, param(4), param(6), param(8), param(10), param(2), param(13))
 
 set terminal pngcairo size 1000,700 enhanced font "Sans,11"
 set grid
