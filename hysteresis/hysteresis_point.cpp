@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "model/column_sums.h"
 #include "model/runs.h"
 #include "model/scaling.h"
 #include "model/thermal.h"

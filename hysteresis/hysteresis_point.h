@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "model/console.h"
-#include "model/column_sums.h"
 #include "model/density.h"
 #include "model/grid.h"
 

@@ -90,7 +90,6 @@ class DensityTable {
   double at(std::int32_t i, std::int32_t j) const { return factors_.combine(column(i), row(j)); }
   long double column(std::int32_t i) const { return column_[static_cast<std::size_t>(i)]; }
   long double row(std::int32_t j) const { return row_[static_cast<std::size_t>(j)]; }
-  double combine(long double column, long double row) const { return factors_.combine(column, row); }
   const long double* rows() const { return row_.data(); }
   bool divides() const { return factors_.divides(); }
 

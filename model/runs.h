@@ -11,7 +11,6 @@ struct Run {
   std::int32_t begin = 0;
   std::int32_t end = 0;
   bool empty() const { return end <= begin; }
-  std::int32_t size() const { return empty() ? 0 : end - begin; }
 };
 
 // The nodes of an axis strictly between two bounds formed in extended
