@@ -20,11 +20,18 @@ bool hasFieldRange(float Ha_max);
 // to 0. Empty without a field range.
 std::vector<float> fieldSchedule(float Ha_max, hysteresis::Branch branch);
 
+// The size of the density map the loop's normalisation would write: about
+// 40 bytes for each of its (mc - 2)(mi - 2) rows.
+double densityMapBytes(const ParameterSet& p);
+
 // The hysteresis loop of a pass: normalises the density at T_hyst (writing
 // PDFbc.txt when Calculate_PDF is y), then computes both branches into
 // momentbc.txt with an "ha=" line per field. The fields are computed on all
-// cores and printed in sweep order.
-void runHysteresisLoop(const ParameterSet& p,
+// cores and printed in sweep order. A map that cannot be written (not
+// created, a failed write, more than the free space of the data directory)
+// is reported and kept as it was, and the loop is still computed. True
+// when everything asked for was written.
+bool runHysteresisLoop(const ParameterSet& p,
                        const model::Console& console,
                        const Evaluations& evaluations = fastEvaluations());
 

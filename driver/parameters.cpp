@@ -4,10 +4,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <limits>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace preisach::driver {
 
@@ -20,6 +24,96 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// A value of the record and the text it was read from: [begin, end) of the
+// file's text.
+struct ValueRead {
+  const char* name;
+  std::size_t begin;
+  std::size_t end;
+  std::string shown;  // as the echo prints it
+};
+
+struct Place {
+  int line;    // from 1
+  int column;  // from 1, in bytes
+  std::size_t lineBegin;
+  std::size_t lineEnd;
+};
+
+Place placeOf(const std::string& text, std::size_t offset) {
+  Place place{1, 1, 0, 0};
+  for (std::size_t k = 0; k < offset && k < text.size(); ++k)
+    if (text[k] == '\n') {
+      ++place.line;
+      place.lineBegin = k + 1;
+    }
+  place.column = static_cast<int>(offset - place.lineBegin) + 1;
+  place.lineEnd = text.find('\n', place.lineBegin);
+  if (place.lineEnd == std::string::npos) place.lineEnd = text.size();
+  if (place.lineEnd > place.lineBegin && text[place.lineEnd - 1] == '\r') --place.lineEnd;
+  return place;
+}
+
+// The run of non-blank characters around `offset`: [begin, end).
+std::pair<std::size_t, std::size_t> wordAround(const std::string& text, std::size_t offset) {
+  std::size_t begin = offset, end = offset;
+  while (begin > 0 && !isBlank(text[begin - 1])) --begin;
+  while (end < text.size() && !isBlank(text[end])) ++end;
+  return {begin, end};
+}
+
+// A piece of text for a message: quoted, cut to a readable length.
+std::string quoted(const std::string& text, std::size_t begin, std::size_t end) {
+  constexpr std::size_t kShown = 60;
+  const bool cut = end - begin > kShown;
+  return "\"" + escapedText(text.substr(begin, cut ? kShown : end - begin)) + (cut ? "...\"" : "\"");
+}
+
+// "a = 1", "a = 1 and b = 2", "a = 1, b = 2 and c = 3"
+std::string listed(const std::vector<const ValueRead*>& values) {
+  std::string list;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    if (k > 0) list += k + 1 == values.size() ? " and " : ", ";
+    list += std::string(values[k]->name) + " = " + values[k]->shown;
+  }
+  return list;
+}
+
+// Where the record went out of step before the text at `failure` could not
+// be read. The reading rules let one word give several values (100G is 100
+// and G; 200.5 is 200 and .5), after which every value takes text written
+// for another, so the first word of the record that gave more than one value
+// is the likely mistake; without one, the word of the value before.
+std::string outOfStep(const std::string& text, const std::vector<ValueRead>& values, std::size_t failure) {
+  if (values.empty()) return {};
+  const ValueRead* culprit = &values.back();
+  for (std::size_t k = 1; k < values.size(); ++k)
+    if (values[k].begin > 0 && values[k].begin == values[k - 1].end && !isBlank(text[values[k].begin - 1])) {
+      culprit = &values[k - 1];
+      break;
+    }
+  const auto [begin, end] = wordAround(text, culprit->begin);
+  std::vector<const ValueRead*> inWord;
+  for (const ValueRead& v : values)
+    if (v.begin >= begin && v.begin < end) inWord.push_back(&v);
+  if (failure > begin && failure <= end)
+    return "; the text before it, " + quoted(text, begin, end) + ", gave " + listed(inWord);
+  const Place place = placeOf(text, begin);
+  return "; the text " + quoted(text, begin, end) + " at line " + std::to_string(place.line) + ", column " +
+         std::to_string(place.column) + " gave " + listed(inWord);
+}
+
+// The line of `place`, quoted whole or, when long, around its column.
+std::string quotedLine(const std::string& text, const Place& place) {
+  constexpr std::size_t kWhole = 100, kBefore = 40, kAfter = 40;
+  const std::size_t at = place.lineBegin + static_cast<std::size_t>(place.column - 1);
+  const bool whole = place.lineEnd - place.lineBegin <= kWhole;
+  const std::size_t begin = !whole && at - place.lineBegin > kBefore ? at - kBefore : place.lineBegin;
+  const std::size_t end = !whole && place.lineEnd - at > kAfter ? at + kAfter : place.lineEnd;
+  return (begin > place.lineBegin ? "\"..." : "\"") + escapedText(text.substr(begin, end - begin)) +
+         (end < place.lineEnd ? "...\"" : "\"");
+}
+
 // Token reader over the whole file with the semantics of a formatted text
 // stream: whitespace is skipped before every value, a number takes the
 // longest prefix that forms one, and the stream ends up "at end of file"
@@ -27,7 +121,16 @@ bool isDigit(char c) {
 // later read fails as well.
 class Scanner {
  public:
-  explicit Scanner(std::string text) : text_(std::move(text)) {}
+  // A UTF-8 byte-order mark, which many editors put at the start of a file,
+  // is not part of the first value.
+  explicit Scanner(std::string text) : text_(std::move(text)) {
+    if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) text_.erase(0, 3);
+  }
+
+  const std::string& text() const { return text_; }
+  // Where the value being read, or the text that could not be read, starts.
+  std::size_t valueStart() const { return valueStart_; }
+  std::size_t position() const { return pos_; }
 
   bool atEnd() const { return endSeen_ || failed_; }
   ReadFailure failure() const { return failure_; }
@@ -107,6 +210,7 @@ class Scanner {
     if (failed_) return false;
     if (endSeen_) return fail(ReadFailure::EndOfFile);
     while (pos_ < text_.size() && isBlank(text_[pos_])) ++pos_;
+    valueStart_ = pos_;
     if (pos_ == text_.size()) {
       endSeen_ = true;
       return fail(ReadFailure::EndOfFile);
@@ -162,6 +266,7 @@ class Scanner {
 
   std::string text_;
   std::size_t pos_ = 0;
+  std::size_t valueStart_ = 0;
   bool endSeen_ = false;
   bool failed_ = false;
   ReadFailure failure_ = ReadFailure::None;
@@ -175,15 +280,15 @@ class RecordReader {
   RecordReader(Scanner& scanner, std::ostream& out) : scanner_(scanner), out_(out) {}
 
   void real(const char* name, const char* label, float& value) {
-    note(name, scanner_.readReal(value));
+    note(name, scanner_.readReal(value), value);
     out_ << label << value << std::endl;
   }
   void integer(const char* name, const char* label, std::int32_t& value) {
-    note(name, scanner_.readInteger(value));
+    note(name, scanner_.readInteger(value), value);
     out_ << label << value << std::endl;
   }
   void character(const char* name, const char* label, char& value) {
-    note(name, scanner_.readCharacter(value));
+    note(name, scanner_.readCharacter(value), value);
     out_ << label << value << std::endl;
   }
   void shape(const char* name, const char* label, model::DensityShape& value) {
@@ -194,11 +299,17 @@ class RecordReader {
 
   int failedField() const { return failedField_; }
   const char* failedName() const { return failedName_; }
+  const std::vector<ValueRead>& values() const { return values_; }
 
  private:
-  void note(const char* name, bool read) {
+  template <typename Value>
+  void note(const char* name, bool read, const Value& value) {
     ++field_;
-    if (!read && failedField_ == 0) {
+    if (read) {
+      std::ostringstream shown;
+      shown << value;
+      values_.push_back({name, scanner_.valueStart(), scanner_.position(), escapedText(shown.str())});
+    } else if (failedField_ == 0) {
       failedField_ = field_;
       failedName_ = name;
     }
@@ -209,6 +320,7 @@ class RecordReader {
   int field_ = 0;
   int failedField_ = 0;
   const char* failedName_ = nullptr;
+  std::vector<ValueRead> values_;
 };
 
 // A temperature at or above Tc is lowered to Tc - 10 (a float subtraction).
@@ -271,9 +383,29 @@ ReadResult readParameterFile(std::istream& file, ParameterSet& p, std::ostream& 
     result.field = r.failedField();
     result.fieldName = r.failedName();
     result.failure = scanner.failure();
-    result.found = scanner.found();
+    result.found = escapedText(scanner.found());
+    const Place place = placeOf(scanner.text(), scanner.valueStart());
+    result.line = place.line;
+    result.column = place.column;
+    result.quotedLine = quotedLine(scanner.text(), place);
+    result.context = outOfStep(scanner.text(), r.values(), scanner.valueStart());
   }
   return result;
+}
+
+std::string escapedText(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown += c;
+    } else {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(byte));
+      shown += code;
+    }
+  }
+  return shown;
 }
 
 std::string describeReadFailure(const ReadResult& result) {
@@ -285,21 +417,15 @@ std::string describeReadFailure(const ReadResult& result) {
     case ReadStatus::FieldUnreadable:
       break;
   }
-  std::string line = "record " + std::to_string(result.record) + ", value " + std::to_string(result.field) + " (" +
-                     result.fieldName + ") cannot be read: ";
-  switch (result.failure) {
-    case ReadFailure::EndOfFile:
-      line += "the file ends inside the record";
-      break;
-    case ReadFailure::NotANumber:
-      line += "\"" + result.found + "\" is not a number";
-      break;
-    case ReadFailure::OutOfRange:
-      line += result.found + " is out of range";
-      break;
-    case ReadFailure::None:
-      break;
-  }
+  const std::string value = "value " + std::to_string(result.field) + " (" + result.fieldName + ")";
+  if (result.failure == ReadFailure::EndOfFile)
+    return "record " + std::to_string(result.record) + ", " + value +
+           " cannot be read: the file ends inside the record";
+  std::string line = "line " + std::to_string(result.line) + ", column " + std::to_string(result.column) + ": " +
+                     value + " cannot be read from \"" + result.found + "\"";
+  line += result.failure == ReadFailure::OutOfRange ? ", a number out of the range of its field" : ", not a number";
+  line += result.context;
+  line += "; the line reads " + result.quotedLine;
   return line;
 }
 

@@ -63,7 +63,11 @@ struct ReadResult {
   int field = 0;                    // 1-based position of the failing field
   const char* fieldName = nullptr;  // its name, as in ParameterSet
   ReadFailure failure = ReadFailure::None;
-  std::string found;  // the text that could not be read
+  std::string found;  // the text that could not be read, escaped
+  int line = 0;       // where it starts, from 1
+  int column = 0;     // from 1, in bytes
+  std::string quotedLine;  // that line, quoted and escaped
+  std::string context;     // "; the text ... gave ..." where the record went out of step, or ""
 };
 
 using KeyPause = std::function<void()>;
@@ -76,7 +80,10 @@ using KeyPause = std::function<void()>;
 // stops.
 ReadResult readParameterFile(std::istream& file, ParameterSet& parameters, std::ostream& out, const KeyPause& pause);
 
-// One line saying what went wrong, without the file name.
+// One line saying what went wrong and where, without the file name.
 std::string describeReadFailure(const ReadResult& result);
+
+// Text for a message: printable ASCII as itself, every other byte as \xHH.
+std::string escapedText(const std::string& text);
 
 }  // namespace preisach::driver

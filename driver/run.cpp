@@ -20,14 +20,6 @@ namespace {
 
 enum class FileRead { Read, Missing };
 
-// A letter as a person can read it in a message: itself, or its byte value.
-std::string printable(char letter) {
-  if (std::isprint(static_cast<unsigned char>(letter))) return std::string(1, letter);
-  char code[8];
-  std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned>(static_cast<unsigned char>(letter)));
-  return code;
-}
-
 // The parameter file's whole text; on failure one line on console.err.
 FileRead loadParameterText(const std::string& path, std::string& text, const model::Console& console) {
   std::FILE* file = std::fopen(path.c_str(), "r");
@@ -68,7 +60,7 @@ bool readParameters(ParameterSet& parameters, const model::Console& console, con
   const char letter = static_cast<char>(parameters.PDF);
   if (!model::isDensityShape(letter)) {
     console.err << path << ": the density shape PDF must be one of the upper-case letters G, L, M, N, but '"
-                << printable(letter) << "' was read; nothing is computed in this pass" << std::endl;
+                << escapedText(std::string(1, letter)) << "' was read; nothing is computed in this pass" << std::endl;
     return false;
   }
   if (parameters.m < 1 || parameters.m > model::kLargestGridDivisions) {
@@ -86,15 +78,20 @@ int runProgram(std::istream& answers, const model::Console& console, const KeyPa
                const Evaluations& evaluations) {
   ParameterSet parameters;
   char answer = 'y';
+  bool passComplete = true;
   while (answer == 'y') {
-    if (readParameters(parameters, console, pause)) {
-      if (isOn(parameters.Calculate_ZFCFC)) runTemperatureSweep(parameters, console, evaluations);
-      if (isOn(parameters.Calculate_Hysteresis)) runHysteresisLoop(parameters, console, evaluations);
-    }
+    // A pass is complete when it did all that its flags asked for; the exit
+    // status tells a script whether the last pass's results are fresh.
+    const bool readable = readParameters(parameters, console, pause);
+    passComplete = readable;
+    if (readable && isOn(parameters.Calculate_ZFCFC))
+      passComplete = runTemperatureSweep(parameters, console, evaluations) && passComplete;
+    if (readable && isOn(parameters.Calculate_Hysteresis))
+      passComplete = runHysteresisLoop(parameters, console, evaluations) && passComplete;
     console.out << "If you want to continue press \"y\"" << std::endl;
     if (!(answers >> answer)) break;
   }
-  return 0;
+  return passComplete ? 0 : 1;
 }
 
 }  // namespace preisach::driver

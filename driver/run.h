@@ -12,7 +12,8 @@ namespace preisach::driver {
 // Each pass reads the parameter file of the data directory afresh, echoes
 // it, pauses for a key and runs what its flags ask for. The run ends when
 // the answer is anything else or cannot be read (end of input). Returns the
-// exit status, 0.
+// exit status: 0 when the last pass did everything its flags asked for, 1
+// when it could not (the file refused, a result not written).
 int runProgram(std::istream& answers,
                const model::Console& console,
                const KeyPause& pause,

@@ -26,47 +26,75 @@ const char* degenerateGridCause(const ParameterSet& p) {
 
 }  // namespace
 
-std::vector<float> temperatureSchedule(float T_max) {
-  std::vector<float> temperatures;
-  for (float T = 5.0f; T < 100.0f; T = T + 5.0f) temperatures.push_back(T);
+namespace {
+
+// The high range of the schedule after 110 K: 120, 130, ... while not above
+// T_max, stopping where adding 10 K no longer changes a float32.
+template <typename Visit>
+void forEachTemperature(float T_max, Visit visit) {
+  for (float T = 5.0f; T < 100.0f; T = T + 5.0f)
+    if (!visit(T)) return;
   for (float T = 110.0f; T <= T_max;) {
-    temperatures.push_back(T);
+    if (!visit(T)) return;
     const float next = T + 10.0f;
-    if (next == T) break;
+    if (next == T) return;
     T = next;
   }
+}
+
+}  // namespace
+
+std::vector<float> temperatureSchedule(float T_max) {
+  std::vector<float> temperatures;
+  forEachTemperature(T_max, [&](float T) {
+    temperatures.push_back(T);
+    return true;
+  });
   return temperatures;
 }
 
-void runTemperatureSweep(const ParameterSet& p, const model::Console& console, const Evaluations& evaluations) {
+std::size_t temperatureCount(float T_max, std::size_t limit) {
+  std::size_t count = 0;
+  forEachTemperature(T_max, [&](float) { return ++count <= limit; });
+  return count;
+}
+
+bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, const Evaluations& evaluations) {
   if (!zfcfc::zfcfcGridHasNormalisationNode(p.T_max, p.mu0, p.ha, p.m, p.sigmac0, p.sigmai0)) {
     console.err << "the ZFC/FC grid (m=" << p.m << ", T_max=" << p.T_max << ", mu0=" << p.mu0 << ", ha=" << p.ha
                 << ") has no node inside its normalisation rectangle: " << degenerateGridCause(p)
                 << "; the temperature sweep is skipped" << std::endl;
-    return;
+    return false;
+  }
+  if (temperatureCount(p.T_max, kMostTemperatures) > kMostTemperatures) {
+    console.err << "T_max=" << p.T_max << " K asks for more than " << kMostTemperatures
+                << " temperatures in steps of 10 K; the temperature sweep is skipped" << std::endl;
+    return false;
   }
   if (!(p.Tc > 95.0f))
     console.err << "Tc=" << p.Tc << " K is not above 95 K: the fixed temperatures 5 to 95 K of the sweep reach Tc, "
                 << "where the scaling law is undefined; those points come out as nan" << std::endl;
-  const std::unique_ptr<ResultFile> zfcFc = ResultFile::create(kZfcFcFileName, console);
-  if (zfcFc == nullptr) return;
-  const std::unique_ptr<ResultFile> separate = ResultFile::create(kSeparateFileName, console);
-  if (separate == nullptr) return;
+  const char* const skipped = "the temperature sweep is skipped";
+  const std::unique_ptr<ResultFile> zfcFc = ResultFile::create(kZfcFcFileName, skipped, console);
+  if (zfcFc == nullptr) return false;
+  const std::unique_ptr<ResultFile> separate = ResultFile::create(kSeparateFileName, skipped, console);
+  if (separate == nullptr) return false;
   // The temperatures are independent: computed on all cores, printed in order.
   const std::vector<float> temperatures = temperatureSchedule(p.T_max);
   computeInOrder<zfcfc::ZfcFcPointValues>(
       evaluations.threads, temperatures.size(),
       [&](std::size_t k) {
         return evaluations.zfcfcPoint(p.T_max, temperatures[k], p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c,
-                                         p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+                                      p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
       },
       [&](std::size_t k, const zfcfc::ZfcFcPointValues& v) {
         const float hts_T = static_cast<float>(model::thermalField(temperatures[k], p.mu0));
         console.out << "hts_T=" << hts_T << std::endl;
         zfcfc::printZfcFcPoint(console, zfcFc->handle(), separate->handle(), temperatures[k], v);
       });
-  zfcFc->commit(console);
-  separate->commit(console);
+  const bool curves = zfcFc->commit(console);
+  const bool integrals = separate->commit(console);
+  return curves && integrals;
 }
 
 }  // namespace preisach::driver

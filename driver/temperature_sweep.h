@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "driver/evaluations.h"
@@ -13,12 +14,21 @@ namespace preisach::driver {
 // The high range stops where adding 10 K no longer changes a float32.
 std::vector<float> temperatureSchedule(float T_max);
 
+// The number of temperatures of that schedule, counted up to limit + 1 at
+// most, so that a huge T_max costs nothing to test.
+std::size_t temperatureCount(float T_max, std::size_t limit);
+
+// More temperatures than any measurement takes: a sweep asking for more is
+// refused before it starts.
+inline constexpr std::size_t kMostTemperatures = 100000;
+
 // The ZFC/FC sweep of a pass: ZFCFCbc.txt and separatebc.txt, one row each
 // per temperature, with an "hts_T=" line before every point. A grid without
-// a node inside its normalisation rectangle is reported and skips the
-// sweep, leaving both files as they were. The temperatures are computed on
-// all cores and printed in schedule order.
-void runTemperatureSweep(const ParameterSet& p,
+// a node inside its normalisation rectangle, or a schedule of more than
+// kMostTemperatures, is reported and skips the sweep, leaving both files as
+// they were. The temperatures are computed on all cores and printed in
+// schedule order. True when both files were written.
+bool runTemperatureSweep(const ParameterSet& p,
                          const model::Console& console,
                          const Evaluations& evaluations = fastEvaluations());
 

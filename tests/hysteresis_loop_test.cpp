@@ -16,6 +16,21 @@ std::string printed(float value) {
   return s.str();
 }
 
+TEST(DensityMapBytes, AreFortyBytesForEachCountedNode) {
+  ParameterSet p;
+  p.Ha_max = 1.0f;
+  p.m = 10;
+  p.sigmac0 = p.sigmai0 = 1.0f;  // no refinement: 8 x 8 counted nodes
+  EXPECT_EQ(densityMapBytes(p), 64.0 * 40.0);
+  p.sigmac0 = p.sigmai0 = 0.1f;  // both axes refined to 30: 28 x 28
+  EXPECT_EQ(densityMapBytes(p), 784.0 * 40.0);
+  p.m = 15447;  // the largest grid, refined: (3m - 2)^2 rows, about 86 GB
+  p.sigmac0 = p.sigmai0 = 1e-6f;
+  EXPECT_EQ(densityMapBytes(p), 46339.0 * 46339.0 * 40.0);
+  p.m = 1;
+  EXPECT_EQ(densityMapBytes(p), 1.0 * 1.0 * 40.0);
+}
+
 TEST(FieldSchedule, RunsFortyOnePointsEachWayForAThousandOersted) {
   const auto down = fieldSchedule(1000.0f, Branch::Descending);
   const auto up = fieldSchedule(1000.0f, Branch::Ascending);

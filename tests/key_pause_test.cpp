@@ -58,12 +58,24 @@ class TerminalRun {
   void type(const std::string& keys) {
     ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
+  // Reads the program's output until it hangs up, then reaps it; -1 when
+  // it has not ended within 20 s. The hang-up comes before the exit status
+  // can be collected, so the wait for the child must not be a count of
+  // reads: after it, every read fails at once.
   int finish() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!hungUp_ && std::chrono::steady_clock::now() < deadline) drain(50);
     int status = 0;
-    for (int n = 0; n < 400 && waitpid(pid_, &status, WNOHANG) == 0; ++n) drain(25);
-    reaped_ = true;
-    drain(0);
-    return status;
+    while (std::chrono::steady_clock::now() < deadline) {
+      const pid_t done = waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        reaped_ = true;
+        return status;
+      }
+      if (done < 0) return -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
   }
   bool lineMode() const { return (mode().c_lflag & ICANON) != 0; }
   bool echoing() const { return (mode().c_lflag & ECHO) != 0; }
@@ -80,11 +92,15 @@ class TerminalRun {
     if (poll(&p, 1, milliseconds) <= 0) return;
     char buffer[4096];
     const ssize_t n = read(master_, buffer, sizeof buffer);
-    if (n > 0) output_.append(buffer, static_cast<std::size_t>(n));
+    if (n > 0)
+      output_.append(buffer, static_cast<std::size_t>(n));
+    else
+      hungUp_ = true;  // end of file or EIO: no process holds the terminal any more
   }
   int master_ = -1;
   pid_t pid_ = -1;
   bool reaped_ = false;
+  bool hungUp_ = false;
   std::string output_;
 };
 

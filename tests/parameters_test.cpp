@@ -224,13 +224,49 @@ TEST(ReadParameterFile, EchoesNothingForAFileWithoutAValue) {
   }
 }
 
-TEST(DescribeReadFailure, NamesTheFieldAndWhatWasFound) {
+TEST(DescribeReadFailure, PointsAtTheTextThatPutTheRecordOutOfStep) {
+  // A letter O for a zero: sigmac0 takes 3, Gamma_cprim meets the O.
+  EXPECT_EQ(describeReadFailure(read("600 1e-15 0.5 300 1.5 3O 1 30 1 0 1 G 200 0.01 y 100 300").result),
+            "line 1, column 24: value 7 (Gamma_cprim) cannot be read from \"O\", not a number; the text before it, "
+            "\"3O\", gave sigmac0 = 3; the line reads \"600 1e-15 0.5 300 1.5 3O 1 30 1 0 1 G 200 0.01 y 100 300\"");
+  // 300x: T_max takes 300 and the flag after it the x, so T_hyst meets the y.
+  EXPECT_EQ(describeReadFailure(read("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 y 100 300x\ny 300").result),
+            "line 2, column 1: value 19 (T_hyst) cannot be read from \"y\", not a number; the text \"300x\" at line "
+            "1, column 53 gave T_max = 300 and Calculate_Hysteresis = x; the line reads \"y 300\"");
+  // m = 200.5: MC_err takes .5, and every value after it is out of step.
+  EXPECT_EQ(describeReadFailure(read("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 200.5 0.01 y 100 300 y").result),
+            "line 1, column 50: value 17 (T_max) cannot be read from \"y\", not a number; the text \"200.5\" at "
+            "line 1, column 39 gave m = 200 and MC_err = 0.5; the line reads \"600 1e-15 0.5 300 1.5 30 1 30 1 0 1 "
+            "G 200.5 0.01 y 100 300 y\"");
   EXPECT_EQ(describeReadFailure(read("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 200 0.01 yes").result),
-            "record 1, value 16 (ha) cannot be read: \"es\" is not a number");
+            "line 1, column 49: value 16 (ha) cannot be read from \"es\", not a number; the text before it, \"yes\", "
+            "gave Calculate_ZFCFC = y; the line reads \"600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 200 0.01 yes\"");
   EXPECT_EQ(describeReadFailure(read("600").result),
             "record 1, value 2 (mu0) cannot be read: the file ends inside the record");
   EXPECT_EQ(describeReadFailure(read("1e9999").result),
-            "record 1, value 1 (Tc) cannot be read: 1e9999 is out of range");
+            "line 1, column 1: value 1 (Tc) cannot be read from \"1e9999\", a number out of the range of its field; "
+            "the line reads \"1e9999\"");
+}
+
+TEST(DescribeReadFailure, ShowsBytesThatDoNotPrintEscaped) {
+  EXPECT_EQ(describeReadFailure(read("\x01\xff 2").result),
+            "line 1, column 1: value 1 (Tc) cannot be read from \"\\x01\\xFF\", not a number; the line reads "
+            "\"\\x01\\xFF 2\"");
+  // A long line is quoted around the column only.
+  const std::string longLine = std::string(200, ' ') + "q";
+  EXPECT_EQ(describeReadFailure(read(longLine).result),
+            "line 1, column 201: value 1 (Tc) cannot be read from \"q\", not a number; the line reads \"..." +
+                std::string(40, ' ') + "q\"");
+}
+
+TEST(ReadParameterFile, SkipsAUtf8ByteOrderMark) {
+  ParameterSet p;
+  const Read r = read("\xEF\xBB\xBF" + std::string(kRecord), p);
+  EXPECT_EQ(r.result.status, ReadStatus::Complete);
+  EXPECT_EQ(r.echo, kEcho);
+  EXPECT_EQ(p.Tc, 600.0f);
+  // Only at the very start of the file.
+  EXPECT_EQ(read("600 \xEF\xBB\xBF").result.field, 2);
 }
 
 }  // namespace

@@ -27,5 +27,13 @@ TEST(TemperatureSchedule, EndsWhereTenKelvinNoLongerAddToAFloat) {
   EXPECT_EQ(huge.back() + 10.0f, huge.back());
 }
 
+TEST(TemperatureCount, CountsTheScheduleAndStopsPastItsLimit) {
+  EXPECT_EQ(temperatureCount(300.0f, kMostTemperatures), 39u);
+  EXPECT_EQ(temperatureCount(50.0f, kMostTemperatures), 19u);
+  // 19 low temperatures and 110 + 10k up to T_max.
+  EXPECT_EQ(temperatureCount(110.0f + 10.0f * 99980.0f, kMostTemperatures), 19u + 99981u);
+  EXPECT_EQ(temperatureCount(3e8f, kMostTemperatures), kMostTemperatures + 1);
+}
+
 }  // namespace
 }  // namespace preisach::driver

@@ -77,7 +77,6 @@ double normaliseDensity(const Console& console,
   const double Norm_coeff = static_cast<double>(static_cast<Extended>(N) / static_cast<Extended>(denominator));
   console.out << " Norm_coeff=" << Norm_coeff << " mu=" << mu << std::endl;
 
-  if (Calculate_PDF == 'y' && mapFile != nullptr) std::fclose(mapFile);
   if (countedNodes != nullptr) *countedNodes = k10;
   if (k10 == 0) {
     console.err << "no grid node lies inside the normalisation rectangle (m=" << m << ", Ha_max=" << Ha_max
