@@ -1,7 +1,9 @@
 #include "reference/zfcfc_reference.h"
 
+#include <cmath>
 #include <cstdint>
 
+#include "model/grid.h"
 #include "model/scaling.h"
 #include "reference/density_reference.h"
 
@@ -9,6 +11,10 @@ namespace preisach::reference {
 
 namespace {
 
+// Written from the formulas of the model alone, sharing nothing with the
+// program's ZFC/FC code but the grid rule, the scaling law and the reversible
+// moment (each tested on its own): a slip in an integral, an area or a moment
+// of the program shows as a difference here.
 using Extended = long double;
 using zfcfc::RegionSum;
 
@@ -18,6 +24,14 @@ Extended ext(float x) { return static_cast<Extended>(x); }
 void add(RegionSum& region, Extended integrand) {
   ++region.count;
   region.sum = static_cast<double>(integrand + ext(region.sum));
+}
+
+double meanOf(const RegionSum& region) { return static_cast<double>(ext(region.sum) / (region.count * ext(1.0))); }
+
+// hts = ((k T) / mu0) * 25 with the float64 constant k = 1.38e-16 (and 6.9e-16
+// = 5 k at 5 K), in extended precision, rounded once.
+double thermal(double k, float T, float mu0) {
+  return static_cast<double>(ext(k) * ext(T) / ext(mu0) * ext(25.0f));
 }
 
 }  // namespace
@@ -38,11 +52,21 @@ zfcfc::ZfcFcPointValues evaluateZfcFcPoint(float T_max,
                                            float N,
                                            std::int32_t m,
                                            model::DensityShape PDF) {
-  zfcfc::ZfcFcPointValues v = zfcfc::startZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, m, sigmac0, sigmai0);
+  zfcfc::ZfcFcPointValues v;
+  v.mu = static_cast<double>(model::scaledParameter(T, Tc, mu0, Gamma));
+  v.hts_T = thermal(1.38e-16, T, mu0);
+  v.hts_Tmax = thermal(1.38e-16, T_max, mu0);
+  v.hts_T0 = thermal(6.9e-16, 1.0f, mu0);
+  v.floorValue = std::floor(static_cast<double>(ext(v.hts_T) / ext(v.hts_T0) + 1.0L));
+  const double hiTop = static_cast<double>(ext(ha) + ext(v.hts_Tmax));
+  const double hiBottom = static_cast<double>(-ext(ha) - ext(v.hts_Tmax));
+  v.hcAxis = model::makeGridAxis(0.0, v.hts_Tmax, m, sigmac0);
+  v.hiAxis = model::makeGridAxis(hiBottom, hiTop, m, sigmai0);
+
   const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha), mu = ext(v.mu);
   const auto p = [&](double hc, double hi) {
     return ext(reference::preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km,
-                               static_cast<float>(hc), static_cast<float>(hi), N, PDF));
+                                          static_cast<float>(hc), static_cast<float>(hi), N, PDF));
   };
   const auto r = [&](double hi) { return ext(model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(hi))); };
   for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
@@ -65,7 +89,36 @@ zfcfc::ZfcFcPointValues evaluateZfcFcPoint(float T_max,
       if (t < hc && hc < W && -W - h < hi && hi < -h) add(v.downFC, p(hcGrid, hiGrid) * mu);
     }
   }
-  zfcfc::finishZfcFcPoint(v, ha, N);
+
+  // Mean times exact area; a, b, c the widths of bands 1, 2, 3.
+  const Extended a = t * 0.5L - 0.0L;
+  const Extended b = t - t * 0.5L;
+  const Extended c = W - t;
+  const auto M = [](const RegionSum& region) { return ext(meanOf(region)); };
+  v.Integral11SP = static_cast<double>(a * M(v.sp1) * a);
+  v.Integral22SP = static_cast<double>(b * M(v.sp2) * b);
+  v.Integral1p = static_cast<double>(((W + h + h) * a - a * a * 0.5L) * M(v.up1));
+  v.Integral1m = static_cast<double>(((-h + W + h) * a - a * a * 0.5L) * M(v.down1));
+  v.Integral2p = static_cast<double>((b * (W + h + h) - b * b * 0.5L) * M(v.up2));
+  v.Integral2m = static_cast<double>((b * (-h + W + h) - b * b * 0.5L) * M(v.down2));
+  v.Integral3pZFC = static_cast<double>(((W + h + h) * c - c * c * 0.5L) * M(v.upZFC));
+  v.Integral3mZFC = static_cast<double>(((-h + W + h) * c - c * c * 0.5L) * M(v.downZFC));
+  v.Integral3FCplus = static_cast<double>((W + h + h) * M(v.upFC) * c);
+  v.Integral3FCminus = static_cast<double>((W + h - h) * M(v.downFC) * c);
+  v.Integral3pFC = static_cast<double>(ext(v.Integral3FCplus) - ext(v.Integral3FCminus));
+
+  const double hcRange = static_cast<double>(W - 0.0L);
+  const double hiRange = static_cast<double>(ext(hiTop) - ext(hiBottom));
+  v.IntegralNorm = static_cast<double>(M(v.norm) * ext(hiRange) * ext(hcRange));
+  v.Norm_coeff = static_cast<double>(ext(N) / ext(v.IntegralNorm));
+
+  v.M_ZFC = static_cast<double>((ext(v.Integral1p) + ext(v.Integral2p) + ext(v.Integral11SP) + ext(v.Integral22SP) +
+                                 ext(v.Integral3pZFC) - ext(v.Integral3mZFC) - ext(v.Integral1m) -
+                                 ext(v.Integral2m)) *
+                                ext(v.Norm_coeff));
+  v.M_FC = static_cast<double>((ext(v.Integral1p) + ext(v.Integral2p) + ext(v.Integral11SP) + ext(v.Integral22SP) +
+                                ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
+                               ext(v.Norm_coeff));
   return v;
 }
 
