@@ -4,9 +4,9 @@
 // the same run, their outputs compared byte for byte; then the program alone
 // at growing grids, with the density map off.
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>

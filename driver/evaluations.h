@@ -16,12 +16,43 @@ namespace preisach::driver {
 // to run the very same pass.
 struct Evaluations {
   // The ZFC/FC point, with the arguments of evaluateZfcFcPoint.
-  using ZfcFcPoint = zfcfc::ZfcFcPointValues (*)(float, float, float, float, float, float, float, float, float,
-                                                 float, float, float, float, float, std::int32_t, model::DensityShape);
+  using ZfcFcPoint = zfcfc::ZfcFcPointValues (*)(float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 float,
+                                                 std::int32_t,
+                                                 model::DensityShape);
   // The normalisation, with the arguments of normaliseDensity.
-  using Normalisation = double (*)(const model::Console&, std::FILE*, float, float, float, float, float, float, float,
-                                   float, float, float, float, float, std::int32_t, model::DensityShape, float, float,
-                                   char, std::int32_t*);
+  using Normalisation = double (*)(const model::Console&,
+                                   std::FILE*,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   float,
+                                   std::int32_t,
+                                   model::DensityShape,
+                                   float,
+                                   float,
+                                   char,
+                                   std::int32_t*);
   // The points of one branch (ha_max = +Ha_max or -Ha_max) at any field.
   using BranchPoints = std::function<hysteresis::HysteresisPointValues(float ha)>;
   using Branch = BranchPoints (*)(const ParameterSet& p, float ha_max, float Norm_coeff);

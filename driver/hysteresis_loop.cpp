@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <vector>
 
@@ -92,10 +92,10 @@ bool runHysteresisLoop(const ParameterSet& p, const model::Console& console, con
     if (map == nullptr) complete = false;
   }
   std::int32_t countedNodes = 0;
-  const float Norm_coeff = static_cast<float>(evaluations.normalise(
-      console, map != nullptr ? map->handle() : nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
-      p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max,
-      map != nullptr ? p.Calculate_PDF : 'n', &countedNodes));
+  const float Norm_coeff = static_cast<float>(
+      evaluations.normalise(console, map != nullptr ? map->handle() : nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean,
+                            p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst,
+                            p.Ha_max, map != nullptr ? p.Calculate_PDF : 'n', &countedNodes));
   if (map != nullptr && !map->commit(console)) complete = false;
   if (countedNodes == 0) complete = false;  // reported by the normalisation
   const std::unique_ptr<ResultFile> moment =

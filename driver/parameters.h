@@ -63,9 +63,9 @@ struct ReadResult {
   int field = 0;                    // 1-based position of the failing field
   const char* fieldName = nullptr;  // its name, as in ParameterSet
   ReadFailure failure = ReadFailure::None;
-  std::string found;  // the text that could not be read, escaped
-  int line = 0;       // where it starts, from 1
-  int column = 0;     // from 1, in bytes
+  std::string found;       // the text that could not be read, escaped
+  int line = 0;            // where it starts, from 1
+  int column = 0;          // from 1, in bytes
   std::string quotedLine;  // that line, quoted and escaped
   std::string context;     // "; the text ... gave ..." where the record went out of step, or ""
 };

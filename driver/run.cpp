@@ -1,5 +1,6 @@
 #include "driver/run.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,8 +10,6 @@
 #include "driver/data_directory.h"
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
-#include <cctype>
-
 #include "model/density.h"
 #include "model/grid.h"
 
@@ -74,7 +73,9 @@ bool readParameters(ParameterSet& parameters, const model::Console& console, con
 
 }  // namespace
 
-int runProgram(std::istream& answers, const model::Console& console, const KeyPause& pause,
+int runProgram(std::istream& answers,
+               const model::Console& console,
+               const KeyPause& pause,
                const Evaluations& evaluations) {
   ParameterSet parameters;
   char answer = 'y';

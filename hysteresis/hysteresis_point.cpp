@@ -16,8 +16,12 @@ namespace {
 
 using Extended = long double;
 
-Extended ext(double x) { return static_cast<Extended>(x); }
-Extended ext(float x) { return static_cast<Extended>(x); }
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
+Extended ext(float x) {
+  return static_cast<Extended>(x);
+}
 
 // Mean over a region's counted nodes; 0 for a region the grid does not see.
 double regionMean(double sum, std::int32_t count) {
@@ -32,7 +36,9 @@ double regionMean(double sum, std::int32_t count) {
 // column a region holds the hi rows strictly between two such bounds.
 
 // Switching triangle: both switching fields between -H and H.
-bool triangleColumn(double hc, float H) { return hc > 0.0 && hc < static_cast<double>(H); }
+bool triangleColumn(double hc, float H) {
+  return hc > 0.0 && hc < static_cast<double>(H);
+}
 model::Run triangleRows(const model::GridAxis& hiAxis, double hc, float H) {
   return model::runBetween(hiAxis, ext(hc) - ext(H), ext(H) - ext(hc));
 }
@@ -65,14 +71,8 @@ model::DensityParameters densityAt(float T_hyst,
 
 }  // namespace
 
-HysteresisPointValues startHysteresisPoint(float Tc,
-                                           float mu0,
-                                           float Gamma,
-                                           std::int32_t m,
-                                           float sigmac0,
-                                           float sigmai0,
-                                           float T_hyst,
-                                           float ha_max) {
+HysteresisPointValues startHysteresisPoint(
+    float Tc, float mu0, float Gamma, std::int32_t m, float sigmac0, float sigmai0, float T_hyst, float ha_max) {
   HysteresisPointValues v;
   v.mu = static_cast<double>(model::scaledParameter(T_hyst, Tc, mu0, Gamma));
   const double hts_T = static_cast<double>(model::thermalField(T_hyst, mu0));
@@ -95,8 +95,8 @@ HysteresisPointValues startHysteresisPoint(float Tc,
   return v;
 }
 
-void finishHysteresisPoint(HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda,
-                           float f) {
+void finishHysteresisPoint(
+    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f) {
   const float H = v.H;
   const bool descending = v.branch == Branch::Descending;
   // Mean times exact area: the triangle's is H^2, the reversed region's
@@ -120,8 +120,8 @@ void finishHysteresisPoint(HysteresisPointValues& v, float ha, float N, float No
     const double t = std::tanh(static_cast<double>((ext(magnitude) + ext(s)) / ext(lambda)));
     v.M_rev = static_cast<double>(amplitude * ext(t));
   }
-  const Extended irreversible = descending ? ext(v.Integral1) - ext(2.0) * ext(v.Integral2)
-                                           : ext(2.0) * ext(v.Integral2) - ext(v.Integral1);
+  const Extended irreversible =
+      descending ? ext(v.Integral1) - ext(2.0) * ext(v.Integral2) : ext(2.0) * ext(v.Integral2) - ext(v.Integral1);
   v.M_irr = static_cast<double>(irreversible * ext(Norm_coeff));
   v.M = static_cast<double>(ext(f) * ext(v.M_rev) + (ext(1.0) - ext(f)) * ext(v.M_irr));
   v.irreversibleColumn = static_cast<double>((ext(1.0) - ext(f)) * ext(v.M_irr));
@@ -160,8 +160,8 @@ HysteresisBranch::HysteresisBranch(float Tc,
   start_.sum1 = triangle.sum;
 }
 
-HysteresisPointValues HysteresisBranch::evaluate(float ha, float N, float Norm_coeff, float s, float lambda,
-                                                 float f) const {
+HysteresisPointValues HysteresisBranch::evaluate(
+    float ha, float N, float Norm_coeff, float s, float lambda, float f) const {
   HysteresisPointValues v = start_;
   if (v.branch == Branch::None) return v;
   const Extended mu = ext(v.mu);
@@ -210,11 +210,8 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
   return branch.evaluate(ha, N, Norm_coeff, s, lambda, f);
 }
 
-void printHysteresisPoint(const model::Console& console,
-                          std::FILE* momentFile,
-                          float ha,
-                          float Norm_coeff,
-                          const HysteresisPointValues& v) {
+void printHysteresisPoint(
+    const model::Console& console, std::FILE* momentFile, float ha, float Norm_coeff, const HysteresisPointValues& v) {
   console.out << "hts_T0=" << v.hts_T0 << std::endl;
   console.out << "floor=" << v.floorValue << std::endl;
   if (v.branch == Branch::None) return;
@@ -223,8 +220,7 @@ void printHysteresisPoint(const model::Console& console,
   console.out << "k1=" << v.k1 << " k2=" << v.k2 << " k10=" << v.k10 << std::endl;
   console.out << " Norm_coeff=" << Norm_coeff << " mu=" << v.mu << std::endl;
   if (momentFile != nullptr)
-    std::fprintf(momentFile, "%f %e %e %e\n", static_cast<double>(ha), v.M, v.irreversibleColumn,
-                 v.reversibleColumn);
+    std::fprintf(momentFile, "%f %e %e %e\n", static_cast<double>(ha), v.M, v.irreversibleColumn, v.reversibleColumn);
 }
 
 double hysteresisPoint(const model::Console& console,
@@ -250,8 +246,8 @@ double hysteresisPoint(const model::Console& console,
                        float lambda,
                        float f) {
   const HysteresisPointValues v =
-      evaluateHysteresisPoint(Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N,
-                              m, PDF, T_hyst, ha_max, Norm_coeff, s, lambda, f);
+      evaluateHysteresisPoint(Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m,
+                              PDF, T_hyst, ha_max, Norm_coeff, s, lambda, f);
   printHysteresisPoint(console, momentFile, ha, Norm_coeff, v);
   return v.branch == Branch::None ? 0.0 : v.M;
 }

@@ -39,19 +39,14 @@ struct HysteresisPointValues {
 // A point's temperature quantities, branch and grid, with both counters at
 // their start (1 when the thermal field is not positive, else 0): the first
 // step of every evaluation. ha_max = 0 (or NaN) selects no branch.
-HysteresisPointValues startHysteresisPoint(float Tc,
-                                           float mu0,
-                                           float Gamma,
-                                           std::int32_t m,
-                                           float sigmac0,
-                                           float sigmai0,
-                                           float T_hyst,
-                                           float ha_max);
+HysteresisPointValues startHysteresisPoint(
+    float Tc, float mu0, float Gamma, std::int32_t m, float sigmac0, float sigmai0, float T_hyst, float ha_max);
 
 // The last step, once k1, sum1, k2 and sum2 are known: the two integrals
 // (a region with no counted node contributes 0), the reversible part
 // sign(ha) N mu tanh((|ha| + s) / lambda), M_irr and M.
-void finishHysteresisPoint(HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
+void finishHysteresisPoint(
+    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
 
 // One branch of the loop on its grid: the density table and the switching
 // triangle (hc - H < hi < H - hc, 0 < hc < H), which do not depend on the
@@ -110,11 +105,8 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
 // The console lines of a point ("hts_T0=", "floor=", and when a branch runs
 // the grid, counter and Norm_coeff lines) and, when a branch runs, its
 // "%f %e %e %e" row (ha, M, (1 - f) M_irr, f M_rev) appended to momentFile.
-void printHysteresisPoint(const model::Console& console,
-                          std::FILE* momentFile,
-                          float ha,
-                          float Norm_coeff,
-                          const HysteresisPointValues& v);
+void printHysteresisPoint(
+    const model::Console& console, std::FILE* momentFile, float ha, float Norm_coeff, const HysteresisPointValues& v);
 
 // evaluateHysteresisPoint, then printHysteresisPoint. Returns M, or 0 when
 // no branch runs.

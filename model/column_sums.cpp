@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 namespace preisach::model {
 
@@ -35,20 +36,15 @@ void sumSegment(Extended column, const Extended* rows, std::int32_t begin, std::
 }
 
 template <bool Divides>
-void sumSegmentOf(int K, Extended column, const Extended* rows, std::int32_t begin, std::int32_t end,
-                  Chain* const* active) {
+void sumSegmentOf(
+    int K, Extended column, const Extended* rows, std::int32_t begin, std::int32_t end, Chain* const* active) {
   switch (K) {
     case 1:
       return sumSegment<1, Divides>(column, rows, begin, end, active);
     case 2:
       return sumSegment<2, Divides>(column, rows, begin, end, active);
-    case 3:
-      return sumSegment<3, Divides>(column, rows, begin, end, active);
-    case 4:
-      return sumSegment<4, Divides>(column, rows, begin, end, active);
     default:
-      // Rarely more than four regions share a row; take them in pairs.
-      for (int k = 0; k < K; k += 2) sumSegmentOf<Divides>(std::min(2, K - k), column, rows, begin, end, active + k);
+      return sumSegment<kMaxChainsPerRow, Divides>(column, rows, begin, end, active);
   }
 }
 
@@ -74,6 +70,7 @@ void accumulateColumn(const DensityTable& table, std::int32_t i, Chain* chains, 
     for (int k = 0; k < chainCount; ++k)
       if (!chains[k].run.empty() && chains[k].run.begin <= begin && end <= chains[k].run.end) active[K++] = &chains[k];
     if (K == 0) continue;
+    if (K > kMaxChainsPerRow) std::abort();  // a caller broke the contract: no sum may be skipped
     if (table.divides())
       sumSegmentOf<true>(K, column, table.rows(), begin, end, active);
     else

@@ -27,8 +27,11 @@ struct Chain {
 // sets sum = density * weight + sum, the product and sum in extended
 // precision and the sum rounded to float64 at every node: the order of a
 // node-by-node sweep of column i. The chains are independent and advance
-// side by side. At most kMaxChains chains.
+// side by side. At most kMaxChains chains, of which at most
+// kMaxChainsPerRow hold any one row: the regions of the model that share a
+// node are the rectangle, one zero-field-cooled and one field-cooled region.
 inline constexpr int kMaxChains = 8;
+inline constexpr int kMaxChainsPerRow = 3;
 void accumulateColumn(const DensityTable& table, std::int32_t i, Chain* chains, int chainCount);
 
 }  // namespace preisach::model

@@ -15,10 +15,14 @@ using Extended = long double;
 
 constexpr float kPi = 3.1415927f;  // pi as the model holds it: 3.1415927410125732
 
-Extended ext(double x) { return static_cast<Extended>(x); }
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
 
 // Every square is the library's pow(x, 2.0) of a float64 argument.
-Extended square(double x) { return ext(libraryPow(x, 2.0)); }
+Extended square(double x) {
+  return ext(libraryPow(x, 2.0));
+}
 
 // Distance from the centre, formed from the two float32 operands in extended
 // precision and rounded to float64 before it is squared.
@@ -29,8 +33,8 @@ double distance(float x, float centre) {
 // (x - centre) * 0.25 / width in extended precision, rounded once: the
 // argument of the exp(-(...)^2) factors of shapes M and N.
 double quarterReduced(float x, float centre, float width) {
-  return static_cast<double>((static_cast<Extended>(x) - static_cast<Extended>(centre)) *
-                             static_cast<Extended>(0.25f) / static_cast<Extended>(width));
+  return static_cast<double>((static_cast<Extended>(x) - static_cast<Extended>(centre)) * static_cast<Extended>(0.25f) /
+                             static_cast<Extended>(width));
 }
 
 // 4 * delta^2 + width^2, the Lorentzian denominator (without the factor pi).
@@ -40,12 +44,14 @@ Extended lorentzDenominator(double delta, float width) {
 
 // exp(delta^2 * (-0.5) / width^2), the Gaussian factor of shape G.
 Extended gaussianFactor(double delta, float width) {
-  return ext(std::exp(static_cast<double>(square(delta) * static_cast<Extended>(-0.5f) /
-                                          square(static_cast<double>(width)))));
+  return ext(
+      std::exp(static_cast<double>(square(delta) * static_cast<Extended>(-0.5f) / square(static_cast<double>(width)))));
 }
 
 // sqrt(2 pi), with 2 pi formed from the float32 pi (6.2831854820251465).
-double sqrtTwoPi() { return std::sqrt(static_cast<double>(static_cast<Extended>(2.0f) * static_cast<Extended>(kPi))); }
+double sqrtTwoPi() {
+  return std::sqrt(static_cast<double>(static_cast<Extended>(2.0f) * static_cast<Extended>(kPi)));
+}
 
 }  // namespace
 
@@ -135,8 +141,7 @@ double preisachDensity(float T,
   return factors.combine(factors.column(hc), factors.row(hi));
 }
 
-DensityTable::DensityTable(const DensityParameters& p, const GridAxis& hcAxis, const GridAxis& hiAxis)
-    : factors_(p) {
+DensityTable::DensityTable(const DensityParameters& p, const GridAxis& hcAxis, const GridAxis& hiAxis) : factors_(p) {
   column_.resize(static_cast<std::size_t>(hcAxis.nodeCount()));
   for (std::int32_t i = 0; i < hcAxis.nodeCount(); ++i)
     column_[static_cast<std::size_t>(i)] = factors_.column(static_cast<float>(hcAxis.coordinate(i)));

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <ostream>
-
 #include <string>
 #include <vector>
 
@@ -21,8 +20,12 @@ namespace {
 // The map rows "%e %e %e\n" (hc, hi, density) of the counted nodes in grid
 // order; each coordinate is formatted once, and the rows leave in large
 // blocks.
-void writeMap(std::FILE* mapFile, const DensityTable& table, const GridAxis& hcAxis, const GridAxis& hiAxis,
-              const Run& columns, const Run& rows) {
+void writeMap(std::FILE* mapFile,
+              const DensityTable& table,
+              const GridAxis& hcAxis,
+              const GridAxis& hiAxis,
+              const Run& columns,
+              const Run& rows) {
   std::vector<std::string> hiText;
   for (std::int32_t j = rows.begin; j < rows.end; ++j) {
     char text[kScientificWidth];
@@ -87,8 +90,8 @@ double normaliseDensity(const Console& console,
 
   // The rectangle's nodes: 0 < hc < Ha_max and -Ha_max < hi < Ha_max, all
   // strict, so the first node of each axis never counts.
-  const DensityTable table(DensityParameters{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF},
-                           hcAxis, hiAxis);
+  const DensityTable table(
+      DensityParameters{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF}, hcAxis, hiAxis);
   const Run columns = runBetween(hcAxis, 0.0L, static_cast<long double>(H));
   const Run rows = runBetween(hiAxis, -static_cast<long double>(H), static_cast<long double>(H));
   RegionSum rectangle;

@@ -13,9 +13,9 @@ namespace preisach::model {
 // sampled on the shared grid. Prints its three diagnostic lines to
 // console.out. When Calculate_PDF is 'y' it writes one "%e %e %e" row (hc,
 // hi, density) per counted node to mapFile; otherwise mapFile is not
-// touched. The file stays open: its owner closes it and checks the writes. With no node inside the rectangle (m < 3 on an unrefined
-// axis, Ha_max not positive) it says so on console.err and returns NaN.
-// The number of counted nodes goes to *countedNodes when that is given.
+// touched. The file stays open: its owner closes it and checks the writes. With no node inside the rectangle (m < 3 on
+// an unrefined axis, Ha_max not positive) it says so on console.err and returns NaN. The number of counted nodes goes
+// to *countedNodes when that is given.
 double normaliseDensity(const Console& console,
                         std::FILE* mapFile,
                         float Tc,

@@ -107,7 +107,11 @@ TEST(BadInput, EndsWithAClearLineAndKeepsEarlierResults) {
        {"T_max=3e+08"},
        "T_max=3e+08 K asks for more than 100000 temperatures in steps of 10 K; the temperature sweep is skipped"},
       {"a UTF-8 byte-order mark", "\xEF\xBB\xBF" + recordWith(0, ""), {"Tc=600"}, "", true},
-      {"an invisible byte before a value", recordWith(1, "\xC2\xA0" "600"), {"Tc=0"},
+      {"an invisible byte before a value",
+       recordWith(1,
+                  "\xC2\xA0"
+                  "600"),
+       {"Tc=0"},
        "cannot be read from \"\\xC2\\xA0600\", not a number"},
   };
   for (const BadInput& c : cases) expectHandled(c);

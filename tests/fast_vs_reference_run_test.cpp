@@ -45,27 +45,27 @@ TEST_P(SamePass, AsTheReferenceEvaluation) {
 
 // Tc mu0 Gamma hc0_mean Gamma_c sigmac0 Gamma_cprim sigmai0 Gamma_i km N PDF m MC_err
 // Calculate_ZFCFC ha T_max Calculate_Hysteresis T_hyst Ha_max s lambda f Calculate_PDF
-INSTANTIATE_TEST_SUITE_P(
-    ParameterFiles, SamePass,
-    ::testing::Values(
-        // The example of the repository on a coarser grid, every shape.
-        "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
-        "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 L 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
-        "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 M 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
-        "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 N 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
-        // Unrefined grids whose nodes lie on region boundaries.
-        "300 3.45e-15 0.5 30 1 100 1 100 1 0 1 G 10 0.01 y 5 100 y 47 1 0.5 2 0.25 y",
-        "300 3.45e-15 0.5 30 1 1e4 1 1e4 1 5 0.5 N 12 0.01 y 0 150 y 0 1000 0 2 1 y",
-        // A Tc below 95 K: the low range runs past it; and T_max = Tc lowered.
-        "60 1e-15 1.5 100 1 20 1 20 1 -10 2 L 15 0.01 y 50 60 y 60 500 10 100 0.5 n",
-        // Off-grid field steps, and a tiny loop.
-        "600 2e-15 0.5 50 1.5 5 1 5 1 0 1 M 20 0.01 n 100 300 y 200 0.3 0.1 1 0.3 y",
-        "600 2e-15 0.5 0.5 1.5 0.2 1 0.5 1 0 1 G 10 0.01 n 100 300 y 200 1 0.1 1 0.3 y",
-        // Refined on one axis only; negative field.
-        "500 1e-15 0.5 200 1.5 1e4 1 10 1 20 1 N 25 0.01 y -30 200 y 100 2000 50 300 0.1 y",
-        // Two records, the second in force, with a final line end.
-        "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 5 0.01 y 100 300 n 300 3000 50 300 0.1 y\n"
-        "400 1e-15 0.5 100 1.5 30 1 30 1 0 1 L 16 0.01 y 100 390 y 200 1500 50 300 0.1 y\n"));
+INSTANTIATE_TEST_SUITE_P(ParameterFiles,
+                         SamePass,
+                         ::testing::Values(
+                             // The example of the repository on a coarser grid, every shape.
+                             "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
+                             "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 L 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
+                             "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 M 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
+                             "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 N 30 0.01 y 100 300 y 300 3000 50 300 0.1 y",
+                             // Unrefined grids whose nodes lie on region boundaries.
+                             "300 3.45e-15 0.5 30 1 100 1 100 1 0 1 G 10 0.01 y 5 100 y 47 1 0.5 2 0.25 y",
+                             "300 3.45e-15 0.5 30 1 1e4 1 1e4 1 5 0.5 N 12 0.01 y 0 150 y 0 1000 0 2 1 y",
+                             // A Tc below 95 K: the low range runs past it; and T_max = Tc lowered.
+                             "60 1e-15 1.5 100 1 20 1 20 1 -10 2 L 15 0.01 y 50 60 y 60 500 10 100 0.5 n",
+                             // Off-grid field steps, and a tiny loop.
+                             "600 2e-15 0.5 50 1.5 5 1 5 1 0 1 M 20 0.01 n 100 300 y 200 0.3 0.1 1 0.3 y",
+                             "600 2e-15 0.5 0.5 1.5 0.2 1 0.5 1 0 1 G 10 0.01 n 100 300 y 200 1 0.1 1 0.3 y",
+                             // Refined on one axis only; negative field.
+                             "500 1e-15 0.5 200 1.5 1e4 1 10 1 20 1 N 25 0.01 y -30 200 y 100 2000 50 300 0.1 y",
+                             // Two records, the second in force, with a final line end.
+                             "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 5 0.01 y 100 300 n 300 3000 50 300 0.1 y\n"
+                             "400 1e-15 0.5 100 1.5 30 1 30 1 0 1 L 16 0.01 y 100 390 y 200 1500 50 300 0.1 y\n"));
 
 }  // namespace
 }  // namespace preisach::test

@@ -37,7 +37,7 @@ std::uint64_t bits(double x) {
 std::string describe(const zfcfc::ZfcFcPointValues& v) {
   std::ostringstream s;
   s << std::hexfloat;
-  const zfcfc::RegionSum* regions[] = {&v.norm, &v.sp1,     &v.sp2,     &v.up1,  &v.down1, &v.up2,
+  const zfcfc::RegionSum* regions[] = {&v.norm,  &v.sp1,   &v.sp2,     &v.up1,  &v.down1, &v.up2,
                                        &v.down2, &v.upZFC, &v.downZFC, &v.upFC, &v.downFC};
   for (const zfcfc::RegionSum* r : regions) s << r->count << ":" << bits(r->sum) << " ";
   for (double x : {v.IntegralNorm, v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral1m, v.Integral2p,

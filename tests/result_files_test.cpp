@@ -187,8 +187,8 @@ TEST(ResultFiles, GetNoReportWhenStandardErrorIsClosed) {
   // lambda = 0 gives a warning on standard error while the loop is written.
   c.w.writeParameters("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 10 0.01 y 100 300 y 300 3000 50 0 0.1 y");
   writeFile(c.w.root() / "stdin.txt", "");
-  const RunResult r = c.w.runCommand("cd '" + c.w.root().string() + "' && '" + PREISACH_EXECUTABLE +
-                                     "' < stdin.txt > stdout.txt 2>&-");
+  const RunResult r =
+      c.w.runCommand("cd '" + c.w.root().string() + "' && '" + PREISACH_EXECUTABLE + "' < stdin.txt > stdout.txt 2>&-");
   EXPECT_EQ(r.status, 0);
   for (const char* name : kResultFiles) {
     const std::string rows = readFile(c.w.dataDir() / name);

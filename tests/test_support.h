@@ -78,11 +78,13 @@ class Workspace {
 
   // Runs the program with `input` on standard input; a run that takes longer
   // than `seconds` is killed, which shows as exit status 137.
-  RunResult run(const std::string& input, int seconds = 60, const std::string& arguments = "",
+  RunResult run(const std::string& input,
+                int seconds = 60,
+                const std::string& arguments = "",
                 const std::string& executable = PREISACH_EXECUTABLE) const {
     writeFile(root() / "stdin.txt", input);
-    return runCommand("cd '" + root().string() + "' && timeout -s KILL " + std::to_string(seconds) + " '" +
-                      executable + "' " + arguments + " < stdin.txt > stdout.txt 2> stderr.txt");
+    return runCommand("cd '" + root().string() + "' && timeout -s KILL " + std::to_string(seconds) + " '" + executable +
+                      "' " + arguments + " < stdin.txt > stdout.txt 2> stderr.txt");
   }
 
   // Runs a shell command of the caller's in the workspace; its program's

@@ -30,8 +30,8 @@ struct Point {
     return evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f, 1.0f, m, shape);
   }
   ZfcFcPointValues evaluateByReference() const {
-    return reference::evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f,
-                                         1.0f, m, shape);
+    return reference::evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f, 1.0f,
+                                         m, shape);
   }
 };
 
@@ -39,24 +39,24 @@ TEST(ZfcFcPoint, CountsTheWorkedGridExampleInEveryRegion) {
   for (model::DensityShape shape :
        {model::DensityShape::G, model::DensityShape::L, model::DensityShape::M, model::DensityShape::N})
     for (bool byReference : {false, true}) {
-    Point point;
-    point.shape = shape;
-    const ZfcFcPointValues v = byReference ? point.evaluateByReference() : point.evaluate();
-    EXPECT_EQ(v.hcAxis.step, static_cast<double>(static_cast<long double>(v.hts_Tmax) / 10));
-    EXPECT_EQ(v.hcAxis.count, 10);
-    EXPECT_EQ(v.hiAxis.count, 10);
-    EXPECT_EQ(v.sp1.count, 4);
-    EXPECT_EQ(v.sp2.count, 4);
-    EXPECT_EQ(v.up1.count, 7);
-    EXPECT_EQ(v.down1.count, 8);
-    EXPECT_EQ(v.up2.count, 7);
-    EXPECT_EQ(v.down2.count, 8);
-    EXPECT_EQ(v.upZFC.count, 13);
-    EXPECT_EQ(v.downZFC.count, 15);
-    EXPECT_EQ(v.k9, 1);
-    EXPECT_EQ(v.norm.count, 64);
-    EXPECT_EQ(v.upFC.count, 17);
-    EXPECT_EQ(v.downFC.count, 17);
+      Point point;
+      point.shape = shape;
+      const ZfcFcPointValues v = byReference ? point.evaluateByReference() : point.evaluate();
+      EXPECT_EQ(v.hcAxis.step, static_cast<double>(static_cast<long double>(v.hts_Tmax) / 10));
+      EXPECT_EQ(v.hcAxis.count, 10);
+      EXPECT_EQ(v.hiAxis.count, 10);
+      EXPECT_EQ(v.sp1.count, 4);
+      EXPECT_EQ(v.sp2.count, 4);
+      EXPECT_EQ(v.up1.count, 7);
+      EXPECT_EQ(v.down1.count, 8);
+      EXPECT_EQ(v.up2.count, 7);
+      EXPECT_EQ(v.down2.count, 8);
+      EXPECT_EQ(v.upZFC.count, 13);
+      EXPECT_EQ(v.downZFC.count, 15);
+      EXPECT_EQ(v.k9, 1);
+      EXPECT_EQ(v.norm.count, 64);
+      EXPECT_EQ(v.upFC.count, 17);
+      EXPECT_EQ(v.downFC.count, 17);
     }
 }
 
@@ -94,7 +94,8 @@ TEST(ZfcFcPoint, MakesEveryIntegralItsMeanTimesTheAreaOfItsRegion) {
         {"Integral1m", v.Integral1m, mean(v.down1), areaOver(0, t / 2, [&](double hc) { return W - hc; })},
         {"Integral2p", v.Integral2p, mean(v.up2), areaOver(t / 2, t, [&](double hc) { return W + 2 * h + hc - t; })},
         {"Integral2m", v.Integral2m, mean(v.down2), areaOver(t / 2, t, [&](double hc) { return W + hc - t; })},
-        {"Integral3pZFC", v.Integral3pZFC, mean(v.upZFC), areaOver(t, W, [&](double hc) { return W + 2 * h - hc + t; })},
+        {"Integral3pZFC", v.Integral3pZFC, mean(v.upZFC),
+         areaOver(t, W, [&](double hc) { return W + 2 * h - hc + t; })},
         {"Integral3mZFC", v.Integral3mZFC, mean(v.downZFC), areaOver(t, W, [&](double hc) { return W - hc + t; })},
         {"Integral3FCplus", v.Integral3FCplus, mean(v.upFC), areaOver(t, W, [&](double) { return W + 2 * h; })},
         {"Integral3FCminus", v.Integral3FCminus, mean(v.downFC), areaOver(t, W, [&](double) { return W; })},

@@ -17,13 +17,21 @@ namespace {
 
 using Extended = long double;
 
-Extended ext(double x) { return static_cast<Extended>(x); }
-Extended ext(float x) { return static_cast<Extended>(x); }
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
+Extended ext(float x) {
+  return static_cast<Extended>(x);
+}
 
 // Upper hi bound of the grid, ha + hts(T_max), and the float64 rounding of
 // the lower one, -ha - hts(T_max).
-double hiUpperBound(float ha, double hts_Tmax) { return static_cast<double>(ext(ha) + ext(hts_Tmax)); }
-double hiLowerBound(float ha, double hts_Tmax) { return static_cast<double>(-ext(ha) - ext(hts_Tmax)); }
+double hiUpperBound(float ha, double hts_Tmax) {
+  return static_cast<double>(ext(ha) + ext(hts_Tmax));
+}
+double hiLowerBound(float ha, double hts_Tmax) {
+  return static_cast<double>(-ext(ha) - ext(hts_Tmax));
+}
 
 double mean(const RegionSum& region) {
   return static_cast<double>(ext(region.sum) / (static_cast<Extended>(region.count) * ext(1.0)));
@@ -35,8 +43,8 @@ double mean(const RegionSum& region) {
 // hc, hts_T, hts_Tmax and the float32 ha); those rows are one run, and the
 // runs of a column are summed in row order, columns in order: the order of a
 // node-by-node sweep.
-void sweepRegions(ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma, float ha,
-                  const model::DensityParameters& density) {
+void sweepRegions(
+    ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma, float ha, const model::DensityParameters& density) {
   const model::DensityTable table(density, v.hcAxis, v.hiAxis);
   // The reversible moment depends on the row alone.
   std::vector<Extended> reversible(static_cast<std::size_t>(v.hiAxis.nodeCount()));
@@ -80,7 +88,9 @@ void sweepRegions(ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma
 
 }  // namespace
 
-bool hcInsideRectangle(double hc, double hts_Tmax) { return hc > 0.0 && ext(hc) < ext(hts_Tmax); }
+bool hcInsideRectangle(double hc, double hts_Tmax) {
+  return hc > 0.0 && ext(hc) < ext(hts_Tmax);
+}
 
 bool hiInsideRectangle(double hi, float ha, double hts_Tmax) {
   const Extended W = ext(hts_Tmax), h = ext(ha);
@@ -108,15 +118,8 @@ bool zfcfcGridHasNormalisationNode(float T_max, float mu0, float ha, std::int32_
   return hcInside && hiInside;
 }
 
-ZfcFcPointValues startZfcFcPoint(float T_max,
-                                 float T,
-                                 float Tc,
-                                 float mu0,
-                                 float Gamma,
-                                 float ha,
-                                 std::int32_t m,
-                                 float sigmac0,
-                                 float sigmai0) {
+ZfcFcPointValues startZfcFcPoint(
+    float T_max, float T, float Tc, float mu0, float Gamma, float ha, std::int32_t m, float sigmac0, float sigmai0) {
   ZfcFcPointValues v;
   v.mu = static_cast<double>(model::scaledParameter(T, Tc, mu0, Gamma));
   v.hts_T = static_cast<double>(model::thermalField(T, mu0));
@@ -161,8 +164,8 @@ void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N) {
   v.M_ZFC = static_cast<double>(
       (common + ext(v.Integral3pZFC) - ext(v.Integral3mZFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
       ext(v.Norm_coeff));
-  v.M_FC = static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
-                               ext(v.Norm_coeff));
+  v.M_FC =
+      static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) * ext(v.Norm_coeff));
 }
 
 ZfcFcPointValues evaluateZfcFcPoint(float T_max,
@@ -188,11 +191,8 @@ ZfcFcPointValues evaluateZfcFcPoint(float T_max,
   return v;
 }
 
-void printZfcFcPoint(const model::Console& console,
-                     std::FILE* zfcFcFile,
-                     std::FILE* separateFile,
-                     float T,
-                     const ZfcFcPointValues& v) {
+void printZfcFcPoint(
+    const model::Console& console, std::FILE* zfcFcFile, std::FILE* separateFile, float T, const ZfcFcPointValues& v) {
   std::ostream& out = console.out;
   out << "hts_T0=" << v.hts_T0 << std::endl;
   out << "floor=" << v.floorValue << std::endl;
@@ -215,9 +215,8 @@ void printZfcFcPoint(const model::Console& console,
 
   if (zfcFcFile != nullptr) std::fprintf(zfcFcFile, "%f %e %e\n", t, v.M_ZFC, v.M_FC);
   if (separateFile != nullptr)
-    std::fprintf(separateFile, "%f %e %e  %e %e %e %e  %e %e %e\n", t, v.Integral11SP, v.Integral22SP,
-                 v.Integral1p, v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC,
-                 v.Integral3pFC);
+    std::fprintf(separateFile, "%f %e %e  %e %e %e %e  %e %e %e\n", t, v.Integral11SP, v.Integral22SP, v.Integral1p,
+                 v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC);
 }
 
 double zfcfcPoint(const model::Console& console,

@@ -24,18 +24,18 @@ struct ZfcFcPointValues {
 
   // The normalisation counter starts at 0; the band counters start at 1, so
   // their means divide by one more than the nodes they hold.
-  RegionSum norm{0, 0.0};   // k10: the whole rectangle
-  RegionSum sp1{1, 0.0};    // k1: band 1, |h| < hc, superparamagnetic
-  RegionSum sp2{1, 0.0};    // k2: band 2, |h| < hts_T - hc, superparamagnetic
-  RegionSum up1{1, 0.0};    // k3: band 1, saturated up
-  RegionSum down1{1, 0.0};  // k4: band 1, saturated down
-  RegionSum up2{1, 0.0};    // k5: band 2, saturated up
-  RegionSum down2{1, 0.0};  // k6: band 2, saturated down
-  RegionSum upZFC{1, 0.0};  // k7: band 3, switched up after zero-field cooling
+  RegionSum norm{0, 0.0};     // k10: the whole rectangle
+  RegionSum sp1{1, 0.0};      // k1: band 1, |h| < hc, superparamagnetic
+  RegionSum sp2{1, 0.0};      // k2: band 2, |h| < hts_T - hc, superparamagnetic
+  RegionSum up1{1, 0.0};      // k3: band 1, saturated up
+  RegionSum down1{1, 0.0};    // k4: band 1, saturated down
+  RegionSum up2{1, 0.0};      // k5: band 2, saturated up
+  RegionSum down2{1, 0.0};    // k6: band 2, saturated down
+  RegionSum upZFC{1, 0.0};    // k7: band 3, switched up after zero-field cooling
   RegionSum downZFC{1, 0.0};  // k8: band 3, switched down after zero-field cooling
   RegionSum upFC{1, 0.0};     // kFCplus: band 3, h > 0 after field cooling
   RegionSum downFC{1, 0.0};   // kFCminus: band 3, h < 0 after field cooling
-  std::int32_t k9 = 1;     // printed only
+  std::int32_t k9 = 1;        // printed only
 
   double IntegralNorm = 0.0;
   double Integral11SP = 0.0;
@@ -72,15 +72,8 @@ bool zfcfcGridHasNormalisationNode(float T_max, float mu0, float ha, std::int32_
 
 // A point's temperature quantities and grid, with every sum and counter at
 // its start: the first step of evaluateZfcFcPoint.
-ZfcFcPointValues startZfcFcPoint(float T_max,
-                                 float T,
-                                 float Tc,
-                                 float mu0,
-                                 float Gamma,
-                                 float ha,
-                                 std::int32_t m,
-                                 float sigmac0,
-                                 float sigmai0);
+ZfcFcPointValues startZfcFcPoint(
+    float T_max, float T, float Tc, float mu0, float Gamma, float ha, std::int32_t m, float sigmac0, float sigmai0);
 
 // The last step: the integrals from the region sums, the normalisation over
 // the rectangle at T, M_ZFC and M_FC.
@@ -111,11 +104,8 @@ ZfcFcPointValues evaluateZfcFcPoint(float T_max,
 // The six console lines of a point at T, its "%f %e %e" row (T, M_ZFC, M_FC)
 // in zfcFcFile and its row of T and the nine partial integrals in
 // separateFile.
-void printZfcFcPoint(const model::Console& console,
-                     std::FILE* zfcFcFile,
-                     std::FILE* separateFile,
-                     float T,
-                     const ZfcFcPointValues& v);
+void printZfcFcPoint(
+    const model::Console& console, std::FILE* zfcFcFile, std::FILE* separateFile, float T, const ZfcFcPointValues& v);
 
 // evaluateZfcFcPoint, then printZfcFcPoint. Returns 0.
 double zfcfcPoint(const model::Console& console,

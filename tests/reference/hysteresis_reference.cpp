@@ -11,10 +11,16 @@ namespace {
 using Extended = long double;
 using hysteresis::Branch;
 
-Extended ext(double x) { return static_cast<Extended>(x); }
-Extended ext(float x) { return static_cast<Extended>(x); }
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
+Extended ext(float x) {
+  return static_cast<Extended>(x);
+}
 
-double accumulate(double sum, double p, double mu) { return static_cast<double>(ext(p) * ext(mu) + ext(sum)); }
+double accumulate(double sum, double p, double mu) {
+  return static_cast<double>(ext(p) * ext(mu) + ext(sum));
+}
 
 }  // namespace
 
@@ -55,11 +61,10 @@ hysteresis::HysteresisPointValues evaluateHysteresisPoint(float Tc,
         ++v.k1;
         v.sum1 = accumulate(v.sum1, p(hc, hi), v.mu);
       }
-      const bool reversed =
-          descending ? hc > 0.0 && (ext(H) - ext(ha)) * ext(0.5) > ext(hc) && ext(hc) - ext(H) < ext(hi) &&
-                           -ext(hc) - ext(ha) > ext(hi)
-                     : hc > 0.0 && ext(H) - (ext(H) - ext(ha)) * ext(0.5) > ext(hc) && ext(H) - ext(hc) > ext(hi) &&
-                           ext(hc) - ext(ha) < ext(hi);
+      const bool reversed = descending ? hc > 0.0 && (ext(H) - ext(ha)) * ext(0.5) > ext(hc) &&
+                                             ext(hc) - ext(H) < ext(hi) && -ext(hc) - ext(ha) > ext(hi)
+                                       : hc > 0.0 && ext(H) - (ext(H) - ext(ha)) * ext(0.5) > ext(hc) &&
+                                             ext(H) - ext(hc) > ext(hi) && ext(hc) - ext(ha) < ext(hi);
       if (reversed) {
         ++v.k2;
         v.sum2 = accumulate(v.sum2, p(hc, hi), v.mu);

@@ -5,9 +5,9 @@
 #include <ostream>
 
 #include "model/grid.h"
-#include "reference/density_reference.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
+#include "reference/density_reference.h"
 
 namespace preisach::reference {
 

@@ -18,15 +18,21 @@ namespace {
 using Extended = long double;
 using zfcfc::RegionSum;
 
-Extended ext(double x) { return static_cast<Extended>(x); }
-Extended ext(float x) { return static_cast<Extended>(x); }
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
+Extended ext(float x) {
+  return static_cast<Extended>(x);
+}
 
 void add(RegionSum& region, Extended integrand) {
   ++region.count;
   region.sum = static_cast<double>(integrand + ext(region.sum));
 }
 
-double meanOf(const RegionSum& region) { return static_cast<double>(ext(region.sum) / (region.count * ext(1.0))); }
+double meanOf(const RegionSum& region) {
+  return static_cast<double>(ext(region.sum) / (region.count * ext(1.0)));
+}
 
 // hts = ((k T) / mu0) * 25 with the float64 constant k = 1.38e-16 (and 6.9e-16
 // = 5 k at 5 K), in extended precision, rounded once.
@@ -77,8 +83,7 @@ zfcfc::ZfcFcPointValues evaluateZfcFcPoint(float T_max,
       const Extended hi = ext(hiGrid);
       if (hcGrid > 0.0 && hc < W && -h - W < hi && hi < h + W) add(v.norm, p(hcGrid, hiGrid));
       if (hcGrid > 0.0 && hc < t * ext(0.5) && -hc - h < hi && hi < hc - h) add(v.sp1, p(hcGrid, hiGrid) * r(hiGrid));
-      if (t * ext(0.5) < hc && hc < t && hc - h - t < hi && hi < -hc + t - h)
-        add(v.sp2, p(hcGrid, hiGrid) * r(hiGrid));
+      if (t * ext(0.5) < hc && hc < t && hc - h - t < hi && hi < -hc + t - h) add(v.sp2, p(hcGrid, hiGrid) * r(hiGrid));
       if (hcGrid > 0.0 && hc < t * ext(0.5) && hc - h < hi && hi < W + h) add(v.up1, p(hcGrid, hiGrid) * mu);
       if (hcGrid > 0.0 && hc < t * ext(0.5) && -W - h < hi && hi < -hc - h) add(v.down1, p(hcGrid, hiGrid) * mu);
       if (t * ext(0.5) < hc && hc < t && -hc + t - h < hi && hi < W + h) add(v.up2, p(hcGrid, hiGrid) * mu);
@@ -113,8 +118,7 @@ zfcfc::ZfcFcPointValues evaluateZfcFcPoint(float T_max,
   v.Norm_coeff = static_cast<double>(ext(N) / ext(v.IntegralNorm));
 
   v.M_ZFC = static_cast<double>((ext(v.Integral1p) + ext(v.Integral2p) + ext(v.Integral11SP) + ext(v.Integral22SP) +
-                                 ext(v.Integral3pZFC) - ext(v.Integral3mZFC) - ext(v.Integral1m) -
-                                 ext(v.Integral2m)) *
+                                 ext(v.Integral3pZFC) - ext(v.Integral3mZFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
                                 ext(v.Norm_coeff));
   v.M_FC = static_cast<double>((ext(v.Integral1p) + ext(v.Integral2p) + ext(v.Integral11SP) + ext(v.Integral22SP) +
                                 ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) *
