@@ -4,12 +4,24 @@
 #include <cstdio>
 #include <functional>
 
-#include "driver/parameters.h"
 #include "hysteresis/hysteresis_point.h"
 #include "model/console.h"
+#include "parameters/data_directory.h"
+#include "parameters/parameters.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach::driver {
+
+using parameters::dataFilePath;
+using parameters::isOn;
+using parameters::kDataDirectory;
+using parameters::kDensityMapFileName;
+using parameters::KeyPause;
+using parameters::kMomentFileName;
+using parameters::kParameterFileName;
+using parameters::kSeparateFileName;
+using parameters::kZfcFcFileName;
+using parameters::ParameterSet;
 
 // The grid computations a pass is made of. The program uses the fast ones;
 // the tests and the benchmark put the node-by-node reference in their place

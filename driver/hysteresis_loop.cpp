@@ -7,10 +7,10 @@
 #include <ostream>
 #include <vector>
 
-#include "driver/data_directory.h"
 #include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
 #include "model/grid.h"
+#include "parameters/data_directory.h"
 
 namespace preisach::driver {
 

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "driver/evaluations.h"
-#include "driver/parameters.h"
 #include "hysteresis/hysteresis_point.h"
 #include "model/console.h"
+#include "parameters/parameters.h"
 
 namespace preisach::driver {
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "driver/data_directory.h"
+#include "parameters/data_directory.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -98,7 +98,7 @@ bool endsWith(const std::string& text, const std::string& end) {
 void removeStaleTemporaries(const char* fileName) {
   const std::string prefix = std::string(fileName) + ".";
   std::error_code error;
-  for (std::filesystem::directory_iterator entry(kDataDirectory, error), end; !error && entry != end;
+  for (std::filesystem::directory_iterator entry(parameters::kDataDirectory, error), end; !error && entry != end;
        entry.increment(error)) {
     const std::string name = entry->path().filename().string();
     if (name.compare(0, prefix.size(), prefix) != 0 || !endsWith(name, kTemporarySuffix)) continue;
@@ -176,7 +176,7 @@ void removeTemporaryFilesOnInterrupt() {
 std::unique_ptr<ResultFile> ResultFile::create(const char* fileName,
                                                const char* consequence,
                                                const model::Console& console) {
-  const std::string finalPath = dataFilePath(fileName);
+  const std::string finalPath = parameters::dataFilePath(fileName);
   removeStaleTemporaries(fileName);
   std::string temporaryPath;
   int reason = 0;

@@ -7,11 +7,11 @@
 #include <sstream>
 #include <string>
 
-#include "driver/data_directory.h"
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
 #include "model/density.h"
 #include "model/grid.h"
+#include "parameters/data_directory.h"
 
 namespace preisach::driver {
 
@@ -46,20 +46,22 @@ bool readParameters(ParameterSet& parameters, const model::Console& console, con
   std::string text;
   if (loadParameterText(path, text, console) == FileRead::Missing) return false;
   std::istringstream stream(text);
-  const ReadResult result = readParameterFile(stream, parameters, console.out, pause);
-  if (result.status == ReadStatus::NoValue) {
+  const parameters::ReadResult result = parameters::readParameterFile(stream, parameters, console.out, pause);
+  if (result.status == parameters::ReadStatus::NoValue) {
     console.err << path << " holds no parameter value; nothing is computed in this pass" << std::endl;
     return false;
   }
   pause();
-  if (result.status == ReadStatus::FieldUnreadable) {
-    console.err << path << ": " << describeReadFailure(result) << "; nothing is computed in this pass" << std::endl;
+  if (result.status == parameters::ReadStatus::FieldUnreadable) {
+    console.err << path << ": " << parameters::describeReadFailure(result) << "; nothing is computed in this pass"
+                << std::endl;
     return false;
   }
   const char letter = static_cast<char>(parameters.PDF);
   if (!model::isDensityShape(letter)) {
     console.err << path << ": the density shape PDF must be one of the upper-case letters G, L, M, N, but '"
-                << escapedText(std::string(1, letter)) << "' was read; nothing is computed in this pass" << std::endl;
+                << parameters::escapedText(std::string(1, letter)) << "' was read; nothing is computed in this pass"
+                << std::endl;
     return false;
   }
   if (parameters.m < 1 || parameters.m > model::kLargestGridDivisions) {

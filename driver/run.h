@@ -3,8 +3,8 @@
 #include <istream>
 
 #include "driver/evaluations.h"
-#include "driver/parameters.h"
 #include "model/console.h"
+#include "parameters/parameters.h"
 
 namespace preisach::driver {
 

@@ -4,10 +4,10 @@
 #include <ostream>
 #include <vector>
 
-#include "driver/data_directory.h"
 #include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
 #include "model/thermal.h"
+#include "parameters/data_directory.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach::driver {

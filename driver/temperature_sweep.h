@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "driver/evaluations.h"
-#include "driver/parameters.h"
 #include "model/console.h"
+#include "parameters/parameters.h"
 
 namespace preisach::driver {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/parameters.h"
+#include "parameters/parameters.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ std::size_t count(const std::string& text, const std::string& what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace preisach::driver;
+  using namespace preisach::parameters;
   std::istringstream file(std::string(reinterpret_cast<const char*>(data), size));
   std::ostringstream out;
   ParameterSet parameters;

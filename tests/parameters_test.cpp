@@ -1,11 +1,11 @@
-#include "driver/parameters.h"
+#include "parameters/parameters.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
-namespace preisach::driver {
+namespace preisach::parameters {
 namespace {
 
 constexpr char kRecord[] = "600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 200 0.01 y 100 590 y 300 3000 50 300 0.1 y";
@@ -270,4 +270,4 @@ TEST(ReadParameterFile, SkipsAUtf8ByteOrderMark) {
 }
 
 }  // namespace
-}  // namespace preisach::driver
+}  // namespace preisach::parameters

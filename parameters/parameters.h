@@ -8,7 +8,7 @@
 
 #include "model/density.h"
 
-namespace preisach::driver {
+namespace preisach::parameters {
 
 // The 24 values of the parameter file, in file order, named after their echo
 // labels. Before the first read every number is 0 and every letter a blank.
@@ -86,4 +86,4 @@ std::string describeReadFailure(const ReadResult& result);
 // Text for a message: printable ASCII as itself, every other byte as \xHH.
 std::string escapedText(const std::string& text);
 
-}  // namespace preisach::driver
+}  // namespace preisach::parameters

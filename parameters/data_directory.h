@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace preisach::driver {
+namespace preisach::parameters {
 
 // The fixed folder of the parameter file and the four result files:
 // C:\Magnetism on Windows, Magnetism below the working directory elsewhere.
@@ -21,4 +21,4 @@ inline constexpr char kMomentFileName[] = "momentbc.txt";
 // kDataDirectory joined with a file name by the platform's separator.
 std::string dataFilePath(const char* fileName);
 
-}  // namespace preisach::driver
+}  // namespace preisach::parameters

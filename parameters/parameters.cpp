@@ -1,4 +1,4 @@
-#include "driver/parameters.h"
+#include "parameters/parameters.h"
 
 #include <cctype>
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace preisach::driver {
+namespace preisach::parameters {
 
 namespace {
 
@@ -429,4 +429,4 @@ std::string describeReadFailure(const ReadResult& result) {
   return line;
 }
 
-}  // namespace preisach::driver
+}  // namespace preisach::parameters

@@ -1,8 +1,8 @@
-#include "driver/data_directory.h"
+#include "parameters/data_directory.h"
 
 #include <string>
 
-namespace preisach::driver {
+namespace preisach::parameters {
 
 std::string dataFilePath(const char* fileName) {
 #ifdef _WIN32
@@ -13,4 +13,4 @@ std::string dataFilePath(const char* fileName) {
   return std::string(kDataDirectory) + kSeparator + fileName;
 }
 
-}  // namespace preisach::driver
+}  // namespace preisach::parameters
