@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -391,6 +392,73 @@ ReadResult readParameterFile(std::istream& file, ParameterSet& p, std::ostream& 
     result.context = outOfStep(scanner.text(), r.values(), scanner.valueStart());
   }
   return result;
+}
+
+const std::vector<NamedValue>& continuousValues() {
+  static const std::vector<NamedValue> values = {
+      {"Tc", &ParameterSet::Tc},
+      {"mu0", &ParameterSet::mu0},
+      {"Gamma", &ParameterSet::Gamma},
+      {"hc0_mean", &ParameterSet::hc0_mean},
+      {"Gamma_c", &ParameterSet::Gamma_c},
+      {"sigmac0", &ParameterSet::sigmac0},
+      {"Gamma_cprim", &ParameterSet::Gamma_cprim},
+      {"sigmai0", &ParameterSet::sigmai0},
+      {"Gamma_i", &ParameterSet::Gamma_i},
+      {"km", &ParameterSet::km},
+      {"N", &ParameterSet::N},
+      {"s", &ParameterSet::s},
+      {"lambda", &ParameterSet::lambda},
+      {"f", &ParameterSet::f},
+  };
+  return values;
+}
+
+const NamedValue* findContinuousValue(const std::string& name) {
+  for (const NamedValue& value : continuousValues())
+    if (name == value.name) return &value;
+  return nullptr;
+}
+
+namespace {
+
+std::string shortest(float value) {
+  char text[64];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, end.ptr);
+}
+
+}  // namespace
+
+std::string formatParameterRecord(const ParameterSet& p) {
+  std::string record;
+  const auto real = [&record](float value) { record += shortest(value) + " "; };
+  const auto letter = [&record](char value) { record += std::string(1, value) + " "; };
+  real(p.Tc);
+  real(p.mu0);
+  real(p.Gamma);
+  real(p.hc0_mean);
+  real(p.Gamma_c);
+  real(p.sigmac0);
+  real(p.Gamma_cprim);
+  real(p.sigmai0);
+  real(p.Gamma_i);
+  real(p.km);
+  real(p.N);
+  letter(static_cast<char>(p.PDF));
+  record += std::to_string(p.m) + " ";
+  real(p.MC_err);
+  letter(p.Calculate_ZFCFC);
+  real(p.ha);
+  real(p.T_max);
+  letter(p.Calculate_Hysteresis);
+  real(p.T_hyst);
+  real(p.Ha_max);
+  real(p.s);
+  real(p.lambda);
+  real(p.f);
+  record += std::string(1, p.Calculate_PDF) + "\n";
+  return record;
 }
 
 std::string escapedText(const std::string& text) {

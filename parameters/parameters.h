@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "model/density.h"
 
@@ -38,6 +39,24 @@ struct ParameterSet {
   float f = 0.0f;       // weight of the reversible part
   char Calculate_PDF = ' ';
 };
+
+// A continuous value of the record by its name in the parameter file.
+struct NamedValue {
+  const char* name;
+  float ParameterSet::*member;
+};
+
+// The fourteen continuous values of the physics (the grid, the flags, the
+// temperatures of the runs, Ha_max and MC_err excluded), in file order.
+const std::vector<NamedValue>& continuousValues();
+
+// The value of that name, or nullptr.
+const NamedValue* findContinuousValue(const std::string& name);
+
+// One record of the 24 values, blank-separated, in file order, ended by a
+// line feed; every float in the shortest form that reads back to the same
+// float32, so that the reader gives the record back bit for bit.
+std::string formatParameterRecord(const ParameterSet& p);
 
 // A flag is on only when it is the lower-case letter y.
 inline bool isOn(char flag) {

@@ -1,0 +1,117 @@
+#include "fitting/model_curves.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+#include "hysteresis/hysteresis_point.h"
+#include "model/normalisation.h"
+#include "zfcfc/zfcfc_point.h"
+
+namespace preisach::fitting {
+
+namespace {
+
+using parameters::ParameterSet;
+
+// Runs task(k) for k = 0 .. count - 1 on `threads` cores (0: all).
+void parallelFor(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task) {
+  const unsigned cores = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t workers = std::min<std::size_t>(cores, count);
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t k = next++; k < count; k = next++) task(k);
+  };
+  std::vector<std::thread> pool;
+  for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+}
+
+// The loop's moments at its measured fields: the density normalised at
+// T_hyst over the rectangle of Ha_max, each branch's triangle summed once.
+std::vector<double> loopMoments(const ParameterSet& p, const Dataset& d) {
+  std::ostringstream discarded;
+  const model::Console quiet{discarded, discarded};
+  const float Norm_coeff = static_cast<float>(
+      model::normaliseDensity(quiet, nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
+                              p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max, 'n'));
+  const auto branch = [&](float ha_max) {
+    return hysteresis::HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
+                                        p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max);
+  };
+  const hysteresis::HysteresisBranch down = branch(p.Ha_max), up = branch(-p.Ha_max);
+  std::vector<double> moments(d.curve.size());
+  for (std::size_t k = 0; k < d.curve.size(); ++k) {
+    const float ha = static_cast<float>(d.curve.x[k]);
+    moments[k] = (d.descending[k] ? down : up).evaluate(ha, p.N, Norm_coeff, p.s, p.lambda, p.f).M;
+  }
+  return moments;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<ParameterSet>& sets,
+                                                          const std::vector<Dataset>& data,
+                                                          unsigned threads) {
+  // The ZFC/FC points to compute: one per distinct (field, temperature) of
+  // a set, serving both curves where they share temperatures.
+  std::map<std::pair<float, float>, std::size_t> pointIndex;
+  std::vector<std::pair<float, float>> points;
+  for (const Dataset& d : data) {
+    if (d.kind == CurveKind::Loop) continue;
+    for (double T : d.curve.x) {
+      const std::pair<float, float> key{d.field, static_cast<float>(T)};
+      if (pointIndex.emplace(key, points.size()).second) points.push_back(key);
+    }
+  }
+  std::vector<std::size_t> loops;
+  for (std::size_t k = 0; k < data.size(); ++k)
+    if (data[k].kind == CurveKind::Loop) loops.push_back(k);
+
+  // Tasks: every loop of every set (the longest first), then every point.
+  const std::size_t perSet = loops.size() + points.size();
+  std::vector<std::vector<std::pair<double, double>>> zfcFc(sets.size(),
+                                                            std::vector<std::pair<double, double>>(points.size()));
+  std::vector<std::vector<std::vector<double>>> loopValues(sets.size(), std::vector<std::vector<double>>(loops.size()));
+  parallelFor(sets.size() * perSet, threads, [&](std::size_t task) {
+    const bool isLoop = task < sets.size() * loops.size();
+    if (isLoop) {
+      const std::size_t s = task / loops.size(), l = task % loops.size();
+      loopValues[s][l] = loopMoments(sets[s], data[loops[l]]);
+      return;
+    }
+    const std::size_t rest = task - sets.size() * loops.size();
+    const std::size_t s = rest / points.size(), k = rest % points.size();
+    const ParameterSet& p = sets[s];
+    const zfcfc::ZfcFcPointValues v =
+        zfcfc::evaluateZfcFcPoint(p.T_max, points[k].second, p.Tc, p.mu0, p.Gamma, points[k].first, p.hc0_mean,
+                                  p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+    zfcFc[s][k] = {v.M_ZFC, v.M_FC};
+  });
+
+  std::vector<std::vector<std::vector<double>>> curves(sets.size());
+  for (std::size_t s = 0; s < sets.size(); ++s) {
+    std::size_t loop = 0;
+    for (const Dataset& d : data) {
+      if (d.kind == CurveKind::Loop) {
+        curves[s].push_back(loopValues[s][loop++]);
+        continue;
+      }
+      std::vector<double> moments;
+      for (double T : d.curve.x) {
+        const std::pair<double, double>& v = zfcFc[s][pointIndex.at({d.field, static_cast<float>(T)})];
+        moments.push_back(d.kind == CurveKind::Zfc ? v.first : v.second);
+      }
+      curves[s].push_back(std::move(moments));
+    }
+  }
+  return curves;
+}
+
+}  // namespace preisach::fitting

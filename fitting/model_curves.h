@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "measured/measured_data.h"
+#include "parameters/parameters.h"
+
+namespace preisach::fitting {
+
+enum class CurveKind { Zfc, Fc, Loop };
+
+// A measured curve as the fit sees it: the points, the weight of each (the
+// standard error sigma of its moment) and what the model needs to compute
+// it: the applied field of a ZFC/FC curve, the branch of each loop point.
+struct Dataset {
+  std::string name;  // "ZFC", "FC" or "loop", for the report
+  CurveKind kind = CurveKind::Zfc;
+  measured::Curve curve;
+  std::vector<double> sigma;
+  bool measuredErrors = false;   // sigma from the file, else a uniform weight
+  float field = 0.0f;            // Oe, ZFC and FC
+  std::vector<bool> descending;  // loop
+};
+
+// The model's moment at every point of every dataset, for each parameter
+// set: the ZFC/FC point of the program at each measured temperature (in the
+// dataset's field, on the grid that T_max and m set), and the loop's point
+// at each measured field on its branch, normalised at T_hyst over Ha_max
+// as the program does. Same arithmetic as the program, bit for bit. The
+// points of all sets are computed on `threads` cores (0: all).
+std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<parameters::ParameterSet>& sets,
+                                                          const std::vector<Dataset>& data,
+                                                          unsigned threads = 0);
+
+}  // namespace preisach::fitting

@@ -1,0 +1,127 @@
+#include "lab/lab_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "measured/measured_data.h"
+#include "model/density.h"
+#include "model/grid.h"
+
+namespace preisach::lab {
+
+using measured::DataError;
+
+parameters::ParameterSet readParameters(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw DataError(path + ": cannot be opened");
+  std::ostringstream echo;
+  parameters::ParameterSet p;
+  const parameters::ReadResult result = parameters::readParameterFile(file, p, echo, [] {});
+  if (result.status == parameters::ReadStatus::NoValue) throw DataError(path + ": holds no parameter value");
+  if (result.status == parameters::ReadStatus::FieldUnreadable)
+    throw DataError(path + ": " + parameters::describeReadFailure(result));
+  if (!model::isDensityShape(static_cast<char>(p.PDF)))
+    throw DataError(path + ": the density shape PDF must be one of G, L, M, N, but '" +
+                    parameters::escapedText(std::string(1, static_cast<char>(p.PDF))) + "' was read");
+  if (p.m < 1 || p.m > model::kLargestGridDivisions)
+    throw DataError(path + ": m=" + std::to_string(p.m) + " must lie between 1 and " +
+                    std::to_string(model::kLargestGridDivisions));
+  return p;
+}
+
+void writeTextFile(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) throw DataError(path + ": cannot be created");
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written) throw DataError(path + ": cannot be written");
+}
+
+std::string stem(const std::string& path) {
+  const std::string suffix = ".txt";
+  if (path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
+    return path.substr(0, path.size() - suffix.size());
+  return path;
+}
+
+void writeFitCurves(const std::string& path,
+                    const std::vector<fitting::Dataset>& data,
+                    const std::vector<std::vector<double>>& model,
+                    const std::vector<std::vector<double>>& sigma) {
+  std::string text =
+      "# dataset x measured model residual\n# x: T (K) for ZFC and FC, H (Oe) for the loop; "
+      "moments in emu; residual = (model - measured) / sigma\n";
+  char row[256];
+  for (std::size_t d = 0; d < data.size(); ++d)
+    for (std::size_t k = 0; k < data[d].curve.size(); ++k) {
+      std::snprintf(row, sizeof row, "%s %.9g %.9e %.9e %.6g\n", data[d].name.c_str(), data[d].curve.x[k],
+                    data[d].curve.moment[k], model[d][k], (model[d][k] - data[d].curve.moment[k]) / sigma[d][k]);
+      text += row;
+    }
+  writeTextFile(path, text);
+}
+
+bool haveGnuplot() {
+  return std::system("command -v gnuplot > /dev/null 2>&1") == 0;
+}
+
+bool runGnuplot(const std::string& script) {
+  if (!haveGnuplot()) {
+    std::cerr << "note: gnuplot not found: no picture is drawn" << std::endl;
+    return false;
+  }
+  char name[] = "/tmp/preisach-lab-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0) return false;
+  std::FILE* file = fdopen(fd, "w");
+  std::fwrite(script.data(), 1, script.size(), file);
+  std::fclose(file);
+  const bool drawn = std::system(("gnuplot '" + std::string(name) + "'").c_str()) == 0;
+  std::remove(name);
+  if (!drawn) std::cerr << "note: gnuplot failed: no picture is drawn" << std::endl;
+  return drawn;
+}
+
+void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data) {
+  bool temperature = false, loop = false;
+  for (const fitting::Dataset& d : data) (d.kind == fitting::CurveKind::Loop ? loop : temperature) = true;
+  const int columns = (temperature ? 1 : 0) + (loop ? 1 : 0);
+  std::ostringstream gp;
+  gp << "set terminal pngcairo size " << 700 * columns << ",720 font ',10'\n";
+  gp << "set output '" << base << ".png'\n";
+  gp << "set multiplot layout 2," << columns << " columnsfirst\n";
+  gp << "set grid\nset key top right\n";
+  const std::string curves = base + ".curves.txt";
+  const auto panel = [&](bool isLoop) {
+    const char* axis = isLoop ? "H (Oe)" : "T (K)";
+    gp << "set title '" << (isLoop ? "Hysteresis loop" : "ZFC and FC") << ": data and fit'\n";
+    gp << "set xlabel '" << axis << "'\nset ylabel 'M (emu)'\nset format y '%.2te%+T'\n";
+    gp << "plot ";
+    bool first = true;
+    for (const fitting::Dataset& d : data) {
+      if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
+      gp << (first ? "" : ", ") << "'" << curves << "' using (strcol(1) eq '" << d.name
+         << "' ? $2 : NaN):3 with points pt 7 ps 0.5 title '" << d.name << " measured', '' using (strcol(1) eq '"
+         << d.name << "' ? $2 : NaN):4 with lines lw 2 title '" << d.name << " fit'";
+      first = false;
+    }
+    gp << "\nset title 'Residuals'\nset ylabel '(model - measured) / sigma'\nset format y '%g'\n";
+    gp << "plot ";
+    first = true;
+    for (const fitting::Dataset& d : data) {
+      if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
+      gp << (first ? "" : ", ") << "'" << curves << "' using (strcol(1) eq '" << d.name
+         << "' ? $2 : NaN):5 with points pt 7 ps 0.5 title '" << d.name << "'";
+      first = false;
+    }
+    gp << ", 0 with lines lc 'black' notitle\n";
+  };
+  if (temperature) panel(false);
+  if (loop) panel(true);
+  gp << "unset multiplot\n";
+  runGnuplot(gp.str());
+}
+
+}  // namespace preisach::lab

@@ -1,0 +1,29 @@
+// preisach-lab: what goes beyond the interactive program, on the same model
+// code and arithmetic. Results go to the files the options name, progress
+// and errors to standard error; the exit status is 0 only on success.
+
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <iostream>
+
+#include "lab/fit_command.h"
+#include "measured/measured_data.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"preisach-lab: fit the Preisach model to measured curves"};
+  app.require_subcommand(1);
+  preisach::lab::FitArguments fit;
+  preisach::lab::addFitCommand(app, fit);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  try {
+    if (fit.chosen) return preisach::lab::runFit(fit);
+  } catch (const std::exception& e) {
+    std::cerr << "preisach-lab: " << e.what() << std::endl;
+    return 2;
+  }
+  return 2;
+}
