@@ -94,26 +94,32 @@ void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data)
   gp << "set multiplot layout 2," << columns << " columnsfirst\n";
   gp << "set grid\nset key top right\n";
   const std::string curves = base + ".curves.txt";
+  // One colour per dataset, shared by its points, its fit and its residuals.
+  const auto colour = [](const std::string& name) {
+    return name == "ZFC" ? "#1f5fa8" : name == "FC" ? "#c0392b" : "#1e8449";
+  };
   const auto panel = [&](bool isLoop) {
     const char* axis = isLoop ? "H (Oe)" : "T (K)";
     gp << "set title '" << (isLoop ? "Hysteresis loop" : "ZFC and FC") << ": data and fit'\n";
+    gp << "set key " << (isLoop ? "top left" : "bottom right") << " box opaque\n";
     gp << "set xlabel '" << axis << "'\nset ylabel 'M (emu)'\nset format y '%.2te%+T'\n";
     gp << "plot ";
     bool first = true;
     for (const fitting::Dataset& d : data) {
       if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
-      gp << (first ? "" : ", ") << "'" << curves << "' using (strcol(1) eq '" << d.name
-         << "' ? $2 : NaN):3 with points pt 7 ps 0.5 title '" << d.name << " measured', '' using (strcol(1) eq '"
-         << d.name << "' ? $2 : NaN):4 with lines lw 2 title '" << d.name << " fit'";
+      const std::string select = "using (strcol(1) eq '" + d.name + "' ? $2 : NaN)";
+      gp << (first ? "" : ", ") << "'" << curves << "' " << select << ":3 with points pt 7 ps 0.6 lc rgb '"
+         << colour(d.name) << "' title '" << d.name << " measured', '' " << select << ":4 with lines lw 2 lc rgb '"
+         << colour(d.name) << "' title '" << d.name << " fit'";
       first = false;
     }
-    gp << "\nset title 'Residuals'\nset ylabel '(model - measured) / sigma'\nset format y '%g'\n";
+    gp << "\nset title 'Residuals'\nset ylabel '(model - measured) / sigma'\nset format y '%g'\nset key top right\n";
     gp << "plot ";
     first = true;
     for (const fitting::Dataset& d : data) {
       if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
       gp << (first ? "" : ", ") << "'" << curves << "' using (strcol(1) eq '" << d.name
-         << "' ? $2 : NaN):5 with points pt 7 ps 0.5 title '" << d.name << "'";
+         << "' ? $2 : NaN):5 with points pt 7 ps 0.6 lc rgb '" << colour(d.name) << "' title '" << d.name << "'";
       first = false;
     }
     gp << ", 0 with lines lc 'black' notitle\n";

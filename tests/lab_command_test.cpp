@@ -1,0 +1,119 @@
+// End-to-end: preisach-lab as a user runs it, in a temporary folder with a
+// real parameter file and data files; its exit status, one clear line on
+// standard error for any input it cannot use, and a fitted parameter file
+// with which preisach reproduces the fitted curves.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace preisach::test {
+namespace {
+
+RunResult lab(const Workspace& w, const std::string& arguments) {
+  return w.runCommand("cd '" + w.root().string() + "' && timeout -s KILL 300 '" + PREISACH_LAB_EXECUTABLE + "' " +
+                      arguments + " > stdout.txt 2> stderr.txt < /dev/null");
+}
+
+constexpr char kRecord[] = "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 40 0.01 y 100 300 n 300 2000 50 300 0.1 n";
+
+TEST(LabCommand, GivesHelpOnEveryCommand) {
+  Workspace w;
+  const RunResult top = lab(w, "--help");
+  EXPECT_EQ(top.status, 0);
+  EXPECT_NE(top.out.find("fit"), std::string::npos) << top.out;
+  const RunResult fit = lab(w, "fit --help");
+  EXPECT_EQ(fit.status, 0);
+  for (const char* option : {"--params", "--zfcfc", "--zfc", "--fc", "--loop", "--free", "--out", "--starts"})
+    EXPECT_NE(fit.out.find(option), std::string::npos) << option;
+  EXPECT_NE(lab(w, "").status, 0);
+  EXPECT_NE(lab(w, "fly").status, 0);
+}
+
+TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  writeFile(w.root() / "curves.txt", "5 1e-16 2e-16\n10 2e-16 3e-16\n600 2e-16 3e-16\n");
+  writeFile(w.root() / "two.txt", "5 1e-16 2e-16\n");
+  struct Case {
+    std::string arguments;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"fit --free N", "no measured data"},
+      {"fit --zfcfc missing.txt --free N", "missing.txt: cannot be opened"},
+      {"fit --zfcfc curves.txt --free N", "curves.txt:3:1: the temperature 600"},
+      {"fit --zfcfc two.txt --free N,hc0_mean,sigmac0", "fewer than the 3 free parameters"},
+      {"fit --zfcfc two.txt --free m", "\"m\" is not a parameter that can be fitted"},
+      {"fit --params nothere.txt --zfcfc two.txt --free N", "nothere.txt: cannot be opened"},
+      {"fit --zfcfc two.txt --zfc two.txt --free N", "excludes"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = lab(w, c.arguments);
+    EXPECT_NE(r.status, 0) << c.arguments;
+    EXPECT_NE(r.err.find(c.line), std::string::npos) << c.arguments << ": " << r.err;
+    EXPECT_LE(countLines(r.err), 2u) << c.arguments << ": " << r.err;
+    EXPECT_FALSE(std::filesystem::exists(w.dataDir() / "Parameters.fit.txt")) << c.arguments;
+  }
+  writeFile(w.dataDir() / "Parameters.txt", "600 1e-15 q");
+  const RunResult refused = lab(w, "fit --zfcfc two.txt --free N");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("Magnetism/Parameters.txt: line 1, column 11: value 3 (Gamma) cannot be read"),
+            std::string::npos)
+      << refused.err;
+}
+
+// The rows "T M_ZFC M_FC" of the program's ZFCFCbc.txt, as "%f %e %e".
+std::string zfcFcRows(const std::string& curves) {
+  std::istringstream in(curves);
+  std::vector<double> T, zfc, fc;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    std::string name;
+    double x = 0, measured = 0, model = 0;
+    row >> name >> x >> measured >> model;
+    if (name == "ZFC") T.push_back(x), zfc.push_back(model);
+    if (name == "FC") fc.push_back(model);
+  }
+  std::string rows;
+  for (std::size_t k = 0; k < T.size(); ++k) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%f %e %e\n", T[k], zfc[k], fc[k]);
+    rows += text;
+  }
+  return rows;
+}
+
+TEST(LabCommand, WritesAParameterFileWithWhichThePreisachProgramReproducesTheFit) {
+  Workspace w;
+  // Measured curves: the program's own result file at m = 80.
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 80 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  ASSERT_EQ(w.run("").status, 0);
+  std::filesystem::copy_file(w.dataDir() / "ZFCFCbc.txt", w.root() / "measured.txt");
+  w.writeParameters("600 1e-15 0.5 330 1.5 100 1 100 1 0 0.8 G 40 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  const RunResult r = lab(w, "fit --zfcfc measured.txt --free hc0_mean,N --out fitted.txt");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("[[Variables]]"), std::string::npos);
+  EXPECT_NE(r.out.find("uniform per dataset"), std::string::npos) << "the file has no error column";
+  EXPECT_NE(r.err.find("fit: start 1, iteration 1:"), std::string::npos) << r.err;
+  const std::string curves = readFile(w.root() / "fitted.curves.txt");
+  ASSERT_FALSE(curves.empty());
+  if (std::system("command -v gnuplot > /dev/null 2>&1") == 0) {
+    EXPECT_GT(std::filesystem::file_size(w.root() / "fitted.png"), 10000u);
+  }
+  // preisach run on the fitted file computes exactly the fitted curves.
+  std::filesystem::copy_file(w.root() / "fitted.txt", w.dataDir() / "Parameters.txt",
+                             std::filesystem::copy_options::overwrite_existing);
+  ASSERT_EQ(w.run("").status, 0);
+  EXPECT_EQ(readFile(w.dataDir() / "ZFCFCbc.txt"), zfcFcRows(curves));
+}
+
+}  // namespace
+}  // namespace preisach::test
