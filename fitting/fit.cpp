@@ -419,7 +419,8 @@ FitResult fitParameters(const ParameterSet& start, const std::vector<Dataset>& d
   // factor of two about the start where a bound is missing).
   std::vector<Solved> solutions;
   std::size_t best = 0;
-  for (int s = 0; s < std::max(1, options.starts); ++s) {
+  result.starts = std::max(1, options.starts);
+  for (int s = 0; s < result.starts; ++s) {
     std::vector<double> x = x0;
     if (s > 0) {
       const std::vector<double> u = halton(s, k);
@@ -590,8 +591,11 @@ void writeReport(std::ostream& out, const FitResult& r, const std::vector<Datase
                                                                     ") = " + formatted(r.correlation[i][j], 3)});
   std::sort(correlations.begin(), correlations.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   for (const auto& c : correlations) out << c.second << "\n";
-  if (r.minima.size() > 1 || !r.minima.empty()) {
-    out << "[[Minima]] (" << r.minima.size() << " distinct)\n";
+  if (!r.minima.empty()) {
+    out << "[[Minima]] (" << r.minima.size() << " distinct over " << r.starts << (r.starts == 1 ? " start" : " starts")
+        << (r.gridInWeights ? "; chi-square with the data's errors alone, before the grid's error joined the weights"
+                            : "")
+        << ")\n";
     for (const Minimum& m : r.minima) {
       out << "    chi-square " << formatted(m.chiSquare, 7) << (m.converged ? "" : " (not converged)") << ":";
       for (std::size_t j = 0; j < m.values.size(); ++j) out << " " << r.names[j] << " = " << formatted(m.values[j], 6);

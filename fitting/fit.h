@@ -61,6 +61,7 @@ struct FitResult {
   std::vector<std::vector<double>> sigma;  // the sigma of each point in the final fit
   bool converged = false;
   std::string termination;
+  int starts = 1;
   std::vector<Minimum> minima;             // distinct minima over all starts, best first
   std::vector<std::vector<double>> model;  // at the best fit, per dataset and point
   std::vector<std::string> warnings;

@@ -11,9 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "driver/hysteresis_loop.h"
-#include "driver/temperature_sweep.h"
 #include "measured/measured_data.h"
+#include "synthetic_curves.h"
 
 namespace preisach::fitting {
 namespace {
@@ -87,47 +86,6 @@ TEST(ParameterRecord, ReadsBackBitForBit) {
 
 // ---- recovery --------------------------------------------------------------
 
-// Curves the model makes with `truth` (the program's own arithmetic) at the
-// temperatures of the program's sweep and the fields of its loop, with
-// Gaussian noise of 1 % of each curve's largest moment, that sigma given.
-std::vector<Dataset> measuredCurves(const ParameterSet& truth, bool withLoop, unsigned seed) {
-  std::vector<Dataset> data(2);
-  data[0].name = "ZFC";
-  data[0].kind = CurveKind::Zfc;
-  data[1].name = "FC";
-  data[1].kind = CurveKind::Fc;
-  for (Dataset& d : data) {
-    d.field = truth.ha;
-    for (float T : driver::temperatureSchedule(truth.T_max)) d.curve.x.push_back(T);
-  }
-  if (withLoop) {
-    Dataset loop;
-    loop.name = "loop";
-    loop.kind = CurveKind::Loop;
-    for (hysteresis::Branch b : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending})
-      for (float H : driver::fieldSchedule(truth.Ha_max, b)) {
-        loop.curve.x.push_back(H);
-        loop.descending.push_back(b == hysteresis::Branch::Descending);
-      }
-    data.push_back(loop);
-  }
-  const std::vector<std::vector<double>> exact = modelCurves({truth}, data)[0];
-  std::mt19937 random(seed);
-  std::normal_distribution<double> noise(0.0, 1.0);
-  for (std::size_t d = 0; d < data.size(); ++d) {
-    double largest = 0.0;
-    for (double M : exact[d]) largest = std::max(largest, std::fabs(M));
-    for (double M : exact[d]) {
-      data[d].curve.moment.push_back(M + 0.01 * largest * noise(random));
-      data[d].curve.error.push_back(0.01 * largest);
-      data[d].curve.line.push_back(static_cast<int>(data[d].curve.line.size()) + 1);
-    }
-    data[d].sigma = data[d].curve.error;
-    data[d].measuredErrors = true;
-  }
-  return data;
-}
-
 // Fits hc0_mean, sigmac0, sigmai0 and N at grid m from a start 30 % off and
 // expects each within 5 % of the truth and within three standard errors.
 void expectRecovered(const std::vector<Dataset>& data, ParameterSet start, const ParameterSet& truth, std::int32_t m) {
@@ -156,7 +114,7 @@ constexpr char kTruth[] = "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 600 0.01 y 10
 
 TEST(Fit, RecoversTheParametersFromZfcFcCurvesAlone) {
   const ParameterSet truth = read(kTruth);
-  expectRecovered(measuredCurves(truth, false, 11), truth, truth, 300);
+  expectRecovered(test::measuredCurves(truth, false, 11), truth, truth, 300);
 }
 
 TEST(Fit, RecoversTheParametersFromZfcFcCurvesAndALoopTogether) {
@@ -166,13 +124,13 @@ TEST(Fit, RecoversTheParametersFromZfcFcCurvesAndALoopTogether) {
   // data of m = 1200.
   ParameterSet truth = read(kTruth);
   truth.m = 1200;
-  expectRecovered(measuredCurves(truth, true, 12), truth, truth, 600);
+  expectRecovered(test::measuredCurves(truth, true, 12), truth, truth, 600);
 }
 
 TEST(Fit, ReportsItsBlocksAndWarnsAtABound) {
   ParameterSet truth = read(kTruth);
   truth.m = 100;
-  const std::vector<Dataset> data = measuredCurves(truth, false, 13);
+  const std::vector<Dataset> data = test::measuredCurves(truth, false, 13);
   ParameterSet start = truth;
   start.m = 50;
   start.hc0_mean = 240.0f;
