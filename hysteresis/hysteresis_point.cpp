@@ -39,9 +39,13 @@ double regionMean(double sum, std::int32_t count) {
 bool triangleColumn(double hc, float H) {
   return hc > 0.0 && hc < static_cast<double>(H);
 }
+}  // namespace
+
 model::Run triangleRows(const model::GridAxis& hiAxis, double hc, float H) {
   return model::runBetween(hiAxis, ext(hc) - ext(H), ext(H) - ext(hc));
 }
+
+namespace {
 
 // Descending: switched down since saturation at +H (down-switching field
 // -hc - hi above ha). Ascending: switched up since saturation at -H
@@ -98,20 +102,25 @@ HysteresisPointValues startHysteresisPoint(
 void finishHysteresisPoint(
     HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f) {
   const float H = v.H;
-  const bool descending = v.branch == Branch::Descending;
-  // Mean times exact area: the triangle's is H^2, the reversed region's
-  // (H - ha)^2 / 4 descending and c^2 with c = (H + ha) / 2 ascending.
-  const Extended mean1 = ext(regionMean(v.sum1, v.k1));
+  // Mean times exact area: the reversed region's is (H - ha)^2 / 4
+  // descending and c^2 with c = (H + ha) / 2 ascending.
   const Extended mean2 = ext(regionMean(v.sum2, v.k2));
-  const double twoH = 2.0 * static_cast<double>(H);
-  v.Integral1 = static_cast<double>(mean1 * ext(twoH) * ext(H) * ext(0.5));
-  if (descending) {
+  if (v.branch == Branch::Descending) {
     const Extended width = ext(H) - ext(ha);
     v.Integral2 = static_cast<double>(width * mean2 * width * ext(0.25));
   } else {
     const Extended c = ext(H) - (ext(H) - ext(ha)) * ext(0.5);
     v.Integral2 = static_cast<double>(c * mean2 * c);
   }
+  completeHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
+}
+
+void completeHysteresisPoint(
+    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f) {
+  // The triangle's area is H^2, formed as 2H * H * 0.5.
+  const Extended mean1 = ext(regionMean(v.sum1, v.k1));
+  const double twoH = 2.0 * static_cast<double>(v.H);
+  v.Integral1 = static_cast<double>(mean1 * ext(twoH) * ext(v.H) * ext(0.5));
 
   // The reversible part jumps at zero field: sign(ha) N mu tanh((|ha| + s) / lambda).
   if (ha != 0.0f) {
@@ -120,6 +129,8 @@ void finishHysteresisPoint(
     const double t = std::tanh(static_cast<double>((ext(magnitude) + ext(s)) / ext(lambda)));
     v.M_rev = static_cast<double>(amplitude * ext(t));
   }
+  // The reversed nodes count against the saturation they left.
+  const bool descending = v.branch == Branch::Descending;
   const Extended irreversible =
       descending ? ext(v.Integral1) - ext(2.0) * ext(v.Integral2) : ext(2.0) * ext(v.Integral2) - ext(v.Integral1);
   v.M_irr = static_cast<double>(irreversible * ext(Norm_coeff));
@@ -182,6 +193,33 @@ HysteresisPointValues HysteresisBranch::evaluate(
     v.k2 = 1;
   }
   finishHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
+  return v;
+}
+
+HysteresisPointValues HysteresisBranch::evaluateReversed(float ha,
+                                                         bool fromPositiveSaturation,
+                                                         const ReversedRows& reversedRowsOf,
+                                                         long double area,
+                                                         float N,
+                                                         float Norm_coeff,
+                                                         float s,
+                                                         float lambda,
+                                                         float f) const {
+  HysteresisPointValues v = start_;
+  if (v.branch == Branch::None) return v;
+  v.branch = fromPositiveSaturation ? Branch::Descending : Branch::Ascending;
+  const Extended mu = ext(v.mu);
+  model::RegionSum reversed{v.k2, 0.0};
+  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
+    const double hc = v.hcAxis.coordinate(i);
+    if (!triangleColumn(hc, v.H)) continue;
+    model::Chain chain{&reversed, reversedRowsOf(i, hc), &mu, false};
+    model::accumulateColumn(table_, i, &chain, 1);
+  }
+  v.k2 = reversed.count;
+  v.sum2 = reversed.sum;
+  v.Integral2 = static_cast<double>(area * ext(regionMean(v.sum2, v.k2)));
+  completeHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
   return v;
 }
 

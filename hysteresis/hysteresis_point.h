@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "model/console.h"
 #include "model/density.h"
 #include "model/grid.h"
+#include "model/runs.h"
 
 namespace preisach::hysteresis {
 
@@ -48,6 +50,15 @@ HysteresisPointValues startHysteresisPoint(
 void finishHysteresisPoint(
     HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
 
+// The rest once Integral2 is known (with sum1, k1): the triangle's integral,
+// the reversible part, M_irr counted from the saturation the branch left
+// (+H descending, -H ascending), M and the row's columns.
+void completeHysteresisPoint(
+    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
+
+// The rows of the switching triangle in the column hc: hc - H < hi < H - hc.
+model::Run triangleRows(const model::GridAxis& hiAxis, double hc, float H);
+
 // One branch of the loop on its grid: the density table and the switching
 // triangle (hc - H < hi < H - hc, 0 < hc < H), which do not depend on the
 // field, summed once; each field then adds only its reversed region.
@@ -73,6 +84,25 @@ class HysteresisBranch {
   // the opposite sign, scaled by Norm_coeff, mixed with weight f with the
   // reversible part.
   HysteresisPointValues evaluate(float ha, float N, float Norm_coeff, float s, float lambda, float f) const;
+
+  // The point at field ha after any history: the nodes reversed since the
+  // last saturation (at +H when fromPositiveSaturation, else at -H) are, in
+  // each column i of the triangle (coordinate hc), the hi rows
+  // reversedRows(i, hc), summed in grid order as the branch sums its
+  // region, and their region of the plane has the exact area `area`.
+  using ReversedRows = std::function<model::Run(std::int32_t i, double hc)>;
+  HysteresisPointValues evaluateReversed(float ha,
+                                         bool fromPositiveSaturation,
+                                         const ReversedRows& reversedRows,
+                                         long double area,
+                                         float N,
+                                         float Norm_coeff,
+                                         float s,
+                                         float lambda,
+                                         float f) const;
+
+  const model::GridAxis& hcAxis() const { return start_.hcAxis; }
+  const model::GridAxis& hiAxis() const { return start_.hiAxis; }
 
  private:
   HysteresisPointValues start_;

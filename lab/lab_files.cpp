@@ -39,6 +39,18 @@ void writeTextFile(const std::string& path, const std::string& text) {
   if (std::fclose(file) != 0 || !written) throw DataError(path + ": cannot be written");
 }
 
+std::string formatNumber(double value) {
+  std::ostringstream s;
+  s << value;
+  return s.str();
+}
+
+std::string trimmedLine(const std::string& line) {
+  const std::size_t begin = line.find_first_not_of(" \t\r");
+  if (begin == std::string::npos) return "";
+  return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
+}
+
 std::string stem(const std::string& path) {
   const std::string suffix = ".txt";
   if (path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)

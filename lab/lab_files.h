@@ -18,6 +18,12 @@ parameters::ParameterSet readParameters(const std::string& path);
 // measured::DataError.
 void writeTextFile(const std::string& path, const std::string& text);
 
+// A number as the console prints it (six significant digits).
+std::string formatNumber(double value);
+
+// `line` without leading and trailing blanks.
+std::string trimmedLine(const std::string& line);
+
 // `path` without a final ".txt".
 std::string stem(const std::string& path);
 

@@ -7,13 +7,18 @@
 #include <iostream>
 
 #include "lab/fit_command.h"
+#include "lab/history_command.h"
 #include "measured/measured_data.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"preisach-lab: fit the Preisach model to measured curves"};
+  CLI::App app{"preisach-lab: fit the Preisach model to measured curves, follow any field history, FORCs"};
   app.require_subcommand(1);
   preisach::lab::FitArguments fit;
   preisach::lab::addFitCommand(app, fit);
+  preisach::lab::HistoryArguments history;
+  preisach::lab::addHistoryCommand(app, history);
+  preisach::lab::ForcArguments forc;
+  preisach::lab::addForcCommand(app, forc);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -21,6 +26,8 @@ int main(int argc, char** argv) {
   }
   try {
     if (fit.chosen) return preisach::lab::runFit(fit);
+    if (history.chosen) return preisach::lab::runHistory(history);
+    if (forc.chosen) return preisach::lab::runForc(forc);
   } catch (const std::exception& e) {
     std::cerr << "preisach-lab: " << e.what() << std::endl;
     return 2;

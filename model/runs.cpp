@@ -33,4 +33,14 @@ Run runBetween(const GridAxis& axis, long double lower, long double upper) {
   return run;
 }
 
+std::int32_t firstAbove(const GridAxis& axis, long double x) {
+  return firstPassing(axis.nodeCount(),
+                      [&](std::int32_t k) { return static_cast<long double>(axis.coordinate(k)) > x; });
+}
+
+std::int32_t firstNotBelow(const GridAxis& axis, long double x) {
+  return firstPassing(axis.nodeCount(),
+                      [&](std::int32_t k) { return !(static_cast<long double>(axis.coordinate(k)) < x); });
+}
+
 }  // namespace preisach::model

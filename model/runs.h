@@ -20,4 +20,9 @@ struct Run {
 // A NaN bound gives an empty run.
 Run runBetween(const GridAxis& axis, long double lower, long double upper);
 
+// The first node whose coordinate, compared as an extended value, is above
+// x, or is not below x; nodeCount() when there is none.
+std::int32_t firstAbove(const GridAxis& axis, long double x);
+std::int32_t firstNotBelow(const GridAxis& axis, long double x);
+
 }  // namespace preisach::model

@@ -32,6 +32,14 @@ TEST(LabCommand, GivesHelpOnEveryCommand) {
   EXPECT_EQ(fit.status, 0);
   for (const char* option : {"--params", "--zfcfc", "--zfc", "--fc", "--loop", "--free", "--out", "--starts"})
     EXPECT_NE(fit.out.find(option), std::string::npos) << option;
+  const RunResult history = lab(w, "history --help");
+  EXPECT_EQ(history.status, 0);
+  for (const char* option : {"--params", "--fields", "--out"})
+    EXPECT_NE(history.out.find(option), std::string::npos) << option;
+  const RunResult forc = lab(w, "forc --help");
+  EXPECT_EQ(forc.status, 0);
+  for (const char* option : {"--params", "--step", "--sf", "--measured", "--out-dir"})
+    EXPECT_NE(forc.out.find(option), std::string::npos) << option;
   EXPECT_NE(lab(w, "").status, 0);
   EXPECT_NE(lab(w, "fly").status, 0);
 }
@@ -113,6 +121,67 @@ TEST(LabCommand, WritesAParameterFileWithWhichThePreisachProgramReproducesTheFit
                              std::filesystem::copy_options::overwrite_existing);
   ASSERT_EQ(w.run("").status, 0);
   EXPECT_EQ(readFile(w.dataDir() / "ZFCFCbc.txt"), zfcFcRows(curves));
+}
+
+constexpr char kLoopRecord[] = "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 40 0.01 n 100 300 y 300 1000 50 300 0.1 n";
+
+TEST(LabCommand, FollowsTheLoopsOwnFieldsToTheSameRows) {
+  Workspace w;
+  w.writeParameters(kLoopRecord);
+  ASSERT_EQ(w.run("").status, 0);
+  const std::string loop = readFile(w.dataDir() / "momentbc.txt");
+  std::string fields = "# the loop's fields, read from momentbc.txt\n";
+  std::istringstream rows(loop);
+  for (std::string line; std::getline(rows, line);) fields += line.substr(0, line.find(' ')) + "\n";
+  writeFile(w.root() / "fields.txt", fields);
+  const RunResult r = lab(w, "history --fields fields.txt --out history.txt");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(w.root() / "history.txt"), loop);
+}
+
+TEST(LabCommand, RefusesABadFieldsFileWithItsLineNumber) {
+  Workspace w;
+  w.writeParameters(kLoopRecord);
+  struct Case {
+    std::string fields;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"100\n# note\n1500\n", "fields.txt:3: the field 1500 Oe lies outside the loop's range +-Ha_max = 1000 Oe"},
+      {"100\n50 Oe\n", "fields.txt:2: \"50 Oe\" is not one field in Oe"},
+      {"100\nnan\n", "fields.txt:2: the field nan Oe lies outside"},
+      {"# nothing\n", "fields.txt: holds no field"},
+  };
+  for (const Case& c : cases) {
+    writeFile(w.root() / "fields.txt", c.fields);
+    const RunResult r = lab(w, "history --fields fields.txt --out history.txt");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(c.line), std::string::npos) << r.err;
+    EXPECT_EQ(countLines(r.err), 1u) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(w.root() / "history.txt"));
+  }
+}
+
+TEST(LabCommand, WritesFORCsTheirDiagramAndReadsTheCurvesBack) {
+  Workspace w;
+  w.writeParameters(kLoopRecord);
+  const RunResult r = lab(w, "forc --step 50 --sf 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string curves = readFile(w.dataDir() / "forc-curves.frc");
+  EXPECT_EQ(curves.rfind("MicroMag 2900/3900 Data File", 0), 0u);
+  EXPECT_NE(curves.find("NCrv           = 40\r\n"), std::string::npos);
+  const std::string diagram = readFile(w.dataDir() / "forc-diagram.txt");
+  EXPECT_EQ(diagram.rfind("# FORC distribution", 0), 0u);
+  if (std::system("command -v gnuplot > /dev/null 2>&1") == 0)
+    EXPECT_GT(std::filesystem::file_size(w.dataDir() / "forc-diagram.png"), 10000u);
+  // The written curves, processed as a measurement, give the same diagram.
+  std::filesystem::create_directory(w.root() / "measured");
+  const RunResult measured = lab(w, "forc --measured Magnetism/forc-curves.frc --sf 2 --out-dir measured");
+  ASSERT_EQ(measured.status, 0) << measured.err;
+  EXPECT_EQ(readFile(w.root() / "measured" / "forc-diagram.txt"), diagram);
+  const RunResult broken = lab(w, "forc --measured missing.frc");
+  EXPECT_EQ(broken.status, 2);
+  EXPECT_NE(broken.err.find("missing.frc: cannot be opened"), std::string::npos) << broken.err;
 }
 
 }  // namespace

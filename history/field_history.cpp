@@ -1,0 +1,146 @@
+#include "history/field_history.h"
+
+#include <algorithm>
+#include <limits>
+#include <sstream>
+
+#include "model/normalisation.h"
+#include "model/runs.h"
+
+namespace preisach::history {
+
+namespace {
+
+using Extended = long double;
+
+Extended ext(float x) {
+  return static_cast<Extended>(x);
+}
+Extended ext(double x) {
+  return static_cast<Extended>(x);
+}
+
+constexpr Extended kInfinity = std::numeric_limits<Extended>::infinity();
+
+float normalisation(const parameters::ParameterSet& p) {
+  std::ostringstream discarded;
+  const model::Console quiet{discarded, discarded};
+  return static_cast<float>(model::normaliseDensity(quiet, nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c,
+                                                    p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m,
+                                                    p.PDF, p.T_hyst, p.Ha_max, 'n'));
+}
+
+hysteresis::HysteresisBranch branchFrom(const parameters::ParameterSet& p, float ha_max) {
+  return hysteresis::HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0,
+                                      p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max);
+}
+
+// In the plane of the switching fields u = hc - hi (up) and d = -hc - hi
+// (down), the triangle is -H < d < u < H and an area is twice its area in
+// the (hc, hi) plane. The nodes switched down after a minimum a and still
+// down after the maximum b that followed it form the corner d > a, u >= b.
+Extended cornerArea(Extended a, Extended b, Extended H) {
+  a = std::clamp(a, -H, H);
+  b = std::clamp(b, -H, H);
+  if (b <= a) return (H - a) * (H - a) * 0.5L;
+  return (b - a) * (H - b) + (H - b) * (H - b) * 0.5L;
+}
+
+}  // namespace
+
+long double staircaseArea(const std::vector<float>& path, float H) {
+  // The corners (minimum, the maximum after it); a present field that is a
+  // minimum has no maximum yet.
+  std::vector<std::pair<Extended, Extended>> corners;
+  for (std::size_t k = 1; k < path.size(); k += 2)
+    corners.push_back({ext(path[k]), k + 1 < path.size() ? ext(path[k + 1]) : -kInfinity});
+  // The minima rise and the maxima fall: the corners form a staircase whose
+  // area is the sum of the corners less their overlaps with the next.
+  const Extended h = ext(H);
+  Extended area = 0.0L;
+  for (std::size_t k = 0; k < corners.size(); ++k) {
+    area += cornerArea(corners[k].first, corners[k].second, h);
+    if (k + 1 < corners.size()) area -= cornerArea(corners[k + 1].first, corners[k].second, h);
+  }
+  return area * 0.5L;
+}
+
+FieldHistory::FieldHistory(const parameters::ParameterSet& p)
+    : p_(p),
+      Norm_coeff_(normalisation(p)),
+      fromPositive_(branchFrom(p, p.Ha_max)),
+      fromNegative_(branchFrom(p, -p.Ha_max)),
+      path_{p.Ha_max} {}
+
+hysteresis::HysteresisPointValues FieldHistory::apply(float field) {
+  // The turning points since saturation. A move on in the same direction
+  // extends the last segment; a reversal adds a turning point; a field that
+  // reaches the extremum before the last reversal closes that minor loop and
+  // wipes both turning points out (equality too: the same nodes are reversed).
+  const float present = path_.back();
+  if (field != present) {
+    const bool down = field < present;
+    if (path_.size() >= 2 && (path_.back() < path_[path_.size() - 2]) == down)
+      path_.back() = field;
+    else
+      path_.push_back(field);
+    while (path_.size() >= 3 && (down ? field <= path_[path_.size() - 3] : field >= path_[path_.size() - 3])) {
+      path_.erase(path_.end() - 3, path_.end() - 1);
+    }
+  }
+  const float H = p_.Ha_max;
+  const hysteresis::HysteresisBranch& branch = positiveSaturation_ ? fromPositive_ : fromNegative_;
+  hysteresis::HysteresisPointValues v;
+  if (path_.size() <= 2) {
+    // At saturation or on a single move from it: the loop's own branch, with
+    // its starting-field rule.
+    v = branch.evaluate(path_.back(), p_.N, Norm_coeff_, p_.s, p_.lambda, p_.f);
+  } else {
+    v = staircasePoint(field);
+  }
+  if (field == H || field == -H) {
+    positiveSaturation_ = field == H;
+    path_.assign(1, field);
+  }
+  return v;
+}
+
+hysteresis::HysteresisPointValues FieldHistory::staircasePoint(float field) const {
+  const float H = p_.Ha_max;
+  const hysteresis::HysteresisBranch& branch = positiveSaturation_ ? fromPositive_ : fromNegative_;
+  const model::GridAxis& hiAxis = branch.hiAxis();
+  // From positive saturation the reversed (down) nodes of a column are a
+  // prefix of its triangle rows: for each corner (minimum a, maximum b)
+  // those with -hc - hi > a and hc - hi >= b. From negative saturation the
+  // reversed (up) nodes are a suffix: hc - hi < b and -hc - hi <= a for each
+  // corner (maximum b, minimum a after it).
+  std::vector<std::pair<Extended, Extended>> corners;
+  for (std::size_t k = 1; k < path_.size(); k += 2) {
+    const Extended next = k + 1 < path_.size() ? ext(path_[k + 1]) : (positiveSaturation_ ? -kInfinity : kInfinity);
+    corners.push_back({ext(path_[k]), next});
+  }
+  const auto rows = [&](std::int32_t, double hc) {
+    model::Run run = hysteresis::triangleRows(hiAxis, hc, H);
+    const Extended h = ext(hc);
+    if (positiveSaturation_) {
+      std::int32_t end = run.begin;
+      for (const auto& [a, b] : corners)
+        end = std::max(end, std::min(model::firstNotBelow(hiAxis, -h - a), model::firstAbove(hiAxis, h - b)));
+      run.end = std::min(run.end, end);
+    } else {
+      std::int32_t begin = run.end;
+      for (const auto& [b, a] : corners)
+        begin = std::min(begin, std::max(model::firstAbove(hiAxis, h - b), model::firstNotBelow(hiAxis, -h - a)));
+      run.begin = std::max(run.begin, begin);
+    }
+    return run;
+  };
+  // From negative saturation the picture is the mirror one: (u, d) -> (-d, -u).
+  std::vector<float> mirrored = path_;
+  if (!positiveSaturation_)
+    for (float& x : mirrored) x = -x;
+  return branch.evaluateReversed(field, positiveSaturation_, rows, staircaseArea(mirrored, H), p_.N, Norm_coeff_, p_.s,
+                                 p_.lambda, p_.f);
+}
+
+}  // namespace preisach::history

@@ -1,0 +1,147 @@
+// FORCs of the model and their distribution: the diagram reproduces the
+// model's density, the reversible part adds nothing to it, and the PMC
+// file the program writes reads back to the same curves and diagram.
+
+#include "history/forc.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include "history/field_history.h"
+#include "measured/measured_data.h"
+#include "model/density.h"
+#include "model/scaling.h"
+#include "test_support.h"
+
+namespace preisach::history {
+namespace {
+
+using parameters::ParameterSet;
+
+ParameterSet read(const std::string& record) {
+  std::istringstream file(record);
+  std::ostringstream echo;
+  ParameterSet p;
+  EXPECT_EQ(parameters::readParameterFile(file, p, echo, [] {}).status, parameters::ReadStatus::Complete);
+  return p;
+}
+
+// At T_hyst = 300 K: hcm = 300 (1 - 1/2)^1.5 = 106 Oe, widths 30 and 50 Oe,
+// the interaction centre km = 20 Oe; no reversible part (f = 0).
+constexpr char kRecord[] = "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 400 0.01 n 100 300 y 300 1000 50 300 0 n";
+constexpr double kStep = 10.0;
+constexpr int kSmoothing = 2;
+
+TEST(ForcDistribution, ReproducesTheModelsDensity) {
+  const ParameterSet p = read(kRecord);
+  const ForcSet forcs = simulateForcs(p, kStep);
+  ASSERT_EQ(forcs.curves.size(), 200u);
+  const auto blocks = forcDistribution(forcs, kSmoothing);
+  // rho = 1/2 Norm_coeff mu p(hc = Hc, hi = -Hu): a particle switches up at
+  // hc - hi and down at -hc - hi.
+  const double Norm_coeff = FieldHistory(p).Norm_coeff();
+  const double mu = model::scaledParameter(p.T_hyst, p.Tc, p.mu0, p.Gamma);
+  const auto expected = [&](const ForcValue& v) {
+    return 0.5 * Norm_coeff * mu *
+           model::preisachDensity(p.T_hyst, p.Tc, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
+                                  p.km, static_cast<float>(v.Hc), static_cast<float>(-v.Hu), p.N, p.PDF);
+  };
+  ForcValue peak;
+  double peakExpected = 0.0;
+  for (const auto& block : blocks)
+    for (const ForcValue& v : block) {
+      if (v.rho > peak.rho) peak = v;
+      peakExpected = std::max(peakExpected, expected(v));
+    }
+  const double hcm = model::scaledParameter(p.T_hyst, p.Tc, p.hc0_mean, p.Gamma_c);
+  EXPECT_NEAR(peak.Hc, hcm, kStep) << "peak at Hc " << peak.Hc << ", Hu " << peak.Hu;
+  EXPECT_NEAR(peak.Hu, -p.km, kStep);
+  double squares = 0.0;
+  int counted = 0;
+  for (const auto& block : blocks)
+    for (const ForcValue& v : block) {
+      if (expected(v) < 0.05 * peakExpected) continue;
+      squares += std::pow((v.rho - expected(v)) / peakExpected, 2);
+      ++counted;
+    }
+  ASSERT_GT(counted, 100);
+  EXPECT_LT(std::sqrt(squares / counted), 0.05);
+}
+
+TEST(ForcDistribution, GetsNothingFromTheReversiblePart) {
+  ParameterSet p = read(kRecord);
+  const auto largest = [](const std::vector<std::vector<ForcValue>>& blocks) {
+    double m = 0.0;
+    for (const auto& block : blocks)
+      for (const ForcValue& v : block) m = std::max(m, std::fabs(v.rho));
+    return m;
+  };
+  const double irreversible = largest(forcDistribution(simulateForcs(p, 20.0), kSmoothing));
+  p.f = 1.0f;  // the moment is the reversible part alone: a function of H, not of Hr
+  const double reversible = largest(forcDistribution(simulateForcs(p, 20.0), kSmoothing));
+  EXPECT_LT(reversible, 1e-9 * irreversible) << reversible << " against " << irreversible;
+}
+
+TEST(PmcFile, ReadsBackTheCurvesAndTheDiagram) {
+  const ParameterSet p = read(kRecord);
+  const ForcSet forcs = simulateForcs(p, 25.0);
+  std::ostringstream text;
+  writePmc(text, forcs, 25.0, kSmoothing, "test");
+  test::TempDir dir;
+  const std::string path = (dir.path() / "curves.frc").string();
+  test::writeFile(path, text.str());
+  const ForcSet back = readPmc(path);
+  ASSERT_EQ(back.curves.size(), forcs.curves.size());
+  for (std::size_t i = 0; i < forcs.curves.size(); ++i) {
+    ASSERT_EQ(back.curves[i].H, forcs.curves[i].H) << i;  // the fields are whole oersteds
+    for (std::size_t k = 0; k < forcs.curves[i].M.size(); ++k)
+      ASSERT_NEAR(back.curves[i].M[k], forcs.curves[i].M[k], 1e-6 * std::fabs(forcs.curves[i].M[k]));
+    EXPECT_EQ(back.curves[i].calibrationField, 1000.0);
+  }
+  // Written again from what was read, the file is the same: the diagram a
+  // user gets from the file is the one the program made from it.
+  std::ostringstream again;
+  writePmc(again, back, 25.0, kSmoothing, "test");
+  EXPECT_EQ(again.str(), text.str());
+}
+
+TEST(PmcFile, ConvertsSiUnitsAndRefusesBrokenFiles) {
+  test::TempDir dir;
+  const std::string path = (dir.path() / "si.frc").string();
+  std::string si = "MicroMag 2900/3900 Data File (Series 0016)\nUnits of measure: SI\n\n";
+  for (int curve = 0; curve < 3; ++curve) {
+    si += "+1.000000E-01,+2.000000E-06\n\n";
+    for (int k = 0; k <= 3; ++k) {
+      char row[64];
+      std::snprintf(row, sizeof row, "%+.6E,+1.000000E-06\n", 0.01 * (k - curve));
+      si += row;
+    }
+    si += "\n";
+  }
+  test::writeFile(path, si);
+  const ForcSet forcs = readPmc(path);
+  ASSERT_EQ(forcs.curves.size(), 3u);
+  EXPECT_DOUBLE_EQ(forcs.curves[0].calibrationField, 1000.0);  // 0.1 T
+  EXPECT_DOUBLE_EQ(forcs.curves[0].calibrationMoment, 2e-3);   // 2e-6 A m^2
+  EXPECT_DOUBLE_EQ(forcs.curves[1].H[0], -100.0);
+  const auto refusal = [&](const std::string& content) {
+    test::writeFile(path, content);
+    try {
+      readPmc(path);
+    } catch (const measured::DataError& e) {
+      return std::string(e.what());
+    }
+    return std::string("(accepted)");
+  };
+  EXPECT_EQ(refusal("header\n+1,+2\n\n+0,+1\n+1,+1\n\n"), path + ": holds fewer than three reversal curves");
+  EXPECT_EQ(refusal("+1,+2\n\n+0,+1\n-1,+1\n\n"), path + ":4: the field does not rise along the reversal curve");
+  EXPECT_EQ(refusal("+1,+2\n\n+0,+1\n+5\n"), path + ":4: a data line needs a field and a moment");
+}
+
+}  // namespace
+}  // namespace preisach::history
