@@ -16,25 +16,15 @@
 #include <vector>
 
 #include "fitting/fit.h"
+#include "parameter_records.h"
 #include "synthetic_curves.h"
-
-namespace {
 
 using preisach::parameters::ParameterSet;
 
-ParameterSet read(const std::string& record) {
-  std::istringstream file(record);
-  std::ostringstream echo;
-  ParameterSet p;
-  preisach::parameters::readParameterFile(file, p, echo, [] {});
-  return p;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   const int realisations = argc > 1 ? std::atoi(argv[1]) : 50;
-  const ParameterSet truth = read("600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 600 0.01 y 100 300 y 300 2000 50 300 0.1 n");
+  const ParameterSet truth = preisach::test::parametersFrom(
+      "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 600 0.01 y 100 300 y 300 2000 50 300 0.1 n");
   ParameterSet start = truth;
   start.m = 300;
   start.hc0_mean *= 1.3f;

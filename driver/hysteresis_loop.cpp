@@ -10,13 +10,14 @@
 #include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
 #include "model/grid.h"
+#include "model/library_math.h"
 #include "parameters/data_directory.h"
 
 namespace preisach::driver {
 
 namespace {
 
-using Extended = long double;
+using model::Extended;
 
 constexpr double kSnapWindow = 1e-10;   // Oe: a field this close to 0 is 0
 constexpr double kStepFraction = 0.05;  // of Ha_max per field step

@@ -4,6 +4,7 @@
 #include <limits>
 #include <sstream>
 
+#include "model/library_math.h"
 #include "model/normalisation.h"
 #include "model/runs.h"
 
@@ -11,14 +12,8 @@ namespace preisach::history {
 
 namespace {
 
-using Extended = long double;
-
-Extended ext(float x) {
-  return static_cast<Extended>(x);
-}
-Extended ext(double x) {
-  return static_cast<Extended>(x);
-}
+using model::ext;
+using model::Extended;
 
 constexpr Extended kInfinity = std::numeric_limits<Extended>::infinity();
 

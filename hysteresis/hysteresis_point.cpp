@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "model/column_sums.h"
+#include "model/library_math.h"
 #include "model/runs.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
@@ -14,14 +15,8 @@ namespace preisach::hysteresis {
 
 namespace {
 
-using Extended = long double;
-
-Extended ext(double x) {
-  return static_cast<Extended>(x);
-}
-Extended ext(float x) {
-  return static_cast<Extended>(x);
-}
+using model::ext;
+using model::Extended;
 
 // Mean over a region's counted nodes; 0 for a region the grid does not see.
 double regionMean(double sum, std::int32_t count) {

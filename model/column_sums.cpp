@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "model/library_math.h"
+
 namespace preisach::model {
 
 namespace {
-
-using Extended = long double;
 
 // Rows [begin, end) of a column for K chains that all hold every row of the
 // segment. The K sums are separate dependency chains, so the rounding of

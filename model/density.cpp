@@ -11,13 +11,7 @@ namespace preisach::model {
 
 namespace {
 
-using Extended = long double;
-
 constexpr float kPi = 3.1415927f;  // pi as the model holds it: 3.1415927410125732
-
-Extended ext(double x) {
-  return static_cast<Extended>(x);
-}
 
 // Every square is the library's pow(x, 2.0) of a float64 argument.
 Extended square(double x) {

@@ -8,6 +8,7 @@
 
 #include "model/column_sums.h"
 #include "model/grid.h"
+#include "model/library_math.h"
 #include "model/number_format.h"
 #include "model/runs.h"
 #include "model/scaling.h"
@@ -73,7 +74,6 @@ double normaliseDensity(const Console& console,
                         float Ha_max,
                         char Calculate_PDF,
                         std::int32_t* countedNodes) {
-  using Extended = long double;
   const double mu = scaledParameter(T, Tc, mu0, Gamma);
   // k1 and k2 only flag a thermal field that is not positive (T <= 0, or
   // NaN); they are printed beside k10 for comparison with the other grids.

@@ -16,6 +16,7 @@
 #include "driver/hysteresis_loop.h"
 #include "model/grid.h"
 #include "model/scaling.h"
+#include "parameter_records.h"
 #include "reference/density_reference.h"
 #include "test_support.h"
 
@@ -24,14 +25,6 @@ namespace {
 
 using parameters::ParameterSet;
 
-ParameterSet read(const std::string& record) {
-  std::istringstream file(record);
-  std::ostringstream echo;
-  ParameterSet p;
-  EXPECT_EQ(parameters::readParameterFile(file, p, echo, [] {}).status, parameters::ReadStatus::Complete);
-  return p;
-}
-
 // Shape G with a shifted interaction centre, a coarse grid (fields fall on
 // node boundaries) and a reversible part.
 constexpr char kRecord[] = "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 40 0.01 n 100 300 y 300 1000 50 300 0.1 n";
@@ -39,7 +32,7 @@ constexpr char kRecord[] = "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 40 0.01 n 10
 TEST(FieldHistory, FollowsTheLoopBitForBitOnItsOwnFields) {
   for (const char* Ha_max : {"1000", "3000"}) {
     for (const char* shape : {"G", "L", "M", "N"}) {
-      ParameterSet p = read(kRecord);
+      ParameterSet p = test::parametersFrom(kRecord);
       p.Ha_max = std::stof(Ha_max);
       p.PDF = static_cast<model::DensityShape>(shape[0]);
       FieldHistory sample(p);
@@ -62,7 +55,7 @@ TEST(FieldHistory, FollowsTheLoopBitForBitOnItsOwnFields) {
 }
 
 TEST(FieldHistory, ReturnsToTheMomentItLeftAfterAClosedMinorLoop) {
-  const ParameterSet p = read(kRecord);
+  const ParameterSet p = test::parametersFrom(kRecord);
   std::mt19937 random(5);
   std::uniform_real_distribution<float> field(-1000.0f, 1000.0f), share(0.1f, 0.9f);
   int loops = 0;
@@ -87,7 +80,7 @@ TEST(FieldHistory, ReturnsToTheMomentItLeftAfterAClosedMinorLoop) {
 }
 
 TEST(FieldHistory, WipesOutItsMemoryAtSaturation) {
-  const ParameterSet p = read(kRecord);
+  const ParameterSet p = test::parametersFrom(kRecord);
   FieldHistory a(p), b(p);
   for (float f : {-300.0f, 200.0f, -100.0f, 1000.0f, -400.0f}) a.apply(f);
   EXPECT_EQ(a.turningPoints(), (std::vector<float>{1000.0f, -400.0f}));
@@ -146,7 +139,7 @@ Reversed simulateNodes(const ParameterSet& p, const std::vector<float>& fields) 
 }
 
 TEST(FieldHistory, ReversesTheNodesANodeByNodeSimulationReverses) {
-  ParameterSet p = read(kRecord);
+  ParameterSet p = test::parametersFrom(kRecord);
   std::mt19937 random(9);
   // Fields on a lattice of the grid's step hit node boundaries often.
   std::uniform_int_distribution<int> lattice(-40, 40);

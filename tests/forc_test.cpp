@@ -16,20 +16,13 @@
 #include "measured/measured_data.h"
 #include "model/density.h"
 #include "model/scaling.h"
+#include "parameter_records.h"
 #include "test_support.h"
 
 namespace preisach::history {
 namespace {
 
 using parameters::ParameterSet;
-
-ParameterSet read(const std::string& record) {
-  std::istringstream file(record);
-  std::ostringstream echo;
-  ParameterSet p;
-  EXPECT_EQ(parameters::readParameterFile(file, p, echo, [] {}).status, parameters::ReadStatus::Complete);
-  return p;
-}
 
 // At T_hyst = 300 K: hcm = 300 (1 - 1/2)^1.5 = 106 Oe, widths 30 and 50 Oe,
 // the interaction centre km = 20 Oe; no reversible part (f = 0).
@@ -38,7 +31,7 @@ constexpr double kStep = 10.0;
 constexpr int kSmoothing = 2;
 
 TEST(ForcDistribution, ReproducesTheModelsDensity) {
-  const ParameterSet p = read(kRecord);
+  const ParameterSet p = test::parametersFrom(kRecord);
   const ForcSet forcs = simulateForcs(p, kStep);
   ASSERT_EQ(forcs.curves.size(), 200u);
   const auto blocks = forcDistribution(forcs, kSmoothing);
@@ -74,7 +67,7 @@ TEST(ForcDistribution, ReproducesTheModelsDensity) {
 }
 
 TEST(ForcDistribution, GetsNothingFromTheReversiblePart) {
-  ParameterSet p = read(kRecord);
+  ParameterSet p = test::parametersFrom(kRecord);
   const auto largest = [](const std::vector<std::vector<ForcValue>>& blocks) {
     double m = 0.0;
     for (const auto& block : blocks)
@@ -88,7 +81,7 @@ TEST(ForcDistribution, GetsNothingFromTheReversiblePart) {
 }
 
 TEST(PmcFile, ReadsBackTheCurvesAndTheDiagram) {
-  const ParameterSet p = read(kRecord);
+  const ParameterSet p = test::parametersFrom(kRecord);
   const ForcSet forcs = simulateForcs(p, 25.0);
   std::ostringstream text;
   writePmc(text, forcs, 25.0, kSmoothing, "test");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/column_sums.h"
+#include "model/library_math.h"
 #include "model/runs.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
@@ -15,14 +16,8 @@ namespace preisach::zfcfc {
 
 namespace {
 
-using Extended = long double;
-
-Extended ext(double x) {
-  return static_cast<Extended>(x);
-}
-Extended ext(float x) {
-  return static_cast<Extended>(x);
-}
+using model::ext;
+using model::Extended;
 
 // Upper hi bound of the grid, ha + hts(T_max), and the float64 rounding of
 // the lower one, -ha - hts(T_max).
