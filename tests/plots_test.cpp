@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cmath>
 #include <filesystem>
+#include <regex>
+#include <sstream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -66,18 +71,27 @@ RunResult plot(const Workspace& w) {
                       "' > stdout.txt 2> stderr.txt");
 }
 
+// A workspace holding an example study's parameter file, run.
+void runExample(const Workspace& w, const std::string& example) {
+  std::filesystem::copy_file(std::string(PREISACH_SOURCE_DIR) + "/examples/" + example + "/Magnetism/Parameters.txt",
+                             w.dataDir() / "Parameters.txt");
+  ASSERT_EQ(w.run("").status, 0) << example;
+}
+
 TEST(Plots, DrawsEveryPictureOfAnExampleStudy) {
   if (!haveGnuplot()) GTEST_SKIP() << "gnuplot not found";
-  ASSERT_EQ(std::system("command -v gnuplot > /dev/null"), 0) << "gnuplot is needed (Debian: gnuplot-nox)";
   Workspace w;
-  std::filesystem::copy_file(std::string(PREISACH_SOURCE_DIR) + "/examples/narrow-weak/Magnetism/Parameters.txt",
-                             w.dataDir() / "Parameters.txt");
-  ASSERT_EQ(w.run("").status, 0);
+  runExample(w, "shifted-interactions");
   const RunResult r = plot(w);
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "wrote Magnetism/ZFCFC.png\nwrote Magnetism/separate.png\nwrote Magnetism/hysteresis.png\n"
-            "wrote Magnetism/density.png\n");
+  const std::string values = "Lorentzian x exp (M); hc0 300, sigma_c0 60, sigma_i0 40, km -150 Oe; mu0 1e-15 emu; m = 800";
+  EXPECT_EQ(r.err, "wrote Magnetism/ZFCFC.png: ZFC/FC magnetisation: ha = 250 Oe, T_max = 300 K; " + values +
+                       "\nwrote Magnetism/separate.png: Partial integrals of the ZFC/FC curves: ha = 250 Oe, "
+                       "T_max = 300 K; " + values +
+                       "\nwrote Magnetism/hysteresis.png: Hysteresis loop: T = 10 K, f = 0.05, s = 20 Oe, "
+                       "lambda = 200 Oe; " + values +
+                       "\nwrote Magnetism/density.png: Preisach density over the loop's grid (one node in 2 along "
+                       "each axis drawn): T = 10 K; " + values + "\n");
   for (const char* name : {"ZFCFC.png", "separate.png", "hysteresis.png", "density.png"}) {
     const Png png = inspect(readFile(w.dataDir() / name));
     EXPECT_TRUE(png.signature) << name;
@@ -85,6 +99,32 @@ TEST(Plots, DrawsEveryPictureOfAnExampleStudy) {
     EXPECT_EQ(png.height, 700u) << name;
     EXPECT_GT(png.changingBytes, 0.02) << name << " looks blank";
   }
+}
+
+TEST(Plots, TitleThePicturesOfARunWhoseParameterFileWasEditedSince) {
+  if (!haveGnuplot()) GTEST_SKIP() << "gnuplot not found";
+  Workspace w;
+  // T_max = Tc = 400 is lowered to 390 K by the program: the title says so.
+  w.writeParameters("400 1e-15 0.5 300 1.5 60 1 40 1 0 1 G 40 0.01 y 100 400 y 10 1000 20 200 0.05 n");
+  ASSERT_EQ(w.run("").status, 0);
+  EXPECT_NE(plot(w).err.find("ZFC/FC magnetisation: ha = 100 Oe, T_max = 390 K;"), std::string::npos);
+  // Edited after the run (the result files made older than the edit, so
+  // that no file-time resolution can hide it): the pictures must not show
+  // the new values as those of the old run.
+  w.writeParameters("400 1e-15 0.5 300 1.5 60 1 40 1 0 1 G 40 0.01 y 777 300 y 10 1000 20 200 0.05 n");
+  const auto edited = std::filesystem::last_write_time(w.dataDir() / "Parameters.txt");
+  for (const char* name : {"ZFCFCbc.txt", "separatebc.txt", "momentbc.txt"})
+    std::filesystem::last_write_time(w.dataDir() / name, edited - std::chrono::seconds(10));
+  const RunResult r = plot(w);
+  EXPECT_EQ(r.err.find("777"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("wrote Magnetism/ZFCFC.png: ZFC/FC magnetisation: parameters changed since this run "
+                       "(Parameters.txt is newer than ZFCFCbc.txt)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("Hysteresis loop: parameters changed since this run (Parameters.txt is newer than "
+                       "momentbc.txt)"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST(Plots, NamesMissingEmptyAndMalformedFiles) {
@@ -103,6 +143,48 @@ TEST(Plots, NamesMissingEmptyAndMalformedFiles) {
             "Magnetism/PDFbc.txt: not found, skipped\n");
   for (const char* name : {"ZFCFC.png", "separate.png", "hysteresis.png", "density.png"})
     EXPECT_FALSE(std::filesystem::exists(w.dataDir() / name)) << name;
+}
+
+// The figures an example's README states ("T_B = 80 K", "the descending
+// branch crosses M = 0 at H = -281.8 Oe") against those of its run: the
+// temperature of the ZFC maximum inside the sweep, and the field where the
+// descending branch of the loop changes sign, interpolated linearly.
+TEST(Examples, StateTheFiguresTheirRunsProduce) {
+  for (const char* example :
+       {"narrow-weak", "broad-strong", "shifted-interactions", "superparamagnetic", "convergence"}) {
+    const std::string readme = readFile(std::string(PREISACH_SOURCE_DIR) + "/examples/" + example + "/README.md");
+    std::smatch blocking, crossing;
+    ASSERT_TRUE(std::regex_search(readme, blocking, std::regex("T_B = ([0-9.]+) K"))) << example;
+    ASSERT_TRUE(std::regex_search(readme, crossing,
+                                  std::regex("descending branch crosses M = 0 at H = (-?[0-9.]+) Oe")))
+        << example;
+    Workspace w;
+    runExample(w, example);
+    std::vector<std::vector<double>> curves, loop;
+    for (const auto& [name, rows] : {std::pair<const char*, std::vector<std::vector<double>>*>{"ZFCFCbc.txt", &curves},
+                                     {"momentbc.txt", &loop}}) {
+      std::istringstream in(readFile(w.dataDir() / name));
+      for (std::string line; std::getline(in, line);) {
+        std::istringstream row(line);
+        std::vector<double> values;
+        for (double x; row >> x;) values.push_back(x);
+        rows->push_back(values);
+      }
+    }
+    ASSERT_GT(curves.size(), 2u);
+    std::size_t top = 0;
+    for (std::size_t k = 1; k < curves.size(); ++k)
+      if (curves[k][1] > curves[top][1]) top = k;
+    ASSERT_TRUE(top > 0 && top + 1 < curves.size()) << example << ": the ZFC maximum is at an end of the sweep";
+    EXPECT_EQ(curves[top][0], std::stod(blocking[1])) << example;
+    double field = std::nan("");
+    for (std::size_t k = 1; k < loop.size() / 2; ++k)
+      if (loop[k - 1][1] > 0 && loop[k][1] <= 0) {
+        field = loop[k - 1][0] - loop[k - 1][1] * (loop[k][0] - loop[k - 1][0]) / (loop[k][1] - loop[k - 1][1]);
+        break;
+      }
+    EXPECT_NEAR(field, std::stod(crossing[1]), 0.05) << example;
+  }
 }
 
 }  // namespace
