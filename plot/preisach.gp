@@ -160,7 +160,7 @@ if (ok[3]) {
     set title head . "\n" . describe(f, values, "\n") noenhanced
     set xlabel "applied field (Oe)"
     set ylabel "M (emu)"
-    set key bottom right
+    set key top left box opaque
     set xzeroaxis
     set yzeroaxis
     plot f every ::0::(half - 1) using 1:2 with linespoints pointtype 7 pointsize 0.5 linewidth 2.5 \
@@ -171,6 +171,7 @@ if (ok[3]) {
          f using 1:4 with lines linewidth 1 dashtype 3 title "f M_rev, reversible part"
     unset xzeroaxis
     unset yzeroaxis
+    set key nobox noopaque
     print "wrote " . path("hysteresis.png") . ": " . head . ": " . describe(f, values, "; ")
 }
 
