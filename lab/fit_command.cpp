@@ -91,6 +91,8 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
   CLI::Option* zfc = fit->add_option("--zfc", a.zfc, "the ZFC curve (T, M)");
   CLI::Option* fc = fit->add_option("--fc", a.fc, "the FC curve (T, M)");
   zfcfc->excludes(zfc)->excludes(fc);
+  zfc->needs(fc);
+  fc->needs(zfc);
   fit->add_option("--loop", a.loop, "a hysteresis loop (H, M)");
   fit->add_option("--free", a.free, "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...]")->required();
   fit->add_option("--out", a.out, "the fitted parameter file; the fitted curves and picture go beside it")

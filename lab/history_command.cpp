@@ -76,7 +76,9 @@ void drawForcDiagram(const std::vector<std::vector<history::ForcValue>>& blocks,
   gp << "stats '" << diagram << "' using 3 nooutput\n";
   gp << "limit = (abs(STATS_min) > abs(STATS_max) ? abs(STATS_min) : abs(STATS_max))\n";
   gp << "set cbrange [-limit:limit]\n";
-  gp << "set palette defined (-1 '#2166ac', -0.5 '#92c5de', 0 'white', 0.5 '#f4a582', 1 '#b2182b')\n";
+  // Filled contours: 17 levels of a diverging scale, the middle one (white)
+  // centred on 0.
+  gp << "set palette defined (-1 '#2166ac', -0.5 '#92c5de', 0 'white', 0.5 '#f4a582', 1 '#b2182b') maxcolors 17\n";
   gp << "set view map\nset pm3d map flush begin interpolate 3,3 corners2color mean\n";
   gp << "set xrange [0:" << hcMax + margin << "]\n";
   gp << "set yrange [" << huMin - margin << ":" << huMax + margin << "]\n";

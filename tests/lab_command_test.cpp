@@ -61,6 +61,7 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
       {"fit --zfcfc two.txt --free m", "\"m\" is not a parameter that can be fitted"},
       {"fit --params nothere.txt --zfcfc two.txt --free N", "nothere.txt: cannot be opened"},
       {"fit --zfcfc two.txt --zfc two.txt --free N", "excludes"},
+      {"fit --zfc two.txt --free N", "requires --fc"},
   };
   for (const Case& c : cases) {
     const RunResult r = lab(w, c.arguments);
