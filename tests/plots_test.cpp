@@ -5,14 +5,14 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cmath>
 #include <filesystem>
 #include <regex>
 #include <sstream>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
@@ -84,14 +84,18 @@ TEST(Plots, DrawsEveryPictureOfAnExampleStudy) {
   runExample(w, "shifted-interactions");
   const RunResult r = plot(w);
   EXPECT_EQ(r.status, 0);
-  const std::string values = "Lorentzian x exp (M); hc0 300, sigma_c0 60, sigma_i0 40, km -150 Oe; mu0 1e-15 emu; m = 800";
+  const std::string values =
+      "Lorentzian x exp (M); hc0 300, sigma_c0 60, sigma_i0 40, km -150 Oe; mu0 1e-15 emu; m = 800";
   EXPECT_EQ(r.err, "wrote Magnetism/ZFCFC.png: ZFC/FC magnetisation: ha = 250 Oe, T_max = 300 K; " + values +
                        "\nwrote Magnetism/separate.png: Partial integrals of the ZFC/FC curves: ha = 250 Oe, "
-                       "T_max = 300 K; " + values +
+                       "T_max = 300 K; " +
+                       values +
                        "\nwrote Magnetism/hysteresis.png: Hysteresis loop: T = 10 K, f = 0.05, s = 20 Oe, "
-                       "lambda = 200 Oe; " + values +
+                       "lambda = 200 Oe; " +
+                       values +
                        "\nwrote Magnetism/density.png: Preisach density over the loop's grid (one node in 2 along "
-                       "each axis drawn): T = 10 K; " + values + "\n");
+                       "each axis drawn): T = 10 K; " +
+                       values + "\n");
   for (const char* name : {"ZFCFC.png", "separate.png", "hysteresis.png", "density.png"}) {
     const Png png = inspect(readFile(w.dataDir() / name));
     EXPECT_TRUE(png.signature) << name;
@@ -155,14 +159,14 @@ TEST(Examples, StateTheFiguresTheirRunsProduce) {
     const std::string readme = readFile(std::string(PREISACH_SOURCE_DIR) + "/examples/" + example + "/README.md");
     std::smatch blocking, crossing;
     ASSERT_TRUE(std::regex_search(readme, blocking, std::regex("T_B = ([0-9.]+) K"))) << example;
-    ASSERT_TRUE(std::regex_search(readme, crossing,
-                                  std::regex("descending branch crosses M = 0 at H = (-?[0-9.]+) Oe")))
+    ASSERT_TRUE(
+        std::regex_search(readme, crossing, std::regex("descending branch crosses M = 0 at H = (-?[0-9.]+) Oe")))
         << example;
     Workspace w;
     runExample(w, example);
     std::vector<std::vector<double>> curves, loop;
-    for (const auto& [name, rows] : {std::pair<const char*, std::vector<std::vector<double>>*>{"ZFCFCbc.txt", &curves},
-                                     {"momentbc.txt", &loop}}) {
+    for (const auto& [name, rows] :
+         {std::pair<const char*, std::vector<std::vector<double>>*>{"ZFCFCbc.txt", &curves}, {"momentbc.txt", &loop}}) {
       std::istringstream in(readFile(w.dataDir() / name));
       for (std::string line; std::getline(in, line);) {
         std::istringstream row(line);
