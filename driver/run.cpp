@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -19,8 +20,20 @@ namespace {
 
 enum class FileRead { Read, Missing };
 
+// A parameter file is a few lines; far more than that is no parameter file,
+// and it must not fill the memory.
+constexpr std::size_t kLargestParameterFile = 64u << 20;
+
 // The parameter file's whole text; on failure one line on console.err.
 FileRead loadParameterText(const std::string& path, std::string& text, const model::Console& console) {
+  // A pipe or a device in the file's place would block the pass or never end.
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+      !std::filesystem::is_directory(status)) {
+    console.err << "cannot read " << path << ": not a regular file" << std::endl;
+    return FileRead::Missing;
+  }
   std::FILE* file = std::fopen(path.c_str(), "r");
   if (file == nullptr) {
     console.err << "cannot open " << path << ": " << std::strerror(errno) << std::endl;
@@ -28,12 +41,18 @@ FileRead loadParameterText(const std::string& path, std::string& text, const mod
   }
   char buffer[4096];
   std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  while (text.size() <= kLargestParameterFile && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    text.append(buffer, n);
   const bool failed = std::ferror(file) != 0;
   const int reason = errno;
   std::fclose(file);
   if (failed) {
     console.err << "cannot read " << path << ": " << std::strerror(reason) << std::endl;
+    return FileRead::Missing;
+  }
+  if (text.size() > kLargestParameterFile) {
+    console.err << path << " holds more than " << (kLargestParameterFile >> 20)
+                << " MB, which no parameter file does; nothing is computed in this pass" << std::endl;
     return FileRead::Missing;
   }
   return FileRead::Read;

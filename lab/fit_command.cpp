@@ -73,12 +73,18 @@ void checkTemperatures(const Dataset& d, float Tc) {
   }
 }
 
-void checkFields(const Dataset& d, float Ha_max) {
-  for (std::size_t k = 0; k < d.curve.size(); ++k)
-    if (std::fabs(d.curve.x[k]) > static_cast<double>(Ha_max))
-      throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ":1: the field " +
-                      std::to_string(d.curve.x[k]) +
-                      " Oe lies outside the loop's range +-Ha_max = " + std::to_string(Ha_max) + " Oe");
+// A measured field overshoots its set point by a little: within 0.1 % of
+// Ha_max it is taken as +-Ha_max; beyond that the loop's grid does not reach
+// it.
+void checkFields(Dataset& d, float Ha_max) {
+  const double H = static_cast<double>(Ha_max);
+  for (std::size_t k = 0; k < d.curve.size(); ++k) {
+    double& field = d.curve.x[k];
+    if (std::fabs(field) > H * (1.0 + 1e-3))
+      throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ":1: the field " + std::to_string(field) +
+                      " Oe lies outside the loop's range +-Ha_max = " + std::to_string(H) + " Oe");
+    field = std::clamp(field, -H, H);
+  }
 }
 
 }  // namespace

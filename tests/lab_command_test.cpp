@@ -49,6 +49,8 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
   w.writeParameters(kRecord);
   writeFile(w.root() / "curves.txt", "5 1e-16 2e-16\n10 2e-16 3e-16\n600 2e-16 3e-16\n");
   writeFile(w.root() / "two.txt", "5 1e-16 2e-16\n");
+  // Ha_max is 2000 Oe: 2001 is an overshoot taken as 2000, 2100 lies beyond.
+  writeFile(w.root() / "farloop.txt", "2001 1e-16\n2100 1e-16\n0 0\n");
   struct Case {
     std::string arguments;
     std::string line;
@@ -62,6 +64,7 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
       {"fit --params nothere.txt --zfcfc two.txt --free N", "nothere.txt: cannot be opened"},
       {"fit --zfcfc two.txt --zfc two.txt --free N", "excludes"},
       {"fit --zfc two.txt --free N", "requires --fc"},
+      {"fit --loop farloop.txt --free N", "farloop.txt:2:1: the field 2100.000000 Oe lies outside the loop's range"},
   };
   for (const Case& c : cases) {
     const RunResult r = lab(w, c.arguments);

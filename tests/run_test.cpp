@@ -2,6 +2,7 @@
 // Magnetism/Parameters.txt and scripted standard input.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -68,6 +69,22 @@ TEST(Run, SaysWhyTheParameterFileCannotBeOpenedAndStillPrompts) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, repeat(kPrompt, 2));
   EXPECT_EQ(r.err, repeat("cannot open Magnetism/Parameters.txt: No such file or directory\n", 2));
+}
+
+TEST(Run, RefusesAPipeOrAHugeFileInPlaceOfTheParameterFile) {
+  Workspace w;
+  ASSERT_EQ(mkfifo((w.dataDir() / "Parameters.txt").c_str(), 0644), 0);
+  const RunResult pipe = w.run("", 20);  // no writer: reading it would block for ever
+  EXPECT_EQ(pipe.status, 1);
+  EXPECT_EQ(pipe.err, "cannot read Magnetism/Parameters.txt: not a regular file\n");
+  std::filesystem::remove(w.dataDir() / "Parameters.txt");
+  writeFile(w.dataDir() / "Parameters.txt", "600");
+  std::filesystem::resize_file(w.dataDir() / "Parameters.txt", 65u << 20);  // 600 and 65 MB of zero bytes
+  const RunResult huge = w.run("", 20);
+  EXPECT_EQ(huge.status, 1);
+  EXPECT_EQ(huge.err,
+            "Magnetism/Parameters.txt holds more than 64 MB, which no parameter file does; nothing is computed in "
+            "this pass\n");
 }
 
 TEST(Run, SaysSoWhenTheParameterFileIsADirectory) {
