@@ -135,6 +135,7 @@ int runFit(const FitArguments& a) {
     data.push_back(std::move(d));
   }
   if (data.empty()) throw DataError("no measured data: give --zfcfc, --zfc and --fc, or --loop");
+  requireFolderOf(a.out);
 
   double highest = std::max(static_cast<double>(start.T_max), static_cast<double>(start.T_hyst));
   std::size_t points = 0;

@@ -108,6 +108,7 @@ int runHistory(const HistoryArguments& a) {
   const parameters::ParameterSet p = readParameters(a.params);
   checkLoopParameters(p, a.params);
   const std::vector<float> fields = readFields(a.fields, p.Ha_max);
+  requireFolderOf(a.out);
   history::FieldHistory sample(p);
   std::string rows;
   char row[160];
@@ -139,6 +140,8 @@ void addForcCommand(CLI::App& app, ForcArguments& a) {
 }
 
 int runForc(const ForcArguments& a) {
+  const std::string base = a.outDir.empty() ? std::string(".") : a.outDir;
+  requireFolderOf(base + "/forc-diagram.txt");
   history::ForcSet forcs;
   double step = a.step;
   std::string source;
@@ -156,7 +159,6 @@ int runForc(const ForcArguments& a) {
     forcs = history::simulateForcs(p, step);
     source = "preisach-lab forc, " + a.params;
   }
-  const std::string base = a.outDir.empty() ? std::string(".") : a.outDir;
   if (a.measured.empty()) {
     // The diagram is made from the curves as written, so that the file read
     // back as a measurement gives the same diagram.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -37,6 +38,13 @@ void writeTextFile(const std::string& path, const std::string& text) {
   if (file == nullptr) throw DataError(path + ": cannot be created");
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   if (std::fclose(file) != 0 || !written) throw DataError(path + ": cannot be written");
+}
+
+void requireFolderOf(const std::string& path) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+    throw DataError(path + ": the folder " + folder.string() + " does not exist");
 }
 
 std::string formatNumber(double value) {

@@ -18,6 +18,10 @@ parameters::ParameterSet readParameters(const std::string& path);
 // measured::DataError.
 void writeTextFile(const std::string& path, const std::string& text);
 
+// Throws measured::DataError unless the folder that would hold `path`
+// exists: checked before the work, not after it.
+void requireFolderOf(const std::string& path);
+
 // A number as the console prints it (six significant digits).
 std::string formatNumber(double value);
 
