@@ -153,7 +153,15 @@ ForcSet readPmc(const std::string& path) {
       forcs.curves.push_back(curve);
     } else if (group.size() > 1) {
       if (forcs.curves.empty() || !forcs.curves.back().H.empty()) forcs.curves.emplace_back();
-      for (std::size_t k = 0; k < group.size(); ++k) {
+      std::size_t first = 0;
+      if (group.size() > 2 && group[0][0] > group[1][0]) {
+        // A calibration point written right before its curve, without a
+        // blank line: it lies at a field above the curve's start.
+        forcs.curves.back().calibrationField = group[0][0];
+        forcs.curves.back().calibrationMoment = group[0][1];
+        first = 1;
+      }
+      for (std::size_t k = first; k < group.size(); ++k) {
         ForcSet::Curve& curve = forcs.curves.back();
         if (!curve.H.empty() && !(group[k][0] > curve.H.back()))
           throw DataError(path + ":" + std::to_string(groupLines[k]) +
@@ -184,8 +192,9 @@ ForcSet readPmc(const std::string& path) {
         momentScale = 1e3;
       }
     }
-    const bool isData = numbersOf(line, numbers) && numbers.size() >= 2 &&
-                        (inData || line.find(',') != std::string::npos || line[0] == '+' || line[0] == '-');
+    // A data line is two or more numbers (field, moment, perhaps a
+    // temperature), separated by commas or blanks.
+    const bool isData = numbersOf(line, numbers) && numbers.size() >= 2;
     if (isData) {
       if (!std::isfinite(numbers[0]) || !std::isfinite(numbers[1]))
         throw DataError(path + ":" + std::to_string(lineNumber) + ": a field or moment that is not a number");

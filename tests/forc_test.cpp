@@ -131,8 +131,26 @@ TEST(PmcFile, ConvertsSiUnitsAndRefusesBrokenFiles) {
     }
     return std::string("(accepted)");
   };
+  // The newer export: a row of column names with units, blank-separated
+  // numbers with a third (temperature) column, each calibration point
+  // right before its curve.
+  std::string newer =
+      "MicroMag 2900/3900 Data File (Series 0016)\nUnits of measure  :  cgs\n\n"
+      "Field (Oe), Moment (emu), Temperature (K)\n";
+  for (int curve = 0; curve < 3; ++curve) {
+    newer += "  15000  0.002  300\n";
+    for (int k = 0; k <= 3; ++k) newer += "  " + std::to_string(100 * (k - curve)) + "  0.001  300\n";
+    newer += "\n";
+  }
+  test::writeFile(path, newer);
+  const ForcSet exported = readPmc(path);
+  ASSERT_EQ(exported.curves.size(), 3u);
+  EXPECT_EQ(exported.curves[2].calibrationField, 15000.0);
+  EXPECT_EQ(exported.curves[2].H, (std::vector<double>{-200, -100, 0, 100}));
   EXPECT_EQ(refusal("header\n+1,+2\n\n+0,+1\n+1,+1\n\n"), path + ": holds fewer than three reversal curves");
   EXPECT_EQ(refusal("+1,+2\n\n+0,+1\n-1,+1\n\n"), path + ":4: the field does not rise along the reversal curve");
+  EXPECT_EQ(refusal("+1,+2\n\n+0,+1\n+2,+1\n+1.5,+1\n\n"),
+            path + ":5: the field does not rise along the reversal curve");
   EXPECT_EQ(refusal("+1,+2\n\n+0,+1\n+5\n"), path + ":4: a data line needs a field and a moment");
 }
 
