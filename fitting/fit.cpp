@@ -479,10 +479,10 @@ FitResult fitParameters(const ParameterSet& start, const std::vector<Dataset>& d
 
   // Standard errors: without measured errors the weights are relative, and
   // the covariance is scaled by the reduced chi-square.
-  bool measuredErrors = true;
-  for (const Dataset& d : data) measuredErrors = measuredErrors && d.measuredErrors;
+  result.measuredErrors = true;
+  for (const Dataset& d : data) result.measuredErrors = result.measuredErrors && d.measuredErrors;
   const double dof = static_cast<double>(n) - static_cast<double>(k);
-  const double covarianceScale = measuredErrors || dof <= 0 ? 1.0 : b.chiSquare / dof;
+  const double covarianceScale = result.measuredErrors || dof <= 0 ? 1.0 : b.chiSquare / dof;
   result.errors.assign(k, std::nan(""));
   result.correlation.assign(k, std::vector<double>(k, std::nan("")));
   if (!b.covariance.empty()) {
@@ -548,8 +548,6 @@ void writeReport(std::ostream& out, const FitResult& r, const std::vector<Datase
   const double reduced = n > k ? r.chiSquare / (n - k) : std::nan("");
   const double aic = n * std::log(r.chiSquare / n) + 2.0 * k;
   const double bic = n * std::log(r.chiSquare / n) + std::log(n) * k;
-  bool measuredErrors = true;
-  for (const Dataset& d : data) measuredErrors = measuredErrors && d.measuredErrors;
   out << "[[Fit Statistics]]\n";
   out << "    # fitting method   = Levenberg-Marquardt, bounded trust region (Ceres Solver)\n";
   out << "    # function evals   = " << r.evaluations << "\n";
@@ -566,8 +564,8 @@ void writeReport(std::ostream& out, const FitResult& r, const std::vector<Datase
   out << "    grid error         = " << formatted(r.gridError, 3) << " sigma (rms change when m is doubled)\n";
   out << "    condition number   = " << formatted(r.conditionNumber, 3) << " (Jacobian, unit columns)\n";
   out << "    weights            = "
-      << (measuredErrors ? "the data's standard errors"
-                         : "uniform per dataset (no error column); errors scaled by the reduced chi-square")
+      << (r.measuredErrors ? "the data's standard errors"
+                           : "uniform per dataset (no error column); errors scaled by the reduced chi-square")
       << (r.gridInWeights ? ", combined with the grid's error (the model's change when m is doubled)" : "") << "\n";
   out << "[[Variables]]\n";
   std::size_t width = 0;

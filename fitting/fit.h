@@ -57,6 +57,7 @@ struct FitResult {
   double seconds = 0.0;
   double conditionNumber = 0.0;
   double gridError = 0.0;                  // rms change of the model with m doubled, in units of the data's sigma
+  bool measuredErrors = false;             // every dataset's sigma from its file, else relative weights
   bool gridInWeights = false;              // that change joined each point's sigma
   std::vector<std::vector<double>> sigma;  // the sigma of each point in the final fit
   bool converged = false;

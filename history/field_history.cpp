@@ -41,14 +41,22 @@ Extended cornerArea(Extended a, Extended b, Extended H) {
   return (b - a) * (H - b) + (H - b) * (H - b) * 0.5L;
 }
 
+// The corners of the staircase of turning points path[1..]: each extremum
+// with the one after it, and the present field with `open` (no reversal
+// after it yet).
+std::vector<std::pair<Extended, Extended>> staircaseCorners(const std::vector<float>& path, Extended open) {
+  std::vector<std::pair<Extended, Extended>> corners;
+  for (std::size_t k = 1; k < path.size(); k += 2)
+    corners.push_back({ext(path[k]), k + 1 < path.size() ? ext(path[k + 1]) : open});
+  return corners;
+}
+
 }  // namespace
 
 long double staircaseArea(const std::vector<float>& path, float H) {
   // The corners (minimum, the maximum after it); a present field that is a
   // minimum has no maximum yet.
-  std::vector<std::pair<Extended, Extended>> corners;
-  for (std::size_t k = 1; k < path.size(); k += 2)
-    corners.push_back({ext(path[k]), k + 1 < path.size() ? ext(path[k + 1]) : -kInfinity});
+  const std::vector<std::pair<Extended, Extended>> corners = staircaseCorners(path, -kInfinity);
   // The minima rise and the maxima fall: the corners form a staircase whose
   // area is the sum of the corners less their overlaps with the next.
   const Extended h = ext(H);
@@ -109,11 +117,8 @@ hysteresis::HysteresisPointValues FieldHistory::staircasePoint(float field) cons
   // those with -hc - hi > a and hc - hi >= b. From negative saturation the
   // reversed (up) nodes are a suffix: hc - hi < b and -hc - hi <= a for each
   // corner (maximum b, minimum a after it).
-  std::vector<std::pair<Extended, Extended>> corners;
-  for (std::size_t k = 1; k < path_.size(); k += 2) {
-    const Extended next = k + 1 < path_.size() ? ext(path_[k + 1]) : (positiveSaturation_ ? -kInfinity : kInfinity);
-    corners.push_back({ext(path_[k]), next});
-  }
+  const std::vector<std::pair<Extended, Extended>> corners =
+      staircaseCorners(path_, positiveSaturation_ ? -kInfinity : kInfinity);
   const auto rows = [&](std::int32_t, double hc) {
     model::Run run = hysteresis::triangleRows(hiAxis, hc, H);
     const Extended h = ext(hc);

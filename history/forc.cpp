@@ -194,7 +194,8 @@ ForcSet readPmc(const std::string& path) {
     }
     // A data line is two or more numbers (field, moment, perhaps a
     // temperature), separated by commas or blanks.
-    const bool isData = numbersOf(line, numbers) && numbers.size() >= 2;
+    const bool numeric = numbersOf(line, numbers);
+    const bool isData = numeric && numbers.size() >= 2;
     if (isData) {
       if (!std::isfinite(numbers[0]) || !std::isfinite(numbers[1]))
         throw DataError(path + ":" + std::to_string(lineNumber) + ": a field or moment that is not a number");
@@ -203,8 +204,7 @@ ForcSet readPmc(const std::string& path) {
       groupLines.push_back(lineNumber);
       continue;
     }
-    if (inData && !line.empty() && lower(line).find("ends") == std::string::npos &&
-        line.find_first_not_of(" \t") != std::string::npos && numbersOf(line, numbers))
+    if (inData && numeric)  // a lone number among the data
       throw DataError(path + ":" + std::to_string(lineNumber) + ": a data line needs a field and a moment");
     closeGroup();
   }

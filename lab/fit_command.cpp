@@ -152,7 +152,6 @@ int runFit(const FitArguments& a) {
   if (points < options.free.size())
     throw DataError("the data hold " + std::to_string(points) + " points, fewer than the " +
                     std::to_string(options.free.size()) + " free parameters");
-  std::cerr << notes.str();
 
   const fitting::FitResult result = fitting::fitParameters(start, data, options);
   std::cout << notes.str();

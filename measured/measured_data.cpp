@@ -137,14 +137,20 @@ bool namesAnError(const std::string& name) {
   return false;
 }
 
-// Whether the plain table has a standard-error column after its `columns`
-// value columns: named so in the header, or, without a header, exactly one
-// more column in every row (momentbc.txt, with two columns more, has none).
-bool plainHasErrors(const PlainTable& table, std::size_t columns) {
-  if (!table.names.empty()) return table.names.size() > columns && namesAnError(table.names[columns]);
+// How many standard-error columns (0 .. most) follow the `columns` value
+// columns of a plain table: those named so in the header, or, without a
+// header, the extra columns when every row has the same 1 .. most of them
+// (momentbc.txt, with two columns more than a loop's two, has none).
+std::size_t plainErrorColumns(const PlainTable& table, std::size_t columns, std::size_t most) {
+  if (!table.names.empty()) {
+    std::size_t k = 0;
+    while (k < most && columns + k < table.names.size() && namesAnError(table.names[columns + k])) ++k;
+    return k;
+  }
+  const std::size_t width = table.rows.front().cells.size();
   for (const Row& row : table.rows)
-    if (row.cells.size() != columns + 1) return false;
-  return true;
+    if (row.cells.size() != width) return 0;
+  return width > columns && width - columns <= most ? width - columns : 0;
 }
 
 Curve plainCurve(const std::string& path,
@@ -325,15 +331,10 @@ ZfcFcData readZfcFc(const std::string& path) {
   ZfcFcData data;
   if (!isMagnetometerFile(lines)) {
     const PlainTable table = readPlain(path, lines);
-    // T, M_ZFC, M_FC and optionally one error column for both, or two.
-    bool twoErrors = !table.names.empty() ? table.names.size() > 4 && namesAnError(table.names[4]) : false;
-    bool oneError = plainHasErrors(table, 3);
-    if (table.names.empty()) {
-      twoErrors = true;
-      for (const Row& row : table.rows) twoErrors = twoErrors && row.cells.size() == 5;
-    }
-    data.zfc = plainCurve(path, table, 1, 3, oneError || twoErrors, "M_ZFC");
-    data.fc = plainCurve(path, table, 2, twoErrors ? 4 : 3, oneError || twoErrors, "M_FC");
+    // T, M_ZFC, M_FC and optionally one error column for both, or one each.
+    const std::size_t errors = plainErrorColumns(table, 3, 2);
+    data.zfc = plainCurve(path, table, 1, 3, errors > 0, "M_ZFC");
+    data.fc = plainCurve(path, table, 2, errors == 2 ? 4 : 3, errors > 0, "M_FC");
     return data;
   }
   const MagnetometerTable table = readMagnetometer(path, lines);
@@ -386,7 +387,7 @@ Curve readTemperatureCurve(const std::string& path) {
   const std::vector<std::string> lines = fileLines(path);
   if (!isMagnetometerFile(lines)) {
     const PlainTable table = readPlain(path, lines);
-    return plainCurve(path, table, 1, 2, plainHasErrors(table, 2), "moment");
+    return plainCurve(path, table, 1, 2, plainErrorColumns(table, 2, 1) == 1, "moment");
   }
   const MagnetometerTable table = readMagnetometer(path, lines);
   bool errors = false;
@@ -399,7 +400,7 @@ LoopData readLoop(const std::string& path) {
   LoopData data;
   if (!isMagnetometerFile(lines)) {
     const PlainTable table = readPlain(path, lines);
-    data.loop = plainCurve(path, table, 1, 2, plainHasErrors(table, 2), "moment");
+    data.loop = plainCurve(path, table, 1, 2, plainErrorColumns(table, 2, 1) == 1, "moment");
   } else {
     const MagnetometerTable table = readMagnetometer(path, lines);
     bool errors = false;

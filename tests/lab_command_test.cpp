@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "lab/lab_files.h"
 #include "test_support.h"
 
 namespace preisach::test {
@@ -119,7 +120,7 @@ TEST(LabCommand, WritesAParameterFileWithWhichThePreisachProgramReproducesTheFit
   EXPECT_NE(r.err.find("fit: start 1, iteration 1:"), std::string::npos) << r.err;
   const std::string curves = readFile(w.root() / "fitted.curves.txt");
   ASSERT_FALSE(curves.empty());
-  if (std::system("command -v gnuplot > /dev/null 2>&1") == 0) {
+  if (lab::haveGnuplot()) {
     EXPECT_GT(std::filesystem::file_size(w.root() / "fitted.png"), 10000u);
   }
   // preisach run on the fitted file computes exactly the fitted curves.
@@ -178,8 +179,7 @@ TEST(LabCommand, WritesFORCsTheirDiagramAndReadsTheCurvesBack) {
   EXPECT_NE(curves.find("NCrv           = 40\r\n"), std::string::npos);
   const std::string diagram = readFile(w.dataDir() / "forc-diagram.txt");
   EXPECT_EQ(diagram.rfind("# FORC distribution", 0), 0u);
-  if (std::system("command -v gnuplot > /dev/null 2>&1") == 0)
-    EXPECT_GT(std::filesystem::file_size(w.dataDir() / "forc-diagram.png"), 10000u);
+  if (lab::haveGnuplot()) EXPECT_GT(std::filesystem::file_size(w.dataDir() / "forc-diagram.png"), 10000u);
   // The written curves, processed as a measurement, give the same diagram.
   std::filesystem::create_directory(w.root() / "measured");
   const RunResult measured = lab(w, "forc --measured Magnetism/forc-curves.frc --sf 2 --out-dir measured");
