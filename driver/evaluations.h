@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
+#include <vector>
 
 #include "hysteresis/hysteresis_point.h"
+#include "hysteresis/loop_pass.h"
 #include "model/console.h"
 #include "parameters/data_directory.h"
 #include "parameters/parameters.h"
@@ -27,57 +28,34 @@ using parameters::ParameterSet;
 // the tests and the benchmark put the node-by-node reference in their place
 // to run the very same pass.
 struct Evaluations {
-  // The ZFC/FC point, with the arguments of evaluateZfcFcPoint.
-  using ZfcFcPoint = zfcfc::ZfcFcPointValues (*)(float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 float,
-                                                 std::int32_t,
-                                                 model::DensityShape);
-  // The normalisation, with the arguments of normaliseDensity.
-  using Normalisation = double (*)(const model::Console&,
-                                   std::FILE*,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   float,
-                                   std::int32_t,
-                                   model::DensityShape,
-                                   float,
-                                   float,
-                                   char,
-                                   std::int32_t*);
-  // The points of one branch (ha_max = +Ha_max or -Ha_max) at any field.
-  using BranchPoints = std::function<hysteresis::HysteresisPointValues(float ha)>;
-  using Branch = BranchPoints (*)(const ParameterSet& p, float ha_max, float Norm_coeff);
+  // The ZFC/FC points at several temperatures of a pass's schedule.
+  using ZfcFcPoints = std::vector<zfcfc::ZfcFcPointValues> (*)(const ParameterSet& p,
+                                                               const std::vector<float>& temperatures);
+  // The normalisation and the points of both branches, the map written to
+  // mapFile when that is given; on `threads` cores.
+  using Loop = hysteresis::LoopValues (*)(const ParameterSet& p,
+                                          const std::vector<float>& down,
+                                          const std::vector<float>& up,
+                                          std::FILE* mapFile,
+                                          unsigned threads);
 
-  ZfcFcPoint zfcfcPoint;
-  Normalisation normalise;
-  Branch branch;
-  // Cores the independent temperatures and fields are spread over; 0 for all.
+  ZfcFcPoints zfcfcPoints;
+  Loop loop;
+  // Cores the independent temperatures and branches are spread over; 0 for all.
   unsigned threads;
+  // Temperatures summed together in one sweep of the ZFC/FC grid.
+  std::size_t temperaturesPerSweep;
 };
 
-// The program's own: runs of rows over density tables, a branch's triangle
-// summed once.
+// Temperatures per sweep of the ZFC/FC grid. Each adds two to five chains
+// to every row; beyond a dozen chains in flight the additions gain little,
+// and larger groups leave the cores unevenly loaded at the end of a short
+// schedule. Chosen from the benchmark's timings by group size
+// (bench/whole_pass.cpp, "ZFC/FC sweep by temperatures per sweep").
+inline constexpr std::size_t kTemperaturesPerSweep = 4;
+
+// The program's own: runs of rows over density tables, many regions and
+// temperatures per sweep.
 const Evaluations& fastEvaluations();
 
 }  // namespace preisach::driver

@@ -7,10 +7,10 @@
 #include <ostream>
 #include <vector>
 
-#include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
 #include "model/grid.h"
 #include "model/library_math.h"
+#include "model/normalisation.h"
 #include "parameters/data_directory.h"
 
 namespace preisach::driver {
@@ -92,17 +92,22 @@ bool runHysteresisLoop(const ParameterSet& p, const model::Console& console, con
       map = ResultFile::create(kDensityMapFileName, "the map is not written, the loop is computed", console);
     if (map == nullptr) complete = false;
   }
-  std::int32_t countedNodes = 0;
-  const float Norm_coeff = static_cast<float>(
-      evaluations.normalise(console, map != nullptr ? map->handle() : nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean,
-                            p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst,
-                            p.Ha_max, map != nullptr ? p.Calculate_PDF : 'n', &countedNodes));
-  if (map != nullptr && !map->commit(console)) complete = false;
+  // The whole loop is computed at once; its lines are printed after, in the
+  // order of a sequential run.
+  const bool fields = hasFieldRange(p.Ha_max);
+  const std::vector<float> down =
+      fields ? fieldSchedule(p.Ha_max, hysteresis::Branch::Descending) : std::vector<float>{};
+  const std::vector<float> up = fields ? fieldSchedule(p.Ha_max, hysteresis::Branch::Ascending) : std::vector<float>{};
+  const hysteresis::LoopValues loop =
+      evaluations.loop(p, down, up, map != nullptr ? map->handle() : nullptr, evaluations.threads);
+  model::printNormalisation(console, loop.normalisation);
+  const std::int32_t countedNodes = loop.normalisation.rectangle.count;
+  if (map != nullptr && !map->commit(console, loop.mapWriteError)) complete = false;
   if (countedNodes == 0) complete = false;  // reported by the normalisation
   const std::unique_ptr<ResultFile> moment =
       ResultFile::create(kMomentFileName, "the hysteresis loop is skipped", console);
   if (moment == nullptr) return false;
-  if (!hasFieldRange(p.Ha_max)) {
+  if (!fields) {
     console.err << "Ha_max=" << p.Ha_max << ": the hysteresis loop has no field range (Ha_max must be positive "
                 << "and at least 2e-09 Oe); " << dataFilePath(kMomentFileName) << " holds no point" << std::endl;
     complete = false;
@@ -110,19 +115,16 @@ bool runHysteresisLoop(const ParameterSet& p, const model::Console& console, con
     if (p.lambda == 0.0f)
       console.err << "lambda=0: the reversible term tanh((|ha| + s) / lambda) is a step of height N mu at every "
                   << "field but 0" << std::endl;
-    const Evaluations::BranchPoints descending = evaluations.branch(p, p.Ha_max, Norm_coeff);
-    const Evaluations::BranchPoints ascending = evaluations.branch(p, -p.Ha_max, Norm_coeff);
-    const std::vector<float> down = fieldSchedule(p.Ha_max, hysteresis::Branch::Descending);
-    const std::vector<float> up = fieldSchedule(p.Ha_max, hysteresis::Branch::Ascending);
-    const auto fieldAt = [&](std::size_t k) { return k < down.size() ? down[k] : up[k - down.size()]; };
-    computeInOrder<hysteresis::HysteresisPointValues>(
-        evaluations.threads, down.size() + up.size(),
-        [&](std::size_t k) { return (k < down.size() ? descending : ascending)(fieldAt(k)); },
-        [&](std::size_t k, const hysteresis::HysteresisPointValues& v) {
-          const float field = fieldAt(k);
-          hysteresis::printHysteresisPoint(console, moment->handle(), field, Norm_coeff, v);
-          console.out << "ha=" << field << (k < down.size() ? "M+=" : " M-=") << static_cast<float>(v.M) << std::endl;
-        });
+    const float Norm_coeff = static_cast<float>(loop.normalisation.Norm_coeff);
+    const auto print = [&](const std::vector<float>& branchFields,
+                           const std::vector<hysteresis::HysteresisPointValues>& points, const char* label) {
+      for (std::size_t k = 0; k < points.size(); ++k) {
+        hysteresis::printHysteresisPoint(console, moment->handle(), branchFields[k], Norm_coeff, points[k]);
+        console.out << "ha=" << branchFields[k] << label << static_cast<float>(points[k].M) << std::endl;
+      }
+    };
+    print(down, loop.descending, "M+=");
+    print(up, loop.ascending, " M-=");
   }
   return moment->commit(console) && complete;
 }

@@ -206,10 +206,11 @@ ResultFile::~ResultFile() {
   releaseTemporary(slot_);
 }
 
-bool ResultFile::commit(const model::Console& console) {
+bool ResultFile::commit(const model::Console& console, int writeError) {
   // A failed row leaves the stream's error flag set; errno still holds the
-  // reason of the last failing write unless something failed since.
-  int reason = errno;
+  // reason of the last failing write of this thread unless something failed
+  // since.
+  int reason = writeError != 0 ? writeError : errno;
   bool written = std::ferror(handle_) == 0;
   errno = 0;
   if (std::fclose(handle_) != 0 && written) {

@@ -34,8 +34,9 @@ class ResultFile {
   std::FILE* handle() const { return handle_; }
   // Closes the file, checks that every row reached it and moves it over the
   // final name; a write, close or move that fails is reported on
-  // console.err, and the previous file stays.
-  bool commit(const model::Console& console);
+  // console.err, and the previous file stays. writeError is the errno of a
+  // failed write made on another thread (errno is per thread), or 0.
+  bool commit(const model::Console& console, int writeError = 0);
 
  private:
   ResultFile(std::FILE* handle, std::string finalPath, std::string temporaryPath, int slot);

@@ -1,5 +1,6 @@
 #include "driver/temperature_sweep.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 #include <vector>
@@ -79,18 +80,26 @@ bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
   if (zfcFc == nullptr) return false;
   const std::unique_ptr<ResultFile> separate = ResultFile::create(kSeparateFileName, skipped, console);
   if (separate == nullptr) return false;
-  // The temperatures are independent: computed on all cores, printed in order.
+  // The temperatures are independent: summed a few per sweep of the grid,
+  // the sweeps spread over all cores, the points printed in order.
   const std::vector<float> temperatures = temperatureSchedule(p.T_max);
-  computeInOrder<zfcfc::ZfcFcPointValues>(
-      evaluations.threads, temperatures.size(),
+  const std::size_t group = std::max<std::size_t>(1, evaluations.temperaturesPerSweep);
+  const std::size_t sweeps = (temperatures.size() + group - 1) / group;
+  computeInOrder<std::vector<zfcfc::ZfcFcPointValues>>(
+      evaluations.threads, sweeps,
       [&](std::size_t k) {
-        return evaluations.zfcfcPoint(p.T_max, temperatures[k], p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c,
-                                      p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+        const auto first = temperatures.begin() + static_cast<std::ptrdiff_t>(k * group);
+        const auto last =
+            temperatures.begin() + static_cast<std::ptrdiff_t>(std::min(temperatures.size(), (k + 1) * group));
+        return evaluations.zfcfcPoints(p, std::vector<float>(first, last));
       },
-      [&](std::size_t k, const zfcfc::ZfcFcPointValues& v) {
-        const float hts_T = static_cast<float>(model::thermalField(temperatures[k], p.mu0));
-        console.out << "hts_T=" << hts_T << std::endl;
-        zfcfc::printZfcFcPoint(console, zfcFc->handle(), separate->handle(), temperatures[k], v);
+      [&](std::size_t k, const std::vector<zfcfc::ZfcFcPointValues>& points) {
+        for (std::size_t n = 0; n < points.size(); ++n) {
+          const float T = temperatures[k * group + n];
+          const float hts_T = static_cast<float>(model::thermalField(T, p.mu0));
+          console.out << "hts_T=" << hts_T << std::endl;
+          zfcfc::printZfcFcPoint(console, zfcFc->handle(), separate->handle(), T, points[n]);
+        }
       });
   const bool curves = zfcFc->commit(console);
   const bool integrals = separate->commit(console);

@@ -9,8 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "hysteresis/hysteresis_point.h"
-#include "model/normalisation.h"
+#include "hysteresis/loop_pass.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach::fitting {
@@ -34,23 +33,17 @@ void parallelFor(std::size_t count, unsigned threads, const std::function<void(s
 }
 
 // The loop's moments at its measured fields: the density normalised at
-// T_hyst over the rectangle of Ha_max, each branch's triangle summed once.
+// T_hyst over the rectangle of Ha_max, all fields of both branches summed
+// in one pass over the grid.
 std::vector<double> loopMoments(const ParameterSet& p, const Dataset& d) {
-  std::ostringstream discarded;
-  const model::Console quiet{discarded, discarded};
-  const float Norm_coeff = static_cast<float>(
-      model::normaliseDensity(quiet, nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
-                              p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max, 'n'));
-  const auto branch = [&](float ha_max) {
-    return hysteresis::HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
-                                        p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max);
-  };
-  const hysteresis::HysteresisBranch down = branch(p.Ha_max), up = branch(-p.Ha_max);
+  std::vector<float> down, up;
+  for (std::size_t k = 0; k < d.curve.size(); ++k)
+    (d.descending[k] ? down : up).push_back(static_cast<float>(d.curve.x[k]));
+  const hysteresis::LoopValues loop = hysteresis::evaluateLoop(p, down, up, nullptr, 1);
   std::vector<double> moments(d.curve.size());
-  for (std::size_t k = 0; k < d.curve.size(); ++k) {
-    const float ha = static_cast<float>(d.curve.x[k]);
-    moments[k] = (d.descending[k] ? down : up).evaluate(ha, p.N, Norm_coeff, p.s, p.lambda, p.f).M;
-  }
+  std::size_t nextDown = 0, nextUp = 0;
+  for (std::size_t k = 0; k < d.curve.size(); ++k)
+    moments[k] = d.descending[k] ? loop.descending[nextDown++].M : loop.ascending[nextUp++].M;
   return moments;
 }
 

@@ -75,72 +75,102 @@ FieldHistory::FieldHistory(const parameters::ParameterSet& p)
       fromNegative_(branchFrom(p, -p.Ha_max)),
       path_{p.Ha_max} {}
 
-hysteresis::HysteresisPointValues FieldHistory::apply(float field) {
+void FieldHistory::move(float field) {
   // The turning points since saturation. A move on in the same direction
   // extends the last segment; a reversal adds a turning point; a field that
   // reaches the extremum before the last reversal closes that minor loop and
   // wipes both turning points out (equality too: the same nodes are reversed).
   const float present = path_.back();
-  if (field != present) {
-    const bool down = field < present;
-    if (path_.size() >= 2 && (path_.back() < path_[path_.size() - 2]) == down)
-      path_.back() = field;
-    else
-      path_.push_back(field);
-    while (path_.size() >= 3 && (down ? field <= path_[path_.size() - 3] : field >= path_[path_.size() - 3])) {
-      path_.erase(path_.end() - 3, path_.end() - 1);
-    }
+  if (field == present) return;
+  const bool down = field < present;
+  if (path_.size() >= 2 && (path_.back() < path_[path_.size() - 2]) == down)
+    path_.back() = field;
+  else
+    path_.push_back(field);
+  while (path_.size() >= 3 && (down ? field <= path_[path_.size() - 3] : field >= path_[path_.size() - 3])) {
+    path_.erase(path_.end() - 3, path_.end() - 1);
   }
-  const float H = p_.Ha_max;
-  const hysteresis::HysteresisBranch& branch = positiveSaturation_ ? fromPositive_ : fromNegative_;
-  hysteresis::HysteresisPointValues v;
-  if (path_.size() <= 2) {
-    // At saturation or on a single move from it: the loop's own branch, with
-    // its starting-field rule.
-    v = branch.evaluate(path_.back(), p_.N, Norm_coeff_, p_.s, p_.lambda, p_.f);
-  } else {
-    v = staircasePoint(field);
-  }
-  if (field == H || field == -H) {
-    positiveSaturation_ = field == H;
-    path_.assign(1, field);
-  }
-  return v;
 }
 
-hysteresis::HysteresisPointValues FieldHistory::staircasePoint(float field) const {
+hysteresis::HysteresisPointValues FieldHistory::apply(float field) {
+  return applyAll({field}).front();
+}
+
+std::vector<hysteresis::HysteresisPointValues> FieldHistory::applyAll(const std::vector<float>& fields) {
+  // The points between two changes of saturation lie on one branch: those
+  // at saturation or on a single move from it are the loop's own points,
+  // with its starting-field rule; the others are staircases. Each kind is
+  // summed in one sweep of the grid.
+  std::vector<hysteresis::HysteresisPointValues> points(fields.size());
+  std::vector<std::size_t> onBranch, onStaircase;
+  std::vector<float> branchFields;
+  std::vector<hysteresis::HysteresisBranch::Reversal> reversals;
+  const auto evaluate = [&] {
+    const hysteresis::HysteresisBranch& branch = positiveSaturation_ ? fromPositive_ : fromNegative_;
+    const std::vector<hysteresis::HysteresisPointValues> plain =
+        branch.evaluate(branchFields, p_.N, Norm_coeff_, p_.s, p_.lambda, p_.f);
+    for (std::size_t k = 0; k < plain.size(); ++k) points[onBranch[k]] = plain[k];
+    const std::vector<hysteresis::HysteresisPointValues> staircases =
+        branch.evaluateReversed(reversals, positiveSaturation_, p_.N, Norm_coeff_, p_.s, p_.lambda, p_.f);
+    for (std::size_t k = 0; k < staircases.size(); ++k) points[onStaircase[k]] = staircases[k];
+    onBranch.clear();
+    onStaircase.clear();
+    branchFields.clear();
+    reversals.clear();
+  };
   const float H = p_.Ha_max;
-  const hysteresis::HysteresisBranch& branch = positiveSaturation_ ? fromPositive_ : fromNegative_;
-  const model::GridAxis& hiAxis = branch.hiAxis();
+  for (std::size_t k = 0; k < fields.size(); ++k) {
+    const float field = fields[k];
+    move(field);
+    if (path_.size() <= 2) {
+      onBranch.push_back(k);
+      branchFields.push_back(path_.back());
+    } else {
+      onStaircase.push_back(k);
+      reversals.push_back(staircaseReversal(field));
+    }
+    if (field == H || field == -H) {
+      if ((field == H) != positiveSaturation_) evaluate();
+      positiveSaturation_ = field == H;
+      path_.assign(1, field);
+    }
+  }
+  evaluate();
+  return points;
+}
+
+hysteresis::HysteresisBranch::Reversal FieldHistory::staircaseReversal(float field) const {
+  const float H = p_.Ha_max;
+  const bool positive = positiveSaturation_;
+  const hysteresis::HysteresisBranch& branch = positive ? fromPositive_ : fromNegative_;
+  const model::AxisNodes& hiNodes = branch.hiNodes();
   // From positive saturation the reversed (down) nodes of a column are a
   // prefix of its triangle rows: for each corner (minimum a, maximum b)
   // those with -hc - hi > a and hc - hi >= b. From negative saturation the
   // reversed (up) nodes are a suffix: hc - hi < b and -hc - hi <= a for each
   // corner (maximum b, minimum a after it).
-  const std::vector<std::pair<Extended, Extended>> corners =
-      staircaseCorners(path_, positiveSaturation_ ? -kInfinity : kInfinity);
-  const auto rows = [&](std::int32_t, double hc) {
-    model::Run run = hysteresis::triangleRows(hiAxis, hc, H);
+  std::vector<std::pair<Extended, Extended>> corners = staircaseCorners(path_, positive ? -kInfinity : kInfinity);
+  const auto rows = [&hiNodes, H, positive, corners = std::move(corners)](std::int32_t, double hc) {
+    model::Run run = hysteresis::triangleRows(hiNodes, hc, H);
     const Extended h = ext(hc);
-    if (positiveSaturation_) {
+    if (positive) {
       std::int32_t end = run.begin;
       for (const auto& [a, b] : corners)
-        end = std::max(end, std::min(model::firstNotBelow(hiAxis, -h - a), model::firstAbove(hiAxis, h - b)));
+        end = std::max(end, std::min(hiNodes.firstNotBelow(-h - a), hiNodes.firstAbove(h - b)));
       run.end = std::min(run.end, end);
     } else {
       std::int32_t begin = run.end;
       for (const auto& [b, a] : corners)
-        begin = std::min(begin, std::max(model::firstAbove(hiAxis, h - b), model::firstNotBelow(hiAxis, -h - a)));
+        begin = std::min(begin, std::max(hiNodes.firstAbove(h - b), hiNodes.firstNotBelow(-h - a)));
       run.begin = std::max(run.begin, begin);
     }
     return run;
   };
   // From negative saturation the picture is the mirror one: (u, d) -> (-d, -u).
   std::vector<float> mirrored = path_;
-  if (!positiveSaturation_)
+  if (!positive)
     for (float& x : mirrored) x = -x;
-  return branch.evaluateReversed(field, positiveSaturation_, rows, staircaseArea(mirrored, H), p_.N, Norm_coeff_, p_.s,
-                                 p_.lambda, p_.f);
+  return {field, rows, staircaseArea(mirrored, H)};
 }
 
 }  // namespace preisach::history

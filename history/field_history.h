@@ -27,6 +27,9 @@ class FieldHistory {
 
   // Moves the field to `field` (within +-Ha_max) and returns the point there.
   hysteresis::HysteresisPointValues apply(float field);
+  // Moves the field through `fields` in turn and returns the point at each;
+  // the points of each branch are summed in one sweep of the grid.
+  std::vector<hysteresis::HysteresisPointValues> applyAll(const std::vector<float>& fields);
 
   float Norm_coeff() const { return Norm_coeff_; }
   // The turning points since the last saturation: the saturation field,
@@ -34,7 +37,10 @@ class FieldHistory {
   const std::vector<float>& turningPoints() const { return path_; }
 
  private:
-  hysteresis::HysteresisPointValues staircasePoint(float field) const;
+  // Updates the turning points for a move to `field`.
+  void move(float field);
+  // The nodes reversed at `field` after the present turning points.
+  hysteresis::HysteresisBranch::Reversal staircaseReversal(float field) const;
 
   parameters::ParameterSet p_;
   float Norm_coeff_;

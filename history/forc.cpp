@@ -85,15 +85,18 @@ ForcSet simulateForcs(const parameters::ParameterSet& p, double step, unsigned t
     for (std::size_t k = next++; k < reversals.size(); k = next++) {
       ForcSet::Curve& curve = forcs.curves[k];
       curve.calibrationField = p.Ha_max;
-      curve.calibrationMoment = sample.apply(p.Ha_max).M;
       const double Hr = static_cast<double>(reversals[k]);
       for (long j = 0;; ++j) {
         const double H = Hr + static_cast<double>(j) * step;
         if (H > static_cast<double>(p.Ha_max) * (1.0 + 1e-12)) break;
-        const float field = std::min(static_cast<float>(H), p.Ha_max);
-        curve.H.push_back(static_cast<double>(field));
-        curve.M.push_back(sample.apply(field).M);
+        curve.H.push_back(static_cast<double>(std::min(static_cast<float>(H), p.Ha_max)));
       }
+      // Saturation, then the curve: all its fields summed in one sweep.
+      std::vector<float> fields{p.Ha_max};
+      for (double H : curve.H) fields.push_back(static_cast<float>(H));
+      const std::vector<hysteresis::HysteresisPointValues> points = sample.applyAll(fields);
+      curve.calibrationMoment = points.front().M;
+      for (std::size_t j = 1; j < points.size(); ++j) curve.M.push_back(points[j].M);
     }
   };
   std::vector<std::thread> pool;

@@ -36,8 +36,8 @@ bool triangleColumn(double hc, float H) {
 }
 }  // namespace
 
-model::Run triangleRows(const model::GridAxis& hiAxis, double hc, float H) {
-  return model::runBetween(hiAxis, ext(hc) - ext(H), ext(H) - ext(hc));
+model::Run triangleRows(const model::AxisNodes& hiNodes, double hc, float H) {
+  return hiNodes.between(ext(hc) - ext(H), ext(H) - ext(hc));
 }
 
 namespace {
@@ -49,9 +49,9 @@ bool reversedColumn(Branch branch, double hc, float H, float ha) {
   const Extended half = (ext(H) - ext(ha)) * ext(0.5);
   return hc > 0.0 && (branch == Branch::Descending ? half > ext(hc) : ext(H) - half > ext(hc));
 }
-model::Run reversedRows(Branch branch, const model::GridAxis& hiAxis, double hc, float H, float ha) {
-  if (branch == Branch::Descending) return model::runBetween(hiAxis, ext(hc) - ext(H), -ext(hc) - ext(ha));
-  return model::runBetween(hiAxis, ext(hc) - ext(ha), ext(H) - ext(hc));
+model::Run reversedRows(Branch branch, const model::AxisNodes& hiNodes, double hc, float H, float ha) {
+  if (branch == Branch::Descending) return hiNodes.between(ext(hc) - ext(H), -ext(hc) - ext(ha));
+  return hiNodes.between(ext(hc) - ext(ha), ext(H) - ext(hc));
 }
 
 model::DensityParameters densityAt(float T_hyst,
@@ -134,6 +134,54 @@ void completeHysteresisPoint(
   v.reversibleColumn = static_cast<double>(ext(f) * ext(v.M_rev));
 }
 
+RegionRows triangleRegion(const model::AxisNodes& hiNodes, float H) {
+  return [&hiNodes, H](std::int32_t, double hc) {
+    return triangleColumn(hc, H) ? triangleRows(hiNodes, hc, H) : model::Run{};
+  };
+}
+
+RegionRows reversedRegion(Branch branch, const model::AxisNodes& hiNodes, float H, float ha) {
+  return [branch, &hiNodes, H, ha](std::int32_t, double hc) {
+    return reversedColumn(branch, hc, H, ha) ? reversedRows(branch, hiNodes, hc, H, ha) : model::Run{};
+  };
+}
+
+void sumRegions(const model::DensityTable& table,
+                const model::AxisNodes& hcNodes,
+                const std::vector<BranchRegion>& regions) {
+  model::ColumnSweep sweep({&table});
+  std::vector<model::Chain> chains(regions.size());
+  for (std::int32_t i = 0; i < hcNodes.count(); ++i) {
+    const double hc = hcNodes[i];
+    for (std::size_t k = 0; k < regions.size(); ++k)
+      chains[k] = model::Chain{regions[k].sum, regions[k].rows(i, hc), regions[k].weight, false, 0};
+    sweep.accumulate(i, chains);
+  }
+}
+
+HysteresisPointValues fieldPoint(const HysteresisPointValues& start,
+                                 const model::RegionSum& reversed,
+                                 float ha,
+                                 float N,
+                                 float Norm_coeff,
+                                 float s,
+                                 float lambda,
+                                 float f) {
+  HysteresisPointValues v = start;
+  if (v.branch == Branch::None) return v;
+  v.k2 = reversed.count;
+  v.sum2 = reversed.sum;
+  // At the branch's starting field the reversed region is empty; every node
+  // of the grid gives it a mean of 0 over a count of 1.
+  const bool atStartingField = v.branch == Branch::Descending ? ha == v.H : ha == -v.H;
+  if (atStartingField && v.hcAxis.nodeCount() > 0 && v.hiAxis.nodeCount() > 0) {
+    v.sum2 = 0.0;
+    v.k2 = 1;
+  }
+  finishHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
+  return v;
+}
+
 HysteresisBranch::HysteresisBranch(float Tc,
                                    float mu0,
                                    float Gamma,
@@ -152,70 +200,66 @@ HysteresisBranch::HysteresisBranch(float Tc,
     : start_(startHysteresisPoint(Tc, mu0, Gamma, m, sigmac0, sigmai0, T_hyst, ha_max)),
       table_(densityAt(T_hyst, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF),
              start_.hcAxis,
-             start_.hiAxis) {
+             start_.hiAxis),
+      hcNodes_(start_.hcAxis),
+      hiNodes_(start_.hiAxis) {
   if (start_.branch == Branch::None) return;
-  const Extended mu = ext(start_.mu);
   model::RegionSum triangle{start_.k1, 0.0};
-  for (std::int32_t i = 0; i < start_.hcAxis.nodeCount(); ++i) {
-    const double hc = start_.hcAxis.coordinate(i);
-    if (!triangleColumn(hc, start_.H)) continue;
-    model::Chain chain{&triangle, triangleRows(start_.hiAxis, hc, start_.H), &mu, false};
-    model::accumulateColumn(table_, i, &chain, 1);
-  }
+  sumRegions(table_, hcNodes_, {BranchRegion{&triangle, triangleRegion(hiNodes_, start_.H), &start_.mu}});
   start_.k1 = triangle.count;
   start_.sum1 = triangle.sum;
 }
 
-HysteresisPointValues HysteresisBranch::evaluate(
-    float ha, float N, float Norm_coeff, float s, float lambda, float f) const {
-  HysteresisPointValues v = start_;
-  if (v.branch == Branch::None) return v;
-  const Extended mu = ext(v.mu);
-  model::RegionSum reversed{v.k2, 0.0};
-  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
-    const double hc = v.hcAxis.coordinate(i);
-    if (!reversedColumn(v.branch, hc, v.H, ha)) continue;
-    model::Chain chain{&reversed, reversedRows(v.branch, v.hiAxis, hc, v.H, ha), &mu, false};
-    model::accumulateColumn(table_, i, &chain, 1);
+std::vector<HysteresisPointValues> HysteresisBranch::evaluate(
+    const std::vector<float>& fields, float N, float Norm_coeff, float s, float lambda, float f) const {
+  std::vector<model::RegionSum> reversed(fields.size(), model::RegionSum{start_.k2, 0.0});
+  std::vector<HysteresisPointValues> points;
+  if (start_.branch != Branch::None) {
+    std::vector<BranchRegion> regions;
+    for (std::size_t k = 0; k < fields.size(); ++k)
+      regions.push_back({&reversed[k], reversedRegion(start_.branch, hiNodes_, start_.H, fields[k]), &start_.mu});
+    sumRegions(table_, hcNodes_, regions);
   }
-  v.k2 = reversed.count;
-  v.sum2 = reversed.sum;
-  // At the branch's starting field the reversed region is empty; every node
-  // of the grid gives it a mean of 0 over a count of 1.
-  const bool atStartingField = v.branch == Branch::Descending ? ha == v.H : ha == -v.H;
-  if (atStartingField && v.hcAxis.nodeCount() > 0 && v.hiAxis.nodeCount() > 0) {
-    v.sum2 = 0.0;
-    v.k2 = 1;
-  }
-  finishHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
-  return v;
+  for (std::size_t k = 0; k < fields.size(); ++k)
+    points.push_back(fieldPoint(start_, reversed[k], fields[k], N, Norm_coeff, s, lambda, f));
+  return points;
 }
 
-HysteresisPointValues HysteresisBranch::evaluateReversed(float ha,
-                                                         bool fromPositiveSaturation,
-                                                         const ReversedRows& reversedRowsOf,
-                                                         long double area,
-                                                         float N,
-                                                         float Norm_coeff,
-                                                         float s,
-                                                         float lambda,
-                                                         float f) const {
-  HysteresisPointValues v = start_;
-  if (v.branch == Branch::None) return v;
-  v.branch = fromPositiveSaturation ? Branch::Descending : Branch::Ascending;
-  const Extended mu = ext(v.mu);
-  model::RegionSum reversed{v.k2, 0.0};
-  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
-    const double hc = v.hcAxis.coordinate(i);
-    if (!triangleColumn(hc, v.H)) continue;
-    model::Chain chain{&reversed, reversedRowsOf(i, hc), &mu, false};
-    model::accumulateColumn(table_, i, &chain, 1);
+HysteresisPointValues HysteresisBranch::evaluate(
+    float ha, float N, float Norm_coeff, float s, float lambda, float f) const {
+  return evaluate(std::vector<float>{ha}, N, Norm_coeff, s, lambda, f).front();
+}
+
+std::vector<HysteresisPointValues> HysteresisBranch::evaluateReversed(const std::vector<Reversal>& reversals,
+                                                                      bool fromPositiveSaturation,
+                                                                      float N,
+                                                                      float Norm_coeff,
+                                                                      float s,
+                                                                      float lambda,
+                                                                      float f) const {
+  std::vector<model::RegionSum> reversed(reversals.size(), model::RegionSum{start_.k2, 0.0});
+  std::vector<HysteresisPointValues> points(reversals.size(), start_);
+  if (start_.branch == Branch::None) return points;
+  std::vector<BranchRegion> regions;
+  for (std::size_t k = 0; k < reversals.size(); ++k) {
+    // Only the triangle's columns hold reversed nodes.
+    const RegionRows& rows = reversals[k].rows;
+    const float H = start_.H;
+    regions.push_back(
+        {&reversed[k],
+         [&rows, H](std::int32_t i, double hc) { return triangleColumn(hc, H) ? rows(i, hc) : model::Run{}; },
+         &start_.mu});
   }
-  v.k2 = reversed.count;
-  v.sum2 = reversed.sum;
-  v.Integral2 = static_cast<double>(area * ext(regionMean(v.sum2, v.k2)));
-  completeHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
-  return v;
+  sumRegions(table_, hcNodes_, regions);
+  for (std::size_t k = 0; k < reversals.size(); ++k) {
+    HysteresisPointValues& v = points[k];
+    v.branch = fromPositiveSaturation ? Branch::Descending : Branch::Ascending;
+    v.k2 = reversed[k].count;
+    v.sum2 = reversed[k].sum;
+    v.Integral2 = static_cast<double>(reversals[k].area * ext(regionMean(v.sum2, v.k2)));
+    completeHysteresisPoint(v, reversals[k].ha, N, Norm_coeff, s, lambda, f);
+  }
+  return points;
 }
 
 HysteresisPointValues evaluateHysteresisPoint(float Tc,

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
+#include "model/column_sums.h"
 #include "model/console.h"
 #include "model/density.h"
 #include "model/grid.h"
@@ -57,7 +59,44 @@ void completeHysteresisPoint(
     HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
 
 // The rows of the switching triangle in the column hc: hc - H < hi < H - hc.
-model::Run triangleRows(const model::GridAxis& hiAxis, double hc, float H);
+model::Run triangleRows(const model::AxisNodes& hiNodes, double hc, float H);
+
+// The rows a region holds in column i (coordinate hc); an empty run where
+// it holds none.
+using RegionRows = std::function<model::Run(std::int32_t i, double hc)>;
+
+// A region of a branch's grid: where its sum goes, its rows in each column
+// and the weight its integrand puts on the density.
+struct BranchRegion {
+  model::RegionSum* sum;
+  RegionRows rows;
+  const double* weight;
+};
+
+// Sums every region in one sweep of the grid, their chains side by side:
+// each region's nodes in grid order, one density value per node for all.
+void sumRegions(const model::DensityTable& table,
+                const model::AxisNodes& hcNodes,
+                const std::vector<BranchRegion>& regions);
+
+// The switching triangle (0 < hc < H) and the reversed region of the branch
+// at field ha: since saturation at +H the nodes whose down-switching field
+// -hc - hi lies above ha, since -H those whose up-switching field hc - hi
+// lies below it.
+RegionRows triangleRegion(const model::AxisNodes& hiNodes, float H);
+RegionRows reversedRegion(Branch branch, const model::AxisNodes& hiNodes, float H, float ha);
+
+// A field's point from the start of its branch (with the triangle summed)
+// and its reversed region's sum: the starting-field rule, then
+// finishHysteresisPoint.
+HysteresisPointValues fieldPoint(const HysteresisPointValues& start,
+                                 const model::RegionSum& reversed,
+                                 float ha,
+                                 float N,
+                                 float Norm_coeff,
+                                 float s,
+                                 float lambda,
+                                 float f);
 
 // One branch of the loop on its grid: the density table and the switching
 // triangle (hc - H < hi < H - hc, 0 < hc < H), which do not depend on the
@@ -82,31 +121,39 @@ class HysteresisBranch {
 
   // The point at field ha: the nodes reversed since saturation counted with
   // the opposite sign, scaled by Norm_coeff, mixed with weight f with the
-  // reversible part.
+  // reversible part. Many fields are summed in one sweep of the grid.
   HysteresisPointValues evaluate(float ha, float N, float Norm_coeff, float s, float lambda, float f) const;
+  std::vector<HysteresisPointValues> evaluate(
+      const std::vector<float>& fields, float N, float Norm_coeff, float s, float lambda, float f) const;
 
   // The point at field ha after any history: the nodes reversed since the
   // last saturation (at +H when fromPositiveSaturation, else at -H) are, in
-  // each column i of the triangle (coordinate hc), the hi rows
-  // reversedRows(i, hc), summed in grid order as the branch sums its
-  // region, and their region of the plane has the exact area `area`.
-  using ReversedRows = std::function<model::Run(std::int32_t i, double hc)>;
-  HysteresisPointValues evaluateReversed(float ha,
-                                         bool fromPositiveSaturation,
-                                         const ReversedRows& reversedRows,
-                                         long double area,
-                                         float N,
-                                         float Norm_coeff,
-                                         float s,
-                                         float lambda,
-                                         float f) const;
+  // each column i of the triangle (coordinate hc), the hi rows rows(i, hc),
+  // summed in grid order as the branch sums its region, and their region of
+  // the plane has the exact area `area`. Many such points are summed in one
+  // sweep of the grid.
+  struct Reversal {
+    float ha;
+    RegionRows rows;
+    long double area;
+  };
+  std::vector<HysteresisPointValues> evaluateReversed(const std::vector<Reversal>& reversals,
+                                                      bool fromPositiveSaturation,
+                                                      float N,
+                                                      float Norm_coeff,
+                                                      float s,
+                                                      float lambda,
+                                                      float f) const;
 
   const model::GridAxis& hcAxis() const { return start_.hcAxis; }
   const model::GridAxis& hiAxis() const { return start_.hiAxis; }
+  const model::AxisNodes& hiNodes() const { return hiNodes_; }
 
  private:
   HysteresisPointValues start_;
   model::DensityTable table_;
+  model::AxisNodes hcNodes_;
+  model::AxisNodes hiNodes_;
 };
 
 // The magnetisation at applied field ha on the branch that ha_max selects,

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
+#include <utility>
 
 #include "model/library_math.h"
 
@@ -10,71 +10,91 @@ namespace preisach::model {
 
 namespace {
 
-// Rows [begin, end) of a column for K chains that all hold every row of the
-// segment. The K sums are separate dependency chains, so the rounding of
-// one overlaps the arithmetic of the others.
-template <int K, bool Divides>
-void sumSegment(Extended column, const Extended* rows, std::int32_t begin, std::int32_t end, Chain* const* active) {
-  double sums[K];
-  const Extended* weights[K];
-  std::int32_t strides[K];
-  for (int k = 0; k < K; ++k) {
-    sums[k] = active[k]->region->sum;
-    weights[k] = active[k]->weights;
-    strides[k] = active[k]->weightPerRow ? 1 : 0;
+// Rows summed per block: the density values of a block stay in the first
+// level cache for every table of a sweep.
+constexpr std::int32_t kBlock = 256;
+
+}  // namespace
+
+ColumnSweep::ColumnSweep(std::vector<const DensityTable*> tables)
+    : tables_(std::move(tables)),
+      values_(tables_.size() * static_cast<std::size_t>(kBlock)),
+      users_(tables_.size(), 0) {}
+
+void ColumnSweep::activate(const std::vector<Chain>& chains, std::size_t k) {
+  const Chain& c = chains[k];
+  const std::size_t table = static_cast<std::size_t>(c.table);
+  ++users_[table];
+  position_[k] = active_.size();
+  active_.push_back(Active{&values_[table * kBlock], c.weights, c.weightPerRow ? 1 : 0, c.region->sum, k});
+}
+
+void ColumnSweep::retire(const std::vector<Chain>& chains, std::size_t k) {
+  const Chain& c = chains[k];
+  --users_[static_cast<std::size_t>(c.table)];
+  const std::size_t at = position_[k];
+  c.region->sum = active_[at].sum;
+  c.region->count += c.run.end - c.run.begin;
+  active_[at] = active_.back();
+  position_[active_[at].chain] = at;
+  active_.pop_back();
+}
+
+void ColumnSweep::accumulate(std::int32_t i, const std::vector<Chain>& chains) {
+  // Cut the column where a run begins or ends; between two cuts the set of
+  // chains that hold a row does not change. An end sorts before a begin.
+  events_.clear();
+  for (std::size_t k = 0; k < chains.size(); ++k) {
+    if (chains[k].run.empty()) continue;
+    events_.emplace_back(chains[k].run.begin, 2 * k + 1);
+    events_.emplace_back(chains[k].run.end, 2 * k);
   }
-  for (std::int32_t j = begin; j < end; ++j) {
-    // The node's density, rounded to float64 as every evaluation returns it.
-    const Extended p = static_cast<Extended>(static_cast<double>(Divides ? column / rows[j] : column * rows[j]));
-    for (int k = 0; k < K; ++k)
-      sums[k] = static_cast<double>(p * weights[k][j * strides[k]] + static_cast<Extended>(sums[k]));
-  }
-  for (int k = 0; k < K; ++k) {
-    active[k]->region->sum = sums[k];
-    active[k]->region->count += end - begin;
+  std::sort(events_.begin(), events_.end());
+  position_.resize(chains.size());
+  const bool divides = !tables_.empty() && tables_.front()->divides();
+  for (std::size_t e = 0; e < events_.size();) {
+    const std::int32_t row = events_[e].first;
+    for (; e < events_.size() && events_[e].first == row; ++e) {
+      const std::size_t k = events_[e].second / 2;
+      if (events_[e].second % 2 == 1)
+        activate(chains, k);
+      else
+        retire(chains, k);
+    }
+    if (e == events_.size() || active_.empty()) continue;
+    if (divides)
+      sumRows<true>(i, row, events_[e].first);
+    else
+      sumRows<false>(i, row, events_[e].first);
   }
 }
 
 template <bool Divides>
-void sumSegmentOf(
-    int K, Extended column, const Extended* rows, std::int32_t begin, std::int32_t end, Chain* const* active) {
-  switch (K) {
-    case 1:
-      return sumSegment<1, Divides>(column, rows, begin, end, active);
-    case 2:
-      return sumSegment<2, Divides>(column, rows, begin, end, active);
-    default:
-      return sumSegment<kMaxChainsPerRow, Divides>(column, rows, begin, end, active);
-  }
-}
-
-}  // namespace
-
-void accumulateColumn(const DensityTable& table, std::int32_t i, Chain* chains, int chainCount) {
-  // Cut the column at every run boundary; between two cuts the set of
-  // chains that hold a row does not change.
-  std::int32_t cuts[2 * kMaxChains];
-  int cutCount = 0;
-  for (int k = 0; k < chainCount; ++k) {
-    if (chains[k].run.empty()) continue;
-    cuts[cutCount++] = chains[k].run.begin;
-    cuts[cutCount++] = chains[k].run.end;
-  }
-  std::sort(cuts, cuts + cutCount);
-  cutCount = static_cast<int>(std::unique(cuts, cuts + cutCount) - cuts);
-  const Extended column = table.column(i);
-  for (int c = 0; c + 1 < cutCount; ++c) {
-    const std::int32_t begin = cuts[c], end = cuts[c + 1];
-    Chain* active[kMaxChains];
-    int K = 0;
-    for (int k = 0; k < chainCount; ++k)
-      if (!chains[k].run.empty() && chains[k].run.begin <= begin && end <= chains[k].run.end) active[K++] = &chains[k];
-    if (K == 0) continue;
-    if (K > kMaxChainsPerRow) std::abort();  // a caller broke the contract: no sum may be skipped
-    if (table.divides())
-      sumSegmentOf<true>(K, column, table.rows(), begin, end, active);
-    else
-      sumSegmentOf<false>(K, column, table.rows(), begin, end, active);
+void ColumnSweep::sumRows(std::int32_t i, std::int32_t begin, std::int32_t end) {
+  for (std::int32_t b = begin; b < end; b += kBlock) {
+    const std::int32_t n = std::min(end - b, kBlock);
+    // Each node's density, rounded to float64 as every evaluation returns it.
+    for (std::size_t t = 0; t < tables_.size(); ++t) {
+      if (users_[t] == 0) continue;
+      double* values = &values_[t * kBlock];
+      const Extended column = tables_[t]->column(i);
+      if (Divides) {
+        const long double* rows = tables_[t]->rows() + b;
+        for (std::int32_t r = 0; r < n; ++r) values[r] = static_cast<double>(column / rows[r]);
+      } else {
+        const double* rows = tables_[t]->rowValues() + b;
+        for (std::int32_t r = 0; r < n; ++r) values[r] = static_cast<double>(column * ext(rows[r]));
+      }
+    }
+    Active* const active = active_.data();
+    const std::size_t K = active_.size();
+    for (std::int32_t r = 0; r < n; ++r) {
+      const std::int32_t j = b + r;
+      for (std::size_t k = 0; k < K; ++k) {
+        Active& a = active[k];
+        a.sum = static_cast<double>(ext(a.density[r]) * ext(a.weights[j * a.stride]) + ext(a.sum));
+      }
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/density.h"
 #include "model/runs.h"
@@ -13,25 +14,58 @@ struct RegionSum {
   double sum = 0.0;
 };
 
-// A region's share of one hc column: the run of hi rows it holds there, and
-// the weight its integrand puts on the density, one per row (weights[j]) or
-// one for the whole run (weights[0]).
+// A region's share of one hc column: the run of hi rows it holds there, the
+// density it sums (an index into the sweep's tables) and the weight its
+// integrand puts on that density, one per row (weights[j]) or one for the
+// whole run (weights[0]).
 struct Chain {
   RegionSum* region = nullptr;
   Run run;
-  const long double* weights = nullptr;
+  const double* weights = nullptr;
   bool weightPerRow = false;
+  std::int32_t table = 0;
 };
 
-// For every chain, in increasing row order, counts each node of its run and
-// sets sum = density * weight + sum, the product and sum in extended
+// Sums the regions of one or more densities sampled on the same grid (the
+// density at several temperatures, say), one hc column at a time. For every
+// chain, in increasing row order, it counts each node of the run and sets
+// sum = density * weight + sum, the product and the sum in extended
 // precision and the sum rounded to float64 at every node: the order of a
-// node-by-node sweep of column i. The chains are independent and advance
-// side by side. At most kMaxChains chains, of which at most
-// kMaxChainsPerRow hold any one row: the regions of the model that share a
-// node are the rectangle, one zero-field-cooled and one field-cooled region.
-inline constexpr int kMaxChains = 8;
-inline constexpr int kMaxChainsPerRow = 3;
-void accumulateColumn(const DensityTable& table, std::int32_t i, Chain* chains, int chainCount);
+// node-by-node sweep of the column. A region's sum depends only on its own
+// last value, so its additions form a chain whose speed is the latency of
+// one rounded addition; the sweep advances all chains that hold a row side
+// by side, and their additions overlap. Each density value is formed once
+// per node and shared by every chain of that density holding the node.
+// All tables must be of shapes that combine their factors alike.
+class ColumnSweep {
+ public:
+  explicit ColumnSweep(std::vector<const DensityTable*> tables);
+
+  // Adds the nodes of column i to every chain; chains with an empty run are
+  // skipped. A region may have at most one chain in a column.
+  void accumulate(std::int32_t i, const std::vector<Chain>& chains);
+
+ private:
+  // A chain while the sweep is inside its run.
+  struct Active {
+    const double* density;  // this block's density values of the chain's table
+    const double* weights;
+    std::int32_t stride;  // 1 for a weight per row, 0 for one weight
+    double sum;
+    std::size_t chain;
+  };
+
+  void activate(const std::vector<Chain>& chains, std::size_t k);
+  void retire(const std::vector<Chain>& chains, std::size_t k);
+  template <bool Divides>
+  void sumRows(std::int32_t i, std::int32_t begin, std::int32_t end);
+
+  std::vector<const DensityTable*> tables_;
+  std::vector<double> values_;       // one block of density values per table
+  std::vector<std::int32_t> users_;  // active chains per table
+  std::vector<Active> active_;
+  std::vector<std::size_t> position_;  // of each chain in active_
+  std::vector<std::pair<std::int32_t, std::size_t>> events_;
+};
 
 }  // namespace preisach::model

@@ -142,6 +142,8 @@ DensityTable::DensityTable(const DensityParameters& p, const GridAxis& hcAxis, c
   row_.resize(static_cast<std::size_t>(hiAxis.nodeCount()));
   for (std::int32_t j = 0; j < hiAxis.nodeCount(); ++j)
     row_[static_cast<std::size_t>(j)] = factors_.row(static_cast<float>(hiAxis.coordinate(j)));
+  if (!divides())
+    for (const long double r : row_) rowValue_.push_back(static_cast<double>(r));
 }
 
 }  // namespace preisach::model

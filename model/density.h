@@ -91,12 +91,16 @@ class DensityTable {
   long double column(std::int32_t i) const { return column_[static_cast<std::size_t>(i)]; }
   long double row(std::int32_t j) const { return row_[static_cast<std::size_t>(j)]; }
   const long double* rows() const { return row_.data(); }
+  // The row factors of a shape that multiplies: each is a float64 value (a
+  // library exp), so it is kept as one too and read with one plain load.
+  const double* rowValues() const { return rowValue_.data(); }
   bool divides() const { return factors_.divides(); }
 
  private:
   DensityFactors factors_;
   std::vector<long double> column_;
   std::vector<long double> row_;
+  std::vector<double> rowValue_;
 };
 
 }  // namespace preisach::model

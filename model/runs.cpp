@@ -23,24 +23,24 @@ std::int32_t firstPassing(std::int32_t n, Predicate passes) {
 
 }  // namespace
 
-Run runBetween(const GridAxis& axis, long double lower, long double upper) {
-  const std::int32_t n = axis.nodeCount();
-  const auto at = [&axis](std::int32_t k) { return static_cast<long double>(axis.coordinate(k)); };
+AxisNodes::AxisNodes(const GridAxis& axis) : x_(static_cast<std::size_t>(axis.nodeCount())) {
+  for (std::int32_t k = 0; k < axis.nodeCount(); ++k) x_[static_cast<std::size_t>(k)] = axis.coordinate(k);
+}
+
+Run AxisNodes::between(long double lower, long double upper) const {
   Run run;
-  run.begin = firstPassing(n, [&](std::int32_t k) { return lower < at(k); });
-  run.end = firstPassing(n, [&](std::int32_t k) { return !(at(k) < upper); });
+  run.begin = firstAbove(lower);
+  run.end = firstNotBelow(upper);
   if (run.end < run.begin) run.end = run.begin;
   return run;
 }
 
-std::int32_t firstAbove(const GridAxis& axis, long double x) {
-  return firstPassing(axis.nodeCount(),
-                      [&](std::int32_t k) { return static_cast<long double>(axis.coordinate(k)) > x; });
+std::int32_t AxisNodes::firstAbove(long double x) const {
+  return firstPassing(count(), [&](std::int32_t k) { return static_cast<long double>((*this)[k]) > x; });
 }
 
-std::int32_t firstNotBelow(const GridAxis& axis, long double x) {
-  return firstPassing(axis.nodeCount(),
-                      [&](std::int32_t k) { return !(static_cast<long double>(axis.coordinate(k)) < x); });
+std::int32_t AxisNodes::firstNotBelow(long double x) const {
+  return firstPassing(count(), [&](std::int32_t k) { return !(static_cast<long double>((*this)[k]) < x); });
 }
 
 }  // namespace preisach::model

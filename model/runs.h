@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/grid.h"
 
@@ -13,16 +14,27 @@ struct Run {
   bool empty() const { return end <= begin; }
 };
 
-// The nodes of an axis strictly between two bounds formed in extended
-// precision: the coordinates are compared as extended values, unrounded,
-// exactly as a node-by-node test would compare them. Coordinates grow with
-// their index, so the nodes that pass are one run; it is found by bisection.
-// A NaN bound gives an empty run.
-Run runBetween(const GridAxis& axis, long double lower, long double upper);
+// The node coordinates of one axis, formed once, and the searches that find
+// which nodes a region test passes. Coordinates are compared as extended
+// values, unrounded, exactly as a node-by-node test compares them; they grow
+// with their index, so the nodes that pass a test between two bounds form
+// one run, found by bisection.
+class AxisNodes {
+ public:
+  explicit AxisNodes(const GridAxis& axis);
 
-// The first node whose coordinate, compared as an extended value, is above
-// x, or is not below x; nodeCount() when there is none.
-std::int32_t firstAbove(const GridAxis& axis, long double x);
-std::int32_t firstNotBelow(const GridAxis& axis, long double x);
+  std::int32_t count() const { return static_cast<std::int32_t>(x_.size()); }
+  double operator[](std::int32_t k) const { return x_[static_cast<std::size_t>(k)]; }
+
+  // The nodes strictly between two bounds formed in extended precision; a
+  // NaN bound gives an empty run.
+  Run between(long double lower, long double upper) const;
+  // The first node above x, or not below x; count() when there is none.
+  std::int32_t firstAbove(long double x) const;
+  std::int32_t firstNotBelow(long double x) const;
+
+ private:
+  std::vector<double> x_;
+};
 
 }  // namespace preisach::model

@@ -32,52 +32,53 @@ double mean(const RegionSum& region) {
   return static_cast<double>(ext(region.sum) / (static_cast<Extended>(region.count) * ext(1.0)));
 }
 
-// The eleven region sums at one temperature. In every hc column each region
+// One temperature of a sweep: its point, its density and the weights of its
+// integrands (the reversible moment depends on the row alone; mu is one
+// value for every row).
+struct TemperatureColumns {
+  ZfcFcPointValues* v;
+  model::DensityTable table;
+  std::vector<double> reversible;
+  double mu;
+};
+
+// The chains of column i at one temperature. In every hc column each region
 // holds the hi rows strictly between two bounds, formed in extended
 // precision in the order its boundary lines are written (from the float64
-// hc, hts_T, hts_Tmax and the float32 ha); those rows are one run, and the
-// runs of a column are summed in row order, columns in order: the order of a
-// node-by-node sweep.
-void sweepRegions(
-    ZfcFcPointValues& v, float T, float Tc, float mu0, float Gamma, float ha, const model::DensityParameters& density) {
-  const model::DensityTable table(density, v.hcAxis, v.hiAxis);
-  // The reversible moment depends on the row alone.
-  std::vector<Extended> reversible(static_cast<std::size_t>(v.hiAxis.nodeCount()));
-  for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j)
-    reversible[static_cast<std::size_t>(j)] = static_cast<Extended>(
-        model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(v.hiAxis.coordinate(j))));
-  const Extended one = 1.0L, mu = ext(v.mu);
+// hc, hts_T, hts_Tmax and the float32 ha); those rows are one run.
+void appendColumnChains(std::vector<model::Chain>& chains,
+                        TemperatureColumns& at,
+                        std::int32_t table,
+                        const model::AxisNodes& hiNodes,
+                        double hcGrid,
+                        const model::Run& normRows,
+                        float ha) {
+  static const double one = 1.0;
+  ZfcFcPointValues& v = *at.v;
+  const Extended hc = ext(hcGrid);
   const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha);
   const Extended halfT = t * ext(0.5);
-  const model::Run normRows = model::runBetween(v.hiAxis, -h - W, h + W);
-
-  model::Chain chains[model::kMaxChains];
-  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
-    const double hcGrid = v.hcAxis.coordinate(i);
-    const Extended hc = ext(hcGrid);
-    int n = 0;
-    const auto region = [&](RegionSum& sum, Extended lower, Extended upper, const Extended* weights, bool perRow) {
-      chains[n++] = model::Chain{&sum, model::runBetween(v.hiAxis, lower, upper), weights, perRow};
-    };
-    if (hcInsideRectangle(hcGrid, v.hts_Tmax)) chains[n++] = model::Chain{&v.norm, normRows, &one, false};
-    // Band 1: 0 < hc < hts_T/2; band 2: hts_T/2 < hc < hts_T; band 3: hts_T < hc < hts_Tmax.
-    if (hcGrid > 0.0 && hc < halfT) {
-      region(v.sp1, -hc - h, hc - h, reversible.data(), true);
-      region(v.up1, hc - h, W + h, &mu, false);
-      region(v.down1, -W - h, -hc - h, &mu, false);
-    }
-    if (halfT < hc && hc < t) {
-      region(v.sp2, hc - h - t, -hc + t - h, reversible.data(), true);
-      region(v.up2, -hc + t - h, W + h, &mu, false);
-      region(v.down2, -W - h, hc - h - t, &mu, false);
-    }
-    if (t < hc && hc < W) {
-      region(v.upZFC, hc - h - t, W + h, &mu, false);
-      region(v.downZFC, -W - h, -hc + t - h, &mu, false);
-      region(v.upFC, -h, W + h, &mu, false);
-      region(v.downFC, -W - h, -h, &mu, false);
-    }
-    model::accumulateColumn(table, i, chains, n);
+  const auto region = [&](RegionSum& sum, Extended lower, Extended upper, bool reversible) {
+    chains.push_back(model::Chain{&sum, hiNodes.between(lower, upper), reversible ? at.reversible.data() : &at.mu,
+                                  reversible, table});
+  };
+  if (hcInsideRectangle(hcGrid, v.hts_Tmax)) chains.push_back(model::Chain{&v.norm, normRows, &one, false, table});
+  // Band 1: 0 < hc < hts_T/2; band 2: hts_T/2 < hc < hts_T; band 3: hts_T < hc < hts_Tmax.
+  if (hcGrid > 0.0 && hc < halfT) {
+    region(v.sp1, -hc - h, hc - h, true);
+    region(v.up1, hc - h, W + h, false);
+    region(v.down1, -W - h, -hc - h, false);
+  }
+  if (halfT < hc && hc < t) {
+    region(v.sp2, hc - h - t, -hc + t - h, true);
+    region(v.up2, -hc + t - h, W + h, false);
+    region(v.down2, -W - h, hc - h - t, false);
+  }
+  if (t < hc && hc < W) {
+    region(v.upZFC, hc - h - t, W + h, false);
+    region(v.downZFC, -W - h, -hc + t - h, false);
+    region(v.upFC, -h, W + h, false);
+    region(v.downFC, -W - h, -h, false);
   }
 }
 
@@ -163,6 +164,59 @@ void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N) {
       static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) * ext(v.Norm_coeff));
 }
 
+std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
+                                                  const std::vector<float>& temperatures,
+                                                  float Tc,
+                                                  float mu0,
+                                                  float Gamma,
+                                                  float ha,
+                                                  float hc0_mean,
+                                                  float Gamma_c,
+                                                  float sigmac0,
+                                                  float Gamma_cprim,
+                                                  float sigmai0,
+                                                  float Gamma_i,
+                                                  float km,
+                                                  float N,
+                                                  std::int32_t m,
+                                                  model::DensityShape PDF) {
+  std::vector<ZfcFcPointValues> points;
+  for (float T : temperatures) points.push_back(startZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, m, sigmac0, sigmai0));
+  if (points.empty()) return points;
+  // The grid does not depend on the temperature.
+  const model::GridAxis& hcAxis = points.front().hcAxis;
+  const model::AxisNodes hcNodes(hcAxis), hiNodes(points.front().hiAxis);
+  std::vector<TemperatureColumns> columns;
+  columns.reserve(points.size());
+  std::vector<const model::DensityTable*> tables;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const float T = temperatures[k];
+    const model::DensityParameters density{T,       Tc,      hc0_mean, Gamma_c, sigmac0, Gamma_cprim,
+                                           sigmai0, Gamma_i, km,       N,       PDF};
+    TemperatureColumns& at = columns.emplace_back(
+        TemperatureColumns{&points[k], model::DensityTable(density, hcAxis, points[k].hiAxis), {}, points[k].mu});
+    for (std::int32_t j = 0; j < hiNodes.count(); ++j)
+      at.reversible.push_back(
+          static_cast<double>(model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(hiNodes[j]))));
+    tables.push_back(&at.table);
+  }
+  const double hts_Tmax = points.front().hts_Tmax;
+  const model::Run normRows = hiNodes.between(-ext(ha) - ext(hts_Tmax), ext(ha) + ext(hts_Tmax));
+
+  // One sweep of the grid for all the temperatures: their chains advance
+  // side by side, columns in order and rows in order within each chain.
+  model::ColumnSweep sweep(tables);
+  std::vector<model::Chain> chains;
+  for (std::int32_t i = 0; i < hcNodes.count(); ++i) {
+    chains.clear();
+    for (std::size_t k = 0; k < columns.size(); ++k)
+      appendColumnChains(chains, columns[k], static_cast<std::int32_t>(k), hiNodes, hcNodes[i], normRows, ha);
+    sweep.accumulate(i, chains);
+  }
+  for (ZfcFcPointValues& v : points) finishZfcFcPoint(v, ha, N);
+  return points;
+}
+
 ZfcFcPointValues evaluateZfcFcPoint(float T_max,
                                     float T,
                                     float Tc,
@@ -179,11 +233,9 @@ ZfcFcPointValues evaluateZfcFcPoint(float T_max,
                                     float N,
                                     std::int32_t m,
                                     model::DensityShape PDF) {
-  ZfcFcPointValues v = startZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, m, sigmac0, sigmai0);
-  const model::DensityParameters density{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF};
-  sweepRegions(v, T, Tc, mu0, Gamma, ha, density);
-  finishZfcFcPoint(v, ha, N);
-  return v;
+  return evaluateZfcFcPoints(T_max, {T}, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i,
+                             km, N, m, PDF)
+      .front();
 }
 
 void printZfcFcPoint(

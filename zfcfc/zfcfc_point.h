@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "model/column_sums.h"
 #include "model/console.h"
@@ -78,6 +79,26 @@ ZfcFcPointValues startZfcFcPoint(
 // The last step: the integrals from the region sums, the normalisation over
 // the rectangle at T, M_ZFC and M_FC.
 void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N);
+
+// The points at several temperatures in one sweep of the grid: the chains
+// of every temperature's regions advance side by side, each in its own
+// order, so every point is bit for bit the one evaluateZfcFcPoint gives.
+std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
+                                                  const std::vector<float>& temperatures,
+                                                  float Tc,
+                                                  float mu0,
+                                                  float Gamma,
+                                                  float ha,
+                                                  float hc0_mean,
+                                                  float Gamma_c,
+                                                  float sigmac0,
+                                                  float Gamma_cprim,
+                                                  float sigmai0,
+                                                  float Gamma_i,
+                                                  float km,
+                                                  float N,
+                                                  std::int32_t m,
+                                                  model::DensityShape PDF);
 
 // The ZFC and FC moments at T in the field ha, from the eleven region sums
 // of the density (weighted by the reversible moment in the two
