@@ -11,6 +11,12 @@
 
 namespace preisach::driver {
 
+// The cores a computation asking for `threads` gets: 0 means all of the
+// machine's.
+inline unsigned coresFor(unsigned threads) {
+  return threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+}
+
 // Runs compute(k) for k = 0 .. count - 1 on `threads` cores (0: all of the
 // machine's) and hands every result to emit(k, result) on the calling
 // thread in index order, each as soon as it and all before it are done. The
@@ -20,7 +26,7 @@ namespace preisach::driver {
 // count.
 template <typename Result, typename Compute, typename Emit>
 void computeInOrder(unsigned threads, std::size_t count, Compute compute, Emit emit) {
-  const unsigned cores = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = coresFor(threads);
   const std::size_t workers = std::min<std::size_t>(cores, count);
   if (workers <= 1) {
     for (std::size_t k = 0; k < count; ++k) emit(k, compute(k));

@@ -54,6 +54,16 @@ std::vector<float> temperatureSchedule(float T_max) {
   return temperatures;
 }
 
+std::vector<std::size_t> sweepGroups(std::size_t count, std::size_t most, unsigned cores) {
+  // As many sweeps as cores, or a multiple of it, so that the cores finish
+  // together; the temperatures shared out evenly, in order.
+  const std::size_t perRound = std::max<std::size_t>(1, cores) * std::max<std::size_t>(1, most);
+  const std::size_t sweeps = std::min(count, std::max<std::size_t>(1, cores) * ((count + perRound - 1) / perRound));
+  std::vector<std::size_t> firsts;
+  for (std::size_t k = 0; k <= sweeps; ++k) firsts.push_back(sweeps == 0 ? 0 : k * count / sweeps);
+  return firsts;
+}
+
 std::size_t temperatureCount(float T_max, std::size_t limit) {
   std::size_t count = 0;
   forEachTemperature(T_max, [&](float) { return ++count <= limit; });
@@ -83,19 +93,17 @@ bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
   // The temperatures are independent: summed a few per sweep of the grid,
   // the sweeps spread over all cores, the points printed in order.
   const std::vector<float> temperatures = temperatureSchedule(p.T_max);
-  const std::size_t group = std::max<std::size_t>(1, evaluations.temperaturesPerSweep);
-  const std::size_t sweeps = (temperatures.size() + group - 1) / group;
+  const std::vector<std::size_t> firsts =
+      sweepGroups(temperatures.size(), evaluations.temperaturesPerSweep, coresFor(evaluations.threads));
   computeInOrder<std::vector<zfcfc::ZfcFcPointValues>>(
-      evaluations.threads, sweeps,
+      evaluations.threads, firsts.size() - 1,
       [&](std::size_t k) {
-        const auto first = temperatures.begin() + static_cast<std::ptrdiff_t>(k * group);
-        const auto last =
-            temperatures.begin() + static_cast<std::ptrdiff_t>(std::min(temperatures.size(), (k + 1) * group));
-        return evaluations.zfcfcPoints(p, std::vector<float>(first, last));
+        const auto at = [&](std::size_t n) { return temperatures.begin() + static_cast<std::ptrdiff_t>(n); };
+        return evaluations.zfcfcPoints(p, std::vector<float>(at(firsts[k]), at(firsts[k + 1])));
       },
       [&](std::size_t k, const std::vector<zfcfc::ZfcFcPointValues>& points) {
         for (std::size_t n = 0; n < points.size(); ++n) {
-          const float T = temperatures[k * group + n];
+          const float T = temperatures[firsts[k] + n];
           const float hts_T = static_cast<float>(model::thermalField(T, p.mu0));
           console.out << "hts_T=" << hts_T << std::endl;
           zfcfc::printZfcFcPoint(console, zfcFc->handle(), separate->handle(), T, points[n]);

@@ -55,13 +55,14 @@ LoopValues evaluateLoop(const parameters::ParameterSet& p,
 
   const double one = 1.0;
   std::vector<BranchRegion> descending{BranchRegion{
-      &n.rectangle,
-      [&](std::int32_t i, double) { return columns.begin <= i && i < columns.end ? rows : model::Run{}; }, &one}};
+      &n.rectangle, [&](std::int32_t i, double) { return columns.begin <= i && i < columns.end ? rows : model::Run{}; },
+      &one}};
   std::vector<BranchRegion> ascending;
   if (branches) {
     ascending.push_back(BranchRegion{&triangle, triangleRegion(hiNodes, H), &fromPositive.mu});
     for (std::size_t k = 0; k < down.size(); ++k)
-      descending.push_back({&reversedDown[k], reversedRegion(Branch::Descending, hiNodes, H, down[k]), &fromPositive.mu});
+      descending.push_back(
+          {&reversedDown[k], reversedRegion(Branch::Descending, hiNodes, H, down[k]), &fromPositive.mu});
     for (std::size_t k = 0; k < up.size(); ++k)
       ascending.push_back({&reversedUp[k], reversedRegion(Branch::Ascending, hiNodes, H, up[k]), &fromNegative.mu});
   }

@@ -46,11 +46,11 @@ class ColumnSweep {
   void accumulate(std::int32_t i, const std::vector<Chain>& chains);
 
  private:
-  // A chain while the sweep is inside its run.
+  // A chain while the sweep is inside its run; density[j] and weights[j]
+  // are its values at row j.
   struct Active {
-    const double* density;  // this block's density values of the chain's table
+    const double* density;
     const double* weights;
-    std::int32_t stride;  // 1 for a weight per row, 0 for one weight
     double sum;
     std::size_t chain;
   };
@@ -61,8 +61,18 @@ class ColumnSweep {
   void sumRows(std::int32_t i, std::int32_t begin, std::int32_t end);
 
   std::vector<const DensityTable*> tables_;
-  std::vector<double> values_;       // one block of density values per table
+  std::size_t rowCount_;
+  std::vector<double> values_;       // a column of density values per table
   std::vector<std::int32_t> users_;  // active chains per table
+  // A column of copies of each weight that serves a whole run, so that
+  // every chain reads weights[j]: (the weight's address, its value, the column).
+  struct Uniform {
+    const double* weight;
+    double value;
+    std::vector<double> column;
+  };
+  const double* uniformColumn(const double* weight);
+  std::vector<Uniform> uniform_;
   std::vector<Active> active_;
   std::vector<std::size_t> position_;  // of each chain in active_
   std::vector<std::pair<std::int32_t, std::size_t>> events_;

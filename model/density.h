@@ -91,6 +91,7 @@ class DensityTable {
   long double column(std::int32_t i) const { return column_[static_cast<std::size_t>(i)]; }
   long double row(std::int32_t j) const { return row_[static_cast<std::size_t>(j)]; }
   const long double* rows() const { return row_.data(); }
+  std::size_t rowCount() const { return row_.size(); }
   // The row factors of a shape that multiplies: each is a float64 value (a
   // library exp), so it is kept as one too and read with one plain load.
   const double* rowValues() const { return rowValue_.data(); }
