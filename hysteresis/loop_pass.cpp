@@ -1,6 +1,7 @@
 #include "hysteresis/loop_pass.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <thread>
 
@@ -24,6 +25,26 @@ void runSideBySide(const std::vector<std::function<void()>>& tasks, unsigned thr
   for (std::thread& t : others) t.join();
 }
 
+LoopValues loopBranchByBranch(const parameters::ParameterSet& p,
+                              const std::vector<float>& down,
+                              const std::vector<float>& up,
+                              std::FILE* mapFile) {
+  LoopValues loop;
+  loop.normalisation =
+      model::evaluateNormalisation(mapFile, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
+                                   p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max);
+  const float Norm_coeff = static_cast<float>(loop.normalisation.Norm_coeff);
+  const auto branch = [&](float ha_max, const std::vector<float>& fields) {
+    return HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
+                            p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max)
+        .evaluate(fields, p.N, Norm_coeff, p.s, p.lambda, p.f);
+  };
+  loop.descending = branch(p.Ha_max, down);
+  loop.ascending = branch(-p.Ha_max, up);
+  if (mapFile != nullptr && std::ferror(mapFile)) loop.mapWriteError = errno;
+  return loop;
+}
+
 }  // namespace
 
 LoopValues evaluateLoop(const parameters::ParameterSet& p,
@@ -41,8 +62,11 @@ LoopValues evaluateLoop(const parameters::ParameterSet& p,
   const model::Run columns = model::rectangleColumns(hcNodes, p.Ha_max);
   const model::Run rows = model::rectangleRows(hiNodes, p.Ha_max);
 
-  // A branch starts at +-Ha_max on the normalisation's own grid; without a
-  // branch (Ha_max not positive) there is no field to sum.
+  // A branch starts at +-Ha_max on the normalisation's own grid when Ha_max
+  // is positive. Otherwise the sign of Ha_max swaps the branches, each on a
+  // grid of its own (or, for 0 or NaN, there is none): a case of no
+  // practical use, evaluated branch by branch.
+  if (!(p.Ha_max > 0.0f)) return loopBranchByBranch(p, down, up, mapFile);
   HysteresisPointValues fromPositive =
       startHysteresisPoint(p.Tc, p.mu0, p.Gamma, p.m, p.sigmac0, p.sigmai0, p.T_hyst, p.Ha_max);
   HysteresisPointValues fromNegative =

@@ -10,12 +10,15 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/hysteresis_loop.h"
+#include "hysteresis/loop_pass.h"
 #include "model/normalisation.h"
 #include "reference/hysteresis_reference.h"
 #include "reference/normalisation_reference.h"
+#include "reference/reference_evaluations.h"
 #include "reference/zfcfc_reference.h"
 #include "test_support.h"
 #include "zfcfc/zfcfc_point.h"
@@ -99,6 +102,46 @@ TEST(FastZfcFcPoint, MatchesTheReferenceOnManySmallGrids) {
   }
 }
 
+TEST(FastZfcFcPoints, SumManyTemperaturesInOneSweepAsTheReferenceDoesOneByOne) {
+  std::mt19937 random(31);
+  const auto pick = [&random](std::initializer_list<float> values) {
+    return *(values.begin() + std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random));
+  };
+  for (int n = 0; n < 60; ++n) {
+    ZfcCase c{};
+    c.shape = kShapes[n % 4];
+    c.Tc = pick({95.0f, 300.0f, 600.0f});
+    c.T_max = pick({50.0f, 100.0f, 290.0f});
+    c.mu0 = pick({3.45e-15f, 1e-15f});
+    c.Gamma = 0.5f;
+    c.ha = pick({0.0f, 5.0f, 100.0f, -20.0f});
+    c.hc0_mean = pick({30.0f, 300.0f});
+    c.Gamma_c = 1.5f;
+    c.sigmac0 = pick({1.0f, 30.0f, 1e4f});
+    c.Gamma_cprim = 1.0f;
+    c.sigmai0 = pick({1.0f, 30.0f, 1e4f});
+    c.Gamma_i = 1.0f;
+    c.km = pick({0.0f, -30.0f});
+    c.N = 1.0f;
+    c.m = static_cast<std::int32_t>(pick({3.0f, 10.0f, 17.0f, 30.0f}));
+    // Temperatures below, at and above T_max and Tc, some repeated.
+    std::vector<float> temperatures;
+    for (int k = 0; k < 1 + n % 9; ++k)
+      temperatures.push_back(pick({5.0f, 25.0f, 47.0f, 50.0f, 95.0f, 110.0f, 200.0f, 300.0f}));
+    const std::vector<zfcfc::ZfcFcPointValues> together =
+        zfcfc::evaluateZfcFcPoints(c.T_max, temperatures, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
+                                   c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+    ASSERT_EQ(together.size(), temperatures.size());
+    for (std::size_t k = 0; k < temperatures.size(); ++k) {
+      const zfcfc::ZfcFcPointValues slow =
+          reference::evaluateZfcFcPoint(c.T_max, temperatures[k], c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c,
+                                        c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+      ASSERT_EQ(describe(together[k]), describe(slow))
+          << "case " << n << " shape " << static_cast<char>(c.shape) << " T=" << temperatures[k];
+    }
+  }
+}
+
 std::string describe(const hysteresis::HysteresisPointValues& v) {
   std::ostringstream s;
   s << static_cast<int>(v.branch) << " " << v.k1 << ":" << bits(v.sum1) << " " << v.k2 << ":" << bits(v.sum2) << " ";
@@ -122,13 +165,19 @@ void expectSameLoop(const LoopCase& c) {
                                             c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape, c.T_hyst, ha_max);
     std::vector<float> fields = driver::fieldSchedule(c.Ha_max, branch);
     for (float extra : {0.0f, 0.3f * c.Ha_max, -c.Ha_max, c.Ha_max, 1.5f * c.Ha_max}) fields.push_back(extra);
-    for (float ha : fields) {
+    // Every field alone, and all of them in one sweep.
+    const std::vector<hysteresis::HysteresisPointValues> together =
+        fast.evaluate(fields, c.N, c.Norm_coeff, c.s, c.lambda, c.f);
+    ASSERT_EQ(together.size(), fields.size());
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+      const float ha = fields[k];
       const hysteresis::HysteresisPointValues slow = reference::evaluateHysteresisPoint(
           c.Tc, c.mu0, c.Gamma, ha, c.hc0_mean, c.Gamma_c, c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N,
           c.m, c.shape, c.T_hyst, ha_max, c.Norm_coeff, c.s, c.lambda, c.f);
       ASSERT_EQ(describe(fast.evaluate(ha, c.N, c.Norm_coeff, c.s, c.lambda, c.f)), describe(slow))
           << "shape " << static_cast<char>(c.shape) << " m=" << c.m << " Ha_max=" << c.Ha_max << " ha=" << ha
           << " branch " << static_cast<int>(branch) << " sigmas " << c.sigmac0 << "," << c.sigmai0;
+      ASSERT_EQ(describe(together[k]), describe(slow)) << "in one sweep, ha=" << ha;
     }
   }
 }
@@ -222,6 +271,66 @@ TEST(FastNormalisation, WritesTheSameLinesMapAndCoefficientAsTheReference) {
     ASSERT_EQ(fast.map, slow.map) << n;
     ASSERT_EQ(fast.Norm_coeff, slow.Norm_coeff) << n;
     ASSERT_EQ(fast.counted, slow.counted) << n;
+  }
+}
+
+TEST(FastLoop, SumsTheNormalisationAndBothBranchesInOnePassAsTheReference) {
+  std::mt19937 random(41);
+  const auto pick = [&random](std::initializer_list<float> values) {
+    return *(values.begin() + std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random));
+  };
+  for (int n = 0; n < 40; ++n) {
+    parameters::ParameterSet p;
+    p.PDF = kShapes[n % 4];
+    p.Tc = 600.0f;
+    p.mu0 = pick({1e-15f, 3.45e-15f});
+    p.Gamma = 0.5f;
+    p.hc0_mean = pick({0.5f, 30.0f, 300.0f});
+    p.Gamma_c = 1.5f;
+    p.sigmac0 = pick({0.2f, 1.0f, 30.0f, 1e4f});
+    p.Gamma_cprim = 1.0f;
+    p.sigmai0 = pick({0.5f, 1.0f, 30.0f, 1e4f});
+    p.Gamma_i = 1.0f;
+    p.km = pick({0.0f, 5.0f});
+    p.N = pick({1.0f, 0.5f});
+    p.m = static_cast<std::int32_t>(pick({2.0f, 3.0f, 10.0f, 25.0f}));
+    p.T_hyst = pick({0.0f, 47.0f, 300.0f});
+    p.Ha_max = pick({1.0f, 0.3f, 1000.0f, 3000.0f, 0.0f, -1.0f});
+    p.ha = 100.0f;
+    p.s = pick({0.0f, 50.0f});
+    p.lambda = pick({300.0f, 2.0f});
+    p.f = pick({0.0f, 0.1f, 1.0f});
+    std::vector<float> down = driver::fieldSchedule(p.Ha_max, hysteresis::Branch::Descending);
+    std::vector<float> up = driver::fieldSchedule(p.Ha_max, hysteresis::Branch::Ascending);
+    if (n % 3 == 0) {
+      // Fields off the schedule, as a fit asks for.
+      down = {0.7f * p.Ha_max, p.Ha_max, -p.Ha_max, 0.0f};
+      up = {0.0f, 0.2f * p.Ha_max};
+    }
+    test::TempDir dir;
+    const auto run = [&](const driver::Evaluations::Loop loop, const std::string& name, unsigned threads) {
+      const std::string path = (dir.path() / name).string();
+      std::FILE* map = std::fopen(path.c_str(), "w");
+      hysteresis::LoopValues values = loop(p, down, up, map, threads);
+      std::fclose(map);
+      return std::make_pair(values, test::readFile(path));
+    };
+    const auto slow = run(reference::referenceEvaluations().loop, "reference.txt", 1);
+    for (unsigned threads : {1u, 2u}) {
+      const auto fast = run(hysteresis::evaluateLoop, "fast.txt", threads);
+      const model::NormalisationValues &a = fast.first.normalisation, &b = slow.first.normalisation;
+      ASSERT_EQ(a.rectangle.count, b.rectangle.count) << n;
+      ASSERT_EQ(bits(a.rectangle.sum), bits(b.rectangle.sum)) << n;
+      ASSERT_EQ(bits(a.Norm_coeff), bits(b.Norm_coeff)) << n;
+      ASSERT_EQ(fast.second, slow.second) << "map of case " << n;
+      ASSERT_EQ(fast.first.descending.size(), down.size());
+      ASSERT_EQ(fast.first.ascending.size(), up.size());
+      for (std::size_t k = 0; k < down.size(); ++k)
+        ASSERT_EQ(describe(fast.first.descending[k]), describe(slow.first.descending[k]))
+            << n << " ha=" << down[k] << " " << parameters::formatParameterRecord(p);
+      for (std::size_t k = 0; k < up.size(); ++k)
+        ASSERT_EQ(describe(fast.first.ascending[k]), describe(slow.first.ascending[k])) << n << " ha=" << up[k];
+    }
   }
 }
 

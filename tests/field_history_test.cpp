@@ -79,6 +79,34 @@ TEST(FieldHistory, ReturnsToTheMomentItLeftAfterAClosedMinorLoop) {
   EXPECT_GT(loops, 40);
 }
 
+TEST(FieldHistory, SumsAWholeHistoryInSweepsAsItSumsItFieldByField) {
+  const ParameterSet p = test::parametersFrom(kRecord);
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> field(-1000.0f, 1000.0f);
+  for (int trial = 0; trial < 20; ++trial) {
+    // Moves, reversals, repeats and saturations at either end in between.
+    std::vector<float> fields;
+    for (int k = 0; k < 12; ++k) {
+      const int kind = static_cast<int>(random() % 8);
+      fields.push_back(kind == 0                      ? 1000.0f
+                       : kind == 1                    ? -1000.0f
+                       : kind == 2 && !fields.empty() ? fields.back()
+                                                      : field(random));
+    }
+    FieldHistory together(p), oneByOne(p);
+    const std::vector<hysteresis::HysteresisPointValues> all = together.applyAll(fields);
+    ASSERT_EQ(all.size(), fields.size());
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+      const hysteresis::HysteresisPointValues v = oneByOne.apply(fields[k]);
+      EXPECT_EQ(all[k].k2, v.k2) << "trial " << trial << " field " << k;
+      EXPECT_EQ(test::hex(all[k].sum2), test::hex(v.sum2)) << "trial " << trial << " field " << k;
+      EXPECT_EQ(test::hex(all[k].M), test::hex(v.M)) << "trial " << trial << " field " << k;
+      EXPECT_EQ(static_cast<int>(all[k].branch), static_cast<int>(v.branch));
+    }
+    EXPECT_EQ(together.turningPoints(), oneByOne.turningPoints());
+  }
+}
+
 TEST(FieldHistory, WipesOutItsMemoryAtSaturation) {
   const ParameterSet p = test::parametersFrom(kRecord);
   FieldHistory a(p), b(p);
