@@ -47,14 +47,7 @@ struct Evaluations {
   std::size_t temperaturesPerSweep;
 };
 
-// The most temperatures per sweep of the ZFC/FC grid. Each adds two to five
-// chains to every row, and more chains in flight hide more of the latency
-// of each rounded addition, until the columns of density values and weights
-// of a block no longer fit the first-level cache. Chosen from the
-// benchmark's timings by group size (bench/whole_pass.cpp, "by most
-// temperatures per sweep"): on the 3000 x 3000 case 8 was fastest, about
-// 2.6 times faster than one temperature per sweep.
-inline constexpr std::size_t kTemperaturesPerSweep = 8;
+using zfcfc::kTemperaturesPerSweep;
 
 // The program's own: runs of rows over density tables, many regions and
 // temperatures per sweep.

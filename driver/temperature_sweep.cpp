@@ -54,16 +54,6 @@ std::vector<float> temperatureSchedule(float T_max) {
   return temperatures;
 }
 
-std::vector<std::size_t> sweepGroups(std::size_t count, std::size_t most, unsigned cores) {
-  // As many sweeps as cores, or a multiple of it, so that the cores finish
-  // together; the temperatures shared out evenly, in order.
-  const std::size_t perRound = std::max<std::size_t>(1, cores) * std::max<std::size_t>(1, most);
-  const std::size_t sweeps = std::min(count, std::max<std::size_t>(1, cores) * ((count + perRound - 1) / perRound));
-  std::vector<std::size_t> firsts;
-  for (std::size_t k = 0; k <= sweeps; ++k) firsts.push_back(sweeps == 0 ? 0 : k * count / sweeps);
-  return firsts;
-}
-
 std::size_t temperatureCount(float T_max, std::size_t limit) {
   std::size_t count = 0;
   forEachTemperature(T_max, [&](float) { return ++count <= limit; });
@@ -94,7 +84,7 @@ bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
   // the sweeps spread over all cores, the points printed in order.
   const std::vector<float> temperatures = temperatureSchedule(p.T_max);
   const std::vector<std::size_t> firsts =
-      sweepGroups(temperatures.size(), evaluations.temperaturesPerSweep, coresFor(evaluations.threads));
+      zfcfc::sweepGroups(temperatures.size(), evaluations.temperaturesPerSweep, coresFor(evaluations.threads));
   computeInOrder<std::vector<zfcfc::ZfcFcPointValues>>(
       evaluations.threads, firsts.size() - 1,
       [&](std::size_t k) {

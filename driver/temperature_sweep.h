@@ -14,12 +14,6 @@ namespace preisach::driver {
 // The high range stops where adding 10 K no longer changes a float32.
 std::vector<float> temperatureSchedule(float T_max);
 
-// How `count` temperatures are shared among the sweeps of the grid: sweep k
-// takes the temperatures [firsts[k], firsts[k + 1]). At most `most` per
-// sweep, and a number of sweeps that `cores` divide, the temperatures spread
-// evenly over them.
-std::vector<std::size_t> sweepGroups(std::size_t count, std::size_t most, unsigned cores);
-
 // The number of temperatures of that schedule, counted up to limit + 1 at
 // most, so that a huge T_max costs nothing to test.
 std::size_t temperatureCount(float T_max, std::size_t limit);

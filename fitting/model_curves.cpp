@@ -53,22 +53,33 @@ std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<Para
                                                           const std::vector<Dataset>& data,
                                                           unsigned threads) {
   // The ZFC/FC points to compute: one per distinct (field, temperature) of
-  // a set, serving both curves where they share temperatures.
+  // a set, serving both curves where they share temperatures; ordered by
+  // field, so that the temperatures of one field can share sweeps.
   std::map<std::pair<float, float>, std::size_t> pointIndex;
-  std::vector<std::pair<float, float>> points;
   for (const Dataset& d : data) {
     if (d.kind == CurveKind::Loop) continue;
-    for (double T : d.curve.x) {
-      const std::pair<float, float> key{d.field, static_cast<float>(T)};
-      if (pointIndex.emplace(key, points.size()).second) points.push_back(key);
-    }
+    for (double T : d.curve.x) pointIndex.emplace(std::pair<float, float>{d.field, static_cast<float>(T)}, 0);
+  }
+  std::vector<std::pair<float, float>> points;
+  for (auto& [key, index] : pointIndex) {
+    index = points.size();
+    points.push_back(key);
+  }
+  // The sweeps: runs of points of one field, a few temperatures each.
+  std::vector<std::pair<std::size_t, std::size_t>> sweeps;
+  for (std::size_t first = 0; first < points.size();) {
+    std::size_t last = first;
+    while (last < points.size() && points[last].first == points[first].first) ++last;
+    const std::vector<std::size_t> firsts = zfcfc::sweepGroups(last - first, zfcfc::kTemperaturesPerSweep, 1);
+    for (std::size_t k = 0; k + 1 < firsts.size(); ++k) sweeps.emplace_back(first + firsts[k], first + firsts[k + 1]);
+    first = last;
   }
   std::vector<std::size_t> loops;
   for (std::size_t k = 0; k < data.size(); ++k)
     if (data[k].kind == CurveKind::Loop) loops.push_back(k);
 
-  // Tasks: every loop of every set (the longest first), then every point.
-  const std::size_t perSet = loops.size() + points.size();
+  // Tasks: every loop of every set (the longest first), then every sweep.
+  const std::size_t perSet = loops.size() + sweeps.size();
   std::vector<std::vector<std::pair<double, double>>> zfcFc(sets.size(),
                                                             std::vector<std::pair<double, double>>(points.size()));
   std::vector<std::vector<std::vector<double>>> loopValues(sets.size(), std::vector<std::vector<double>>(loops.size()));
@@ -80,12 +91,15 @@ std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<Para
       return;
     }
     const std::size_t rest = task - sets.size() * loops.size();
-    const std::size_t s = rest / points.size(), k = rest % points.size();
+    const std::size_t s = rest / sweeps.size();
+    const auto [first, last] = sweeps[rest % sweeps.size()];
     const ParameterSet& p = sets[s];
-    const zfcfc::ZfcFcPointValues v =
-        zfcfc::evaluateZfcFcPoint(p.T_max, points[k].second, p.Tc, p.mu0, p.Gamma, points[k].first, p.hc0_mean,
-                                  p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
-    zfcFc[s][k] = {v.M_ZFC, v.M_FC};
+    std::vector<float> temperatures;
+    for (std::size_t k = first; k < last; ++k) temperatures.push_back(points[k].second);
+    const std::vector<zfcfc::ZfcFcPointValues> values =
+        zfcfc::evaluateZfcFcPoints(p.T_max, temperatures, p.Tc, p.mu0, p.Gamma, points[first].first, p.hc0_mean,
+                                   p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+    for (std::size_t k = first; k < last; ++k) zfcFc[s][k] = {values[k - first].M_ZFC, values[k - first].M_FC};
   });
 
   std::vector<std::vector<std::vector<double>>> curves(sets.size());

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace preisach::driver {
 namespace {
 
@@ -35,34 +33,6 @@ TEST(TemperatureCount, CountsTheScheduleAndStopsPastItsLimit) {
   // 19 low temperatures and 110 + 10k up to T_max.
   EXPECT_EQ(temperatureCount(110.0f + 10.0f * 99980.0f, kMostTemperatures), 19u + 99981u);
   EXPECT_EQ(temperatureCount(3e8f, kMostTemperatures), kMostTemperatures + 1);
-}
-
-TEST(SweepGroups, ShareTheTemperaturesEvenlyInOrder) {
-  for (std::size_t count : {1u, 2u, 19u, 39u, 68u, 100u})
-    for (std::size_t most : {1u, 4u, 8u})
-      for (unsigned cores : {1u, 2u, 3u}) {
-        const std::vector<std::size_t> firsts = sweepGroups(count, most, cores);
-        ASSERT_GE(firsts.size(), 2u);
-        EXPECT_EQ(firsts.front(), 0u);
-        EXPECT_EQ(firsts.back(), count);
-        std::size_t smallest = count, largest = 0;
-        for (std::size_t k = 0; k + 1 < firsts.size(); ++k) {
-          smallest = std::min(smallest, firsts[k + 1] - firsts[k]);
-          largest = std::max(largest, firsts[k + 1] - firsts[k]);
-        }
-        EXPECT_GE(smallest, 1u) << count << " " << most << " " << cores;
-        EXPECT_LE(largest, most) << count << " " << most << " " << cores;
-        EXPECT_LE(largest - smallest, 1u) << count << " " << most << " " << cores;
-      }
-}
-
-TEST(SweepGroups, GiveEveryCoreAsManySweeps) {
-  // The schedules of T_max = 95, 300 and 590 K, at most 8 per sweep.
-  EXPECT_EQ(sweepGroups(19, 8, 2).size() - 1, 4u);
-  EXPECT_EQ(sweepGroups(39, 8, 2).size() - 1, 6u);
-  EXPECT_EQ(sweepGroups(68, 8, 2).size() - 1, 10u);
-  EXPECT_EQ(sweepGroups(68, 8, 4).size() - 1, 12u);
-  EXPECT_EQ(sweepGroups(68, 8, 1).size() - 1, 9u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "zfcfc/zfcfc_point.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -162,6 +163,16 @@ void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N) {
       ext(v.Norm_coeff));
   v.M_FC =
       static_cast<double>((common + ext(v.Integral3pFC) - ext(v.Integral1m) - ext(v.Integral2m)) * ext(v.Norm_coeff));
+}
+
+std::vector<std::size_t> sweepGroups(std::size_t count, std::size_t most, unsigned cores) {
+  // As many sweeps as cores, or a multiple of it, so that the cores finish
+  // together; the temperatures shared out evenly, in order.
+  const std::size_t perRound = std::max<std::size_t>(1, cores) * std::max<std::size_t>(1, most);
+  const std::size_t sweeps = std::min(count, std::max<std::size_t>(1, cores) * ((count + perRound - 1) / perRound));
+  std::vector<std::size_t> firsts;
+  for (std::size_t k = 0; k <= sweeps; ++k) firsts.push_back(sweeps == 0 ? 0 : k * count / sweeps);
+  return firsts;
 }
 
 std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,

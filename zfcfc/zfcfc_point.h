@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -79,6 +80,21 @@ ZfcFcPointValues startZfcFcPoint(
 // The last step: the integrals from the region sums, the normalisation over
 // the rectangle at T, M_ZFC and M_FC.
 void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N);
+
+// The most temperatures per sweep of the ZFC/FC grid. Each adds two to five
+// chains to every row, and more chains in flight hide more of the latency
+// of each rounded addition, until the columns of density values and weights
+// of a block no longer fit the first-level cache. Chosen from the
+// benchmark's timings by group size (bench/whole_pass.cpp, "by most
+// temperatures per sweep"): on the 3000 x 3000 case 8 was fastest, about
+// 2.6 times faster than one temperature per sweep.
+inline constexpr std::size_t kTemperaturesPerSweep = 8;
+
+// How `count` temperatures are shared among sweeps of the grid: sweep k
+// takes the temperatures [firsts[k], firsts[k + 1]). At most `most` per
+// sweep, and a number of sweeps that `cores` divide, so that the cores
+// finish together, the temperatures spread evenly over them.
+std::vector<std::size_t> sweepGroups(std::size_t count, std::size_t most, unsigned cores);
 
 // The points at several temperatures in one sweep of the grid: the chains
 // of every temperature's regions advance side by side, each in its own
