@@ -33,6 +33,7 @@
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
 #include "hysteresis/loop_pass.h"
+#include "model/cores.h"
 #include "parameter_records.h"
 #include "zfcfc/zfcfc_point.h"
 
@@ -222,9 +223,11 @@ Work passWork(const ParameterSet& p) {
   Work work;
   if (p.Calculate_ZFCFC == 'y') {
     const std::vector<float> schedule = preisach::driver::temperatureSchedule(p.T_max);
-    for (std::size_t k = 0; k < schedule.size(); k += 4) {
-      const std::vector<float> group(schedule.begin() + static_cast<std::ptrdiff_t>(k),
-                                     schedule.begin() + static_cast<std::ptrdiff_t>(std::min(schedule.size(), k + 4)));
+    const std::size_t most = preisach::zfcfc::kTemperaturesPerSweep;
+    for (std::size_t k = 0; k < schedule.size(); k += most) {
+      const std::vector<float> group(
+          schedule.begin() + static_cast<std::ptrdiff_t>(k),
+          schedule.begin() + static_cast<std::ptrdiff_t>(std::min(schedule.size(), k + most)));
       for (const pz::ZfcFcPointValues& v :
            pz::evaluateZfcFcPoints(p.T_max, group, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
                                    p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF)) {
@@ -327,7 +330,7 @@ int main() {
 
   // The machine's costs: the lowest of three measurements is its throughput.
   Costs costs;
-  costs.cores = std::max(1u, std::thread::hardware_concurrency());
+  costs.cores = preisach::model::coresFor(0);
   costs.addition = costs.multiplyingEvaluation = costs.dividingEvaluation = 1e300;
   for (int round = 0; round < 3; ++round) {
     costs.addition = std::min(costs.addition, additionCost());
@@ -353,7 +356,7 @@ int main() {
     for (std::size_t g = 0; g < groups.size(); ++g) best[g] = std::min(best[g], sweepSeconds(wide, groups[g], 1));
   for (std::size_t g = 0; g < groups.size(); ++g)
     std::printf("  %zu per sweep %8.3f s%s\n", groups[g], best[g],
-                groups[g] == preisach::driver::kTemperaturesPerSweep ? "   (the program's choice)" : "");
+                groups[g] == preisach::zfcfc::kTemperaturesPerSweep ? "   (the program's choice)" : "");
 
   std::printf("program alone, density map off (best of 3), by grid:\n");
   for (const char* m : {"100", "200", "400", "800", "1000"}) {

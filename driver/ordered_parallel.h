@@ -9,13 +9,9 @@
 #include <utility>
 #include <vector>
 
-namespace preisach::driver {
+#include "model/cores.h"
 
-// The cores a computation asking for `threads` gets: 0 means all of the
-// machine's.
-inline unsigned coresFor(unsigned threads) {
-  return threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-}
+namespace preisach::driver {
 
 // Runs compute(k) for k = 0 .. count - 1 on `threads` cores (0: all of the
 // machine's) and hands every result to emit(k, result) on the calling
@@ -26,7 +22,7 @@ inline unsigned coresFor(unsigned threads) {
 // count.
 template <typename Result, typename Compute, typename Emit>
 void computeInOrder(unsigned threads, std::size_t count, Compute compute, Emit emit) {
-  const unsigned cores = coresFor(threads);
+  const unsigned cores = model::coresFor(threads);
   const std::size_t workers = std::min<std::size_t>(cores, count);
   if (workers <= 1) {
     for (std::size_t k = 0; k < count; ++k) emit(k, compute(k));

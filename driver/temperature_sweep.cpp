@@ -84,7 +84,7 @@ bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
   // the sweeps spread over all cores, the points printed in order.
   const std::vector<float> temperatures = temperatureSchedule(p.T_max);
   const std::vector<std::size_t> firsts =
-      zfcfc::sweepGroups(temperatures.size(), evaluations.temperaturesPerSweep, coresFor(evaluations.threads));
+      zfcfc::sweepGroups(temperatures.size(), evaluations.temperaturesPerSweep, model::coresFor(evaluations.threads));
   computeInOrder<std::vector<zfcfc::ZfcFcPointValues>>(
       evaluations.threads, firsts.size() - 1,
       [&](std::size_t k) {

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "hysteresis/loop_pass.h"
+#include "model/cores.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach::fitting {
@@ -20,7 +21,7 @@ using parameters::ParameterSet;
 
 // Runs task(k) for k = 0 .. count - 1 on `threads` cores (0: all).
 void parallelFor(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task) {
-  const unsigned cores = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = model::coresFor(threads);
   const std::size_t workers = std::min<std::size_t>(cores, count);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {

@@ -13,6 +13,7 @@
 
 #include "history/field_history.h"
 #include "measured/measured_data.h"
+#include "model/cores.h"
 
 namespace preisach::history {
 
@@ -78,7 +79,7 @@ ForcSet simulateForcs(const parameters::ParameterSet& p, double step, unsigned t
   ForcSet forcs;
   forcs.curves.resize(reversals.size());
   const FieldHistory start(p);
-  const unsigned cores = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = model::coresFor(threads);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     FieldHistory sample = start;  // each core its own sample

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "model/column_sums.h"
+#include "model/cores.h"
 
 namespace preisach::hysteresis {
 
@@ -14,7 +15,7 @@ namespace {
 // Runs the tasks on up to `threads` cores (0: all), the first on the
 // calling thread.
 void runSideBySide(const std::vector<std::function<void()>>& tasks, unsigned threads) {
-  const unsigned cores = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = model::coresFor(threads);
   if (cores <= 1) {
     for (const auto& task : tasks) task();
     return;
