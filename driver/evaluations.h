@@ -43,7 +43,7 @@ struct Evaluations {
   Loop loop;
   // Cores the independent temperatures and branches are spread over; 0 for all.
   unsigned threads;
-  // Temperatures summed together in one sweep of the ZFC/FC grid.
+  // The most temperatures summed together in one sweep of the ZFC/FC grid.
   std::size_t temperaturesPerSweep;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 #include "model/library_math.h"
@@ -21,7 +22,11 @@ ColumnSweep::ColumnSweep(std::vector<const DensityTable*> tables)
     : tables_(std::move(tables)),
       rowCount_(tables_.empty() ? 0 : tables_.front()->rowCount()),
       values_(tables_.size() * rowCount_),
-      users_(tables_.size(), 0) {}
+      users_(tables_.size(), 0) {
+  for (const DensityTable* table : tables_)
+    if (table->divides() != tables_.front()->divides() || table->rowCount() != rowCount_)
+      throw std::invalid_argument("a sweep's densities must share their grid and the way their factors combine");
+}
 
 const double* ColumnSweep::uniformColumn(const double* weight) {
   for (const Uniform& u : uniform_)
