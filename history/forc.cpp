@@ -86,18 +86,20 @@ ForcSet simulateForcs(const parameters::ParameterSet& p, double step, unsigned t
     for (std::size_t k = next++; k < reversals.size(); k = next++) {
       ForcSet::Curve& curve = forcs.curves[k];
       curve.calibrationField = p.Ha_max;
+      // Saturation, then the curve: all its fields summed in one sweep.
+      std::vector<float> fields{p.Ha_max};
       const double Hr = static_cast<double>(reversals[k]);
       for (long j = 0;; ++j) {
         const double H = Hr + static_cast<double>(j) * step;
         if (H > static_cast<double>(p.Ha_max) * (1.0 + 1e-12)) break;
-        curve.H.push_back(static_cast<double>(std::min(static_cast<float>(H), p.Ha_max)));
+        fields.push_back(std::min(static_cast<float>(H), p.Ha_max));
       }
-      // Saturation, then the curve: all its fields summed in one sweep.
-      std::vector<float> fields{p.Ha_max};
-      for (double H : curve.H) fields.push_back(static_cast<float>(H));
       const std::vector<hysteresis::HysteresisPointValues> points = sample.applyAll(fields);
       curve.calibrationMoment = points.front().M;
-      for (std::size_t j = 1; j < points.size(); ++j) curve.M.push_back(points[j].M);
+      for (std::size_t j = 1; j < points.size(); ++j) {
+        curve.H.push_back(static_cast<double>(fields[j]));
+        curve.M.push_back(points[j].M);
+      }
     }
   };
   std::vector<std::thread> pool;

@@ -1,7 +1,6 @@
 #include "hysteresis/loop_pass.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <functional>
 #include <thread>
 
@@ -26,24 +25,14 @@ void runSideBySide(const std::vector<std::function<void()>>& tasks, unsigned thr
   for (std::thread& t : others) t.join();
 }
 
-LoopValues loopBranchByBranch(const parameters::ParameterSet& p,
-                              const std::vector<float>& down,
-                              const std::vector<float>& up,
-                              std::FILE* mapFile) {
-  LoopValues loop;
-  loop.normalisation =
-      model::evaluateNormalisation(mapFile, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
-                                   p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max);
-  const float Norm_coeff = static_cast<float>(loop.normalisation.Norm_coeff);
-  const auto branch = [&](float ha_max, const std::vector<float>& fields) {
-    return HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
-                            p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max)
-        .evaluate(fields, p.N, Norm_coeff, p.s, p.lambda, p.f);
-  };
-  loop.descending = branch(p.Ha_max, down);
-  loop.ascending = branch(-p.Ha_max, up);
-  if (mapFile != nullptr && std::ferror(mapFile)) loop.mapWriteError = errno;
-  return loop;
+// The points of the branch that ha_max selects, on that branch's own grid.
+std::vector<HysteresisPointValues> branchOnItsGrid(const parameters::ParameterSet& p,
+                                                   float ha_max,
+                                                   const std::vector<float>& fields,
+                                                   float Norm_coeff) {
+  return HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
+                          p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max)
+      .evaluate(fields, p.N, Norm_coeff, p.s, p.lambda, p.f);
 }
 
 }  // namespace
@@ -64,15 +53,16 @@ LoopValues evaluateLoop(const parameters::ParameterSet& p,
   const model::Run rows = model::rectangleRows(hiNodes, p.Ha_max);
 
   // A branch starts at +-Ha_max on the normalisation's own grid when Ha_max
-  // is positive. Otherwise the sign of Ha_max swaps the branches, each on a
-  // grid of its own (or, for 0 or NaN, there is none): a case of no
-  // practical use, evaluated branch by branch.
-  if (!(p.Ha_max > 0.0f)) return loopBranchByBranch(p, down, up, mapFile);
+  // is positive, and its regions join the sweeps. Otherwise the sign of
+  // Ha_max swaps the branches, each on a grid of its own (or, for 0 or NaN,
+  // there is none): a case of no practical use, evaluated branch by branch
+  // once Norm_coeff is known.
+  const bool sameGrid = p.Ha_max > 0.0f;
   HysteresisPointValues fromPositive =
       startHysteresisPoint(p.Tc, p.mu0, p.Gamma, p.m, p.sigmac0, p.sigmai0, p.T_hyst, p.Ha_max);
   HysteresisPointValues fromNegative =
       startHysteresisPoint(p.Tc, p.mu0, p.Gamma, p.m, p.sigmac0, p.sigmai0, p.T_hyst, -p.Ha_max);
-  const bool branches = fromPositive.branch != Branch::None && !(down.empty() && up.empty());
+  const bool branches = sameGrid && !(down.empty() && up.empty());
   const float H = fromPositive.H;
   std::vector<model::RegionSum> reversedDown(down.size(), model::RegionSum{fromPositive.k2, 0.0});
   std::vector<model::RegionSum> reversedUp(up.size(), model::RegionSum{fromNegative.k2, 0.0});
@@ -100,6 +90,11 @@ LoopValues evaluateLoop(const parameters::ParameterSet& p,
 
   model::finishNormalisation(n, p.N);
   const float Norm_coeff = static_cast<float>(n.Norm_coeff);
+  if (!sameGrid) {
+    loop.descending = branchOnItsGrid(p, p.Ha_max, down, Norm_coeff);
+    loop.ascending = branchOnItsGrid(p, -p.Ha_max, up, Norm_coeff);
+    return loop;
+  }
   fromPositive.k1 = fromNegative.k1 = triangle.count;
   fromPositive.sum1 = fromNegative.sum1 = triangle.sum;
   for (std::size_t k = 0; k < down.size(); ++k)

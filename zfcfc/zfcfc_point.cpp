@@ -43,6 +43,15 @@ struct TemperatureColumns {
   double mu;
 };
 
+// The row bounds that do not depend on the column or the temperature: the
+// rectangle's (-ha - hts_Tmax and ha + hts_Tmax) and the line h = 0 (hi =
+// -ha) that parts the field-cooled regions, each searched once.
+struct FixedRows {
+  model::Run rectangle;
+  std::int32_t aboveZeroField;     // first row with hi > -ha
+  std::int32_t notBelowZeroField;  // first row with hi >= -ha
+};
+
 // The chains of column i at one temperature. In every hc column each region
 // holds the hi rows strictly between two bounds, formed in extended
 // precision in the order its boundary lines are written (from the float64
@@ -52,34 +61,41 @@ void appendColumnChains(std::vector<model::Chain>& chains,
                         std::int32_t table,
                         const model::AxisNodes& hiNodes,
                         double hcGrid,
-                        const model::Run& normRows,
+                        const FixedRows& fixed,
                         float ha) {
   static const double one = 1.0;
   ZfcFcPointValues& v = *at.v;
   const Extended hc = ext(hcGrid);
-  const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha);
+  const Extended t = ext(v.hts_T), h = ext(ha);
   const Extended halfT = t * ext(0.5);
-  const auto region = [&](RegionSum& sum, Extended lower, Extended upper, bool reversible) {
-    chains.push_back(model::Chain{&sum, hiNodes.between(lower, upper), reversible ? at.reversible.data() : &at.mu,
-                                  reversible, table});
+  // A region from the first row above `begin` (a search index) to the row
+  // before `end`, holding no row when they cross.
+  const auto region = [&](RegionSum& sum, std::int32_t begin, std::int32_t end, bool reversible) {
+    chains.push_back(model::Chain{&sum, model::Run{begin, std::max(begin, end)},
+                                  reversible ? at.reversible.data() : &at.mu, reversible, table});
   };
-  if (hcInsideRectangle(hcGrid, v.hts_Tmax)) chains.push_back(model::Chain{&v.norm, normRows, &one, false, table});
+  const auto above = [&](Extended x) { return hiNodes.firstAbove(x); };
+  const auto notBelow = [&](Extended x) { return hiNodes.firstNotBelow(x); };
+  // -hts_Tmax - ha and hts_Tmax + ha are the rectangle's own bounds.
+  const std::int32_t bottom = fixed.rectangle.begin, top = fixed.rectangle.end;
+  if (hcInsideRectangle(hcGrid, v.hts_Tmax))
+    chains.push_back(model::Chain{&v.norm, fixed.rectangle, &one, false, table});
   // Band 1: 0 < hc < hts_T/2; band 2: hts_T/2 < hc < hts_T; band 3: hts_T < hc < hts_Tmax.
   if (hcGrid > 0.0 && hc < halfT) {
-    region(v.sp1, -hc - h, hc - h, true);
-    region(v.up1, hc - h, W + h, false);
-    region(v.down1, -W - h, -hc - h, false);
+    region(v.sp1, above(-hc - h), notBelow(hc - h), true);
+    region(v.up1, above(hc - h), top, false);
+    region(v.down1, bottom, notBelow(-hc - h), false);
   }
   if (halfT < hc && hc < t) {
-    region(v.sp2, hc - h - t, -hc + t - h, true);
-    region(v.up2, -hc + t - h, W + h, false);
-    region(v.down2, -W - h, hc - h - t, false);
+    region(v.sp2, above(hc - h - t), notBelow(-hc + t - h), true);
+    region(v.up2, above(-hc + t - h), top, false);
+    region(v.down2, bottom, notBelow(hc - h - t), false);
   }
-  if (t < hc && hc < W) {
-    region(v.upZFC, hc - h - t, W + h, false);
-    region(v.downZFC, -W - h, -hc + t - h, false);
-    region(v.upFC, -h, W + h, false);
-    region(v.downFC, -W - h, -h, false);
+  if (t < hc && hc < ext(v.hts_Tmax)) {
+    region(v.upZFC, above(hc - h - t), top, false);
+    region(v.downZFC, bottom, notBelow(-hc + t - h), false);
+    region(v.upFC, fixed.aboveZeroField, top, false);
+    region(v.downFC, bottom, fixed.notBelowZeroField, false);
   }
 }
 
@@ -212,7 +228,8 @@ std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
     tables.push_back(&at.table);
   }
   const double hts_Tmax = points.front().hts_Tmax;
-  const model::Run normRows = hiNodes.between(-ext(ha) - ext(hts_Tmax), ext(ha) + ext(hts_Tmax));
+  const FixedRows fixed{hiNodes.between(-ext(ha) - ext(hts_Tmax), ext(ha) + ext(hts_Tmax)),
+                        hiNodes.firstAbove(-ext(ha)), hiNodes.firstNotBelow(-ext(ha))};
 
   // One sweep of the grid for all the temperatures: their chains advance
   // side by side, columns in order and rows in order within each chain.
@@ -221,7 +238,7 @@ std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
   for (std::int32_t i = 0; i < hcNodes.count(); ++i) {
     chains.clear();
     for (std::size_t k = 0; k < columns.size(); ++k)
-      appendColumnChains(chains, columns[k], static_cast<std::int32_t>(k), hiNodes, hcNodes[i], normRows, ha);
+      appendColumnChains(chains, columns[k], static_cast<std::int32_t>(k), hiNodes, hcNodes[i], fixed, ha);
     sweep.accumulate(i, chains);
   }
   for (ZfcFcPointValues& v : points) finishZfcFcPoint(v, ha, N);
