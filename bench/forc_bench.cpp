@@ -16,7 +16,8 @@ int main() {
   const preisach::parameters::ParameterSet p = preisach::test::parametersFrom(
       "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 600 0.01 n 100 300 y 300 1000 50 300 0 n");
   const auto began = std::chrono::steady_clock::now();
-  const preisach::history::ForcSet forcs = preisach::history::simulateForcs(p, 20.0);
+  const preisach::history::ForcSet forcs =
+      preisach::history::simulateForcs(preisach::parameters::modelParameters(p), p.m, 20.0);
   const auto simulated = std::chrono::steady_clock::now();
   const auto blocks = preisach::history::forcDistribution(forcs, 3);
   const auto processed = std::chrono::steady_clock::now();

@@ -229,8 +229,7 @@ Work passWork(const ParameterSet& p) {
           schedule.begin() + static_cast<std::ptrdiff_t>(k),
           schedule.begin() + static_cast<std::ptrdiff_t>(std::min(schedule.size(), k + most)));
       for (const pz::ZfcFcPointValues& v :
-           pz::evaluateZfcFcPoints(p.T_max, group, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
-                                   p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF)) {
+           pz::evaluateZfcFcPoints(preisach::parameters::modelParameters(p), p.m, group)) {
         work.evaluations += v.norm.count;
         work.additions += v.norm.count;
         // Every band counter starts at 1.
@@ -244,7 +243,7 @@ Work passWork(const ParameterSet& p) {
     namespace ph = preisach::hysteresis;
     const std::vector<float> down = preisach::driver::fieldSchedule(p.Ha_max, ph::Branch::Descending);
     const std::vector<float> up = preisach::driver::fieldSchedule(p.Ha_max, ph::Branch::Ascending);
-    const ph::LoopValues loop = ph::evaluateLoop(p, down, up, nullptr, 0);
+    const ph::LoopValues loop = ph::evaluateLoop(preisach::parameters::modelParameters(p), p.m, down, up, nullptr, 0);
     const std::int32_t k10 = loop.normalisation.rectangle.count;
     work.evaluations += k10;
     work.additions += k10;
@@ -266,7 +265,7 @@ bool haveLanded() {
 // earlier program's (and the reference's) against the program's.
 bool timeCase(const char* title, const std::string& record, const Costs& costs, int runs, bool withReference) {
   const ParameterSet p = preisach::test::parametersFrom(record);
-  const bool divides = p.PDF == preisach::model::DensityShape::L || p.PDF == preisach::model::DensityShape::N;
+  const bool divides = preisach::model::findDensityShape(static_cast<char>(p.PDF))->divides;
   const double evaluation = divides ? costs.dividingEvaluation : costs.multiplyingEvaluation;
   const Work work = passWork(p);
   const double floor = (work.additions * costs.addition + work.evaluations * evaluation) * 1e-9 / costs.cores;

@@ -1,18 +1,30 @@
 #include "driver/evaluations.h"
 
+#include "driver/density_map.h"
+
 namespace preisach::driver {
 
 namespace {
 
-std::vector<zfcfc::ZfcFcPointValues> fastZfcFcPoints(const ParameterSet& p, const std::vector<float>& temperatures) {
-  return zfcfc::evaluateZfcFcPoints(p.T_max, temperatures, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
-                                    p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+// The loop kernel with the map written beside its sums.
+LoopRun loopWithMap(const model::ModelParameters& p,
+                    std::int32_t m,
+                    const std::vector<float>& down,
+                    const std::vector<float>& up,
+                    std::FILE* mapFile,
+                    unsigned threads) {
+  LoopRun run;
+  const model::RectangleTask writeMap = [&](const model::RectangleNodes& nodes) {
+    run.mapWriteError = writeDensityMap(mapFile, nodes);
+  };
+  run.values = hysteresis::evaluateLoop(p, m, down, up, mapFile != nullptr ? writeMap : nullptr, threads);
+  return run;
 }
 
 }  // namespace
 
 const Evaluations& fastEvaluations() {
-  static const Evaluations evaluations{fastZfcFcPoints, hysteresis::evaluateLoop, 0, kTemperaturesPerSweep};
+  static const Evaluations evaluations{zfcfc::evaluateZfcFcPoints, loopWithMap, 0, kTemperaturesPerSweep};
   return evaluations;
 }
 

@@ -7,10 +7,10 @@
 #include <ostream>
 #include <vector>
 
+#include "driver/console_lines.h"
 #include "driver/output_files.h"
 #include "model/grid.h"
 #include "model/library_math.h"
-#include "model/normalisation.h"
 #include "parameters/data_directory.h"
 
 namespace preisach::driver {
@@ -98,11 +98,12 @@ bool runHysteresisLoop(const ParameterSet& p, const model::Console& console, con
   const std::vector<float> down =
       fields ? fieldSchedule(p.Ha_max, hysteresis::Branch::Descending) : std::vector<float>{};
   const std::vector<float> up = fields ? fieldSchedule(p.Ha_max, hysteresis::Branch::Ascending) : std::vector<float>{};
-  const hysteresis::LoopValues loop =
-      evaluations.loop(p, down, up, map != nullptr ? map->handle() : nullptr, evaluations.threads);
-  model::printNormalisation(console, loop.normalisation);
+  const LoopRun run = evaluations.loop(parameters::modelParameters(p), p.m, down, up,
+                                       map != nullptr ? map->handle() : nullptr, evaluations.threads);
+  const hysteresis::LoopValues& loop = run.values;
+  printNormalisation(console, loop.normalisation);
   const std::int32_t countedNodes = loop.normalisation.rectangle.count;
-  if (map != nullptr && !map->commit(console, loop.mapWriteError)) complete = false;
+  if (map != nullptr && !map->commit(console, run.mapWriteError)) complete = false;
   if (countedNodes == 0) complete = false;  // reported by the normalisation
   const std::unique_ptr<ResultFile> moment =
       ResultFile::create(kMomentFileName, "the hysteresis loop is skipped", console);
@@ -119,7 +120,7 @@ bool runHysteresisLoop(const ParameterSet& p, const model::Console& console, con
     const auto print = [&](const std::vector<float>& branchFields,
                            const std::vector<hysteresis::HysteresisPointValues>& points, const char* label) {
       for (std::size_t k = 0; k < points.size(); ++k) {
-        hysteresis::printHysteresisPoint(console, moment->handle(), branchFields[k], Norm_coeff, points[k]);
+        printHysteresisPoint(console, moment->handle(), branchFields[k], Norm_coeff, points[k]);
         console.out << "ha=" << branchFields[k] << label << static_cast<float>(points[k].M) << std::endl;
       }
     };

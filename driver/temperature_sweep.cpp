@@ -5,6 +5,7 @@
 #include <ostream>
 #include <vector>
 
+#include "driver/console_lines.h"
 #include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
 #include "model/thermal.h"
@@ -61,7 +62,8 @@ std::size_t temperatureCount(float T_max, std::size_t limit) {
 }
 
 bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, const Evaluations& evaluations) {
-  if (!zfcfc::zfcfcGridHasNormalisationNode(p.T_max, p.mu0, p.ha, p.m, p.sigmac0, p.sigmai0)) {
+  const model::ModelParameters physics = parameters::modelParameters(p);
+  if (!zfcfc::zfcfcGridHasNormalisationNode(physics, p.m)) {
     console.err << "the ZFC/FC grid (m=" << p.m << ", T_max=" << p.T_max << ", mu0=" << p.mu0 << ", ha=" << p.ha
                 << ") has no node inside its normalisation rectangle: " << degenerateGridCause(p)
                 << "; the temperature sweep is skipped" << std::endl;
@@ -89,14 +91,14 @@ bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
       evaluations.threads, firsts.size() - 1,
       [&](std::size_t k) {
         const auto at = [&](std::size_t n) { return temperatures.begin() + static_cast<std::ptrdiff_t>(n); };
-        return evaluations.zfcfcPoints(p, std::vector<float>(at(firsts[k]), at(firsts[k + 1])));
+        return evaluations.zfcfcPoints(physics, p.m, std::vector<float>(at(firsts[k]), at(firsts[k + 1])));
       },
       [&](std::size_t k, const std::vector<zfcfc::ZfcFcPointValues>& points) {
         for (std::size_t n = 0; n < points.size(); ++n) {
           const float T = temperatures[firsts[k] + n];
           const float hts_T = static_cast<float>(model::thermalField(T, p.mu0));
           console.out << "hts_T=" << hts_T << std::endl;
-          zfcfc::printZfcFcPoint(console, zfcFc->handle(), separate->handle(), T, points[n]);
+          printZfcFcPoint(console, zfcFc->handle(), separate->handle(), T, points[n]);
         }
       });
   const bool curves = zfcFc->commit(console);

@@ -40,7 +40,8 @@ std::vector<double> loopMoments(const ParameterSet& p, const Dataset& d) {
   std::vector<float> down, up;
   for (std::size_t k = 0; k < d.curve.size(); ++k)
     (d.descending[k] ? down : up).push_back(static_cast<float>(d.curve.x[k]));
-  const hysteresis::LoopValues loop = hysteresis::evaluateLoop(p, down, up, nullptr, 1);
+  const hysteresis::LoopValues loop =
+      hysteresis::evaluateLoop(parameters::modelParameters(p), p.m, down, up, nullptr, 1);
   std::vector<double> moments(d.curve.size());
   std::size_t nextDown = 0, nextUp = 0;
   for (std::size_t k = 0; k < d.curve.size(); ++k)
@@ -97,9 +98,9 @@ std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<Para
     const ParameterSet& p = sets[s];
     std::vector<float> temperatures;
     for (std::size_t k = first; k < last; ++k) temperatures.push_back(points[k].second);
-    const std::vector<zfcfc::ZfcFcPointValues> values =
-        zfcfc::evaluateZfcFcPoints(p.T_max, temperatures, p.Tc, p.mu0, p.Gamma, points[first].first, p.hc0_mean,
-                                   p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF);
+    model::ModelParameters physics = parameters::modelParameters(p);
+    physics.ha = points[first].first;
+    const std::vector<zfcfc::ZfcFcPointValues> values = zfcfc::evaluateZfcFcPoints(physics, p.m, temperatures);
     for (std::size_t k = first; k < last; ++k) zfcFc[s][k] = {values[k - first].M_ZFC, values[k - first].M_FC};
   });
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <sstream>
 
 #include "model/library_math.h"
 #include "model/normalisation.h"
@@ -17,17 +16,10 @@ using model::Extended;
 
 constexpr Extended kInfinity = std::numeric_limits<Extended>::infinity();
 
-float normalisation(const parameters::ParameterSet& p) {
-  std::ostringstream discarded;
-  const model::Console quiet{discarded, discarded};
-  return static_cast<float>(model::normaliseDensity(quiet, nullptr, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c,
-                                                    p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.m,
-                                                    p.PDF, p.T_hyst, p.Ha_max, 'n'));
-}
-
-hysteresis::HysteresisBranch branchFrom(const parameters::ParameterSet& p, float ha_max) {
-  return hysteresis::HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0,
-                                      p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max);
+// The loop's normalisation at T_hyst over the rectangle of Ha_max, kept as
+// the float32 the loop hands its points.
+float normalisation(const model::ModelParameters& p, std::int32_t m) {
+  return static_cast<float>(model::evaluateNormalisation(p, m, p.T_hyst, p.Ha_max).Norm_coeff);
 }
 
 // In the plane of the switching fields u = hc - hi (up) and d = -hc - hi
@@ -68,11 +60,11 @@ long double staircaseArea(const std::vector<float>& path, float H) {
   return area * 0.5L;
 }
 
-FieldHistory::FieldHistory(const parameters::ParameterSet& p)
+FieldHistory::FieldHistory(const model::ModelParameters& p, std::int32_t m)
     : p_(p),
-      Norm_coeff_(normalisation(p)),
-      fromPositive_(branchFrom(p, p.Ha_max)),
-      fromNegative_(branchFrom(p, -p.Ha_max)),
+      Norm_coeff_(normalisation(p, m)),
+      fromPositive_(p, m, model::Branch::Descending),
+      fromNegative_(p, m, model::Branch::Ascending),
       path_{p.Ha_max} {}
 
 void FieldHistory::move(float field) {
@@ -107,11 +99,10 @@ std::vector<hysteresis::HysteresisPointValues> FieldHistory::applyAll(const std:
   std::vector<hysteresis::HysteresisBranch::Reversal> reversals;
   const auto evaluate = [&] {
     const hysteresis::HysteresisBranch& branch = positiveSaturation_ ? fromPositive_ : fromNegative_;
-    const std::vector<hysteresis::HysteresisPointValues> plain =
-        branch.evaluate(branchFields, p_.N, Norm_coeff_, p_.s, p_.lambda, p_.f);
+    const std::vector<hysteresis::HysteresisPointValues> plain = branch.evaluate(branchFields, Norm_coeff_);
     for (std::size_t k = 0; k < plain.size(); ++k) points[onBranch[k]] = plain[k];
-    const std::vector<hysteresis::HysteresisPointValues> staircases =
-        branch.evaluateReversed(reversals, positiveSaturation_, p_.N, Norm_coeff_, p_.s, p_.lambda, p_.f);
+    const std::vector<hysteresis::HysteresisPointValues> staircases = branch.evaluateReversed(
+        reversals, positiveSaturation_ ? model::Branch::Descending : model::Branch::Ascending, Norm_coeff_);
     for (std::size_t k = 0; k < staircases.size(); ++k) points[onStaircase[k]] = staircases[k];
     onBranch.clear();
     onStaircase.clear();

@@ -1,14 +1,15 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "hysteresis/hysteresis_point.h"
-#include "parameters/parameters.h"
+#include "model/model_parameters.h"
 
 namespace preisach::history {
 
 // The sample under any field history at T_hyst, on the loop's grid (bound
-// Ha_max) and with the loop's normalisation. It starts in positive
+// Ha_max, m divisions) and with the loop's normalisation. It starts in positive
 // saturation, as after a field of +Ha_max. Each node switches down when the
 // field falls below its down-switching field -hc - hi and up when it rises
 // above its up-switching field hc - hi, with the strict tests and
@@ -23,7 +24,7 @@ namespace preisach::history {
 // rows bit for bit, and a closed minor loop returns to the moment it left.
 class FieldHistory {
  public:
-  explicit FieldHistory(const parameters::ParameterSet& p);
+  FieldHistory(const model::ModelParameters& p, std::int32_t m);
 
   // Moves the field to `field` (within +-Ha_max) and returns the point there.
   hysteresis::HysteresisPointValues apply(float field);
@@ -42,7 +43,7 @@ class FieldHistory {
   // The nodes reversed at `field` after the present turning points.
   hysteresis::HysteresisBranch::Reversal staircaseReversal(float field) const;
 
-  parameters::ParameterSet p_;
+  model::ModelParameters p_;
   float Norm_coeff_;
   hysteresis::HysteresisBranch fromPositive_;  // the descending branch, from +Ha_max
   hysteresis::HysteresisBranch fromNegative_;  // the ascending branch, from -Ha_max

@@ -74,11 +74,11 @@ std::size_t ForcSet::points() const {
   return n;
 }
 
-ForcSet simulateForcs(const parameters::ParameterSet& p, double step, unsigned threads) {
+ForcSet simulateForcs(const model::ModelParameters& p, std::int32_t m, double step, unsigned threads) {
   const std::vector<float> reversals = reversalFields(p.Ha_max, step);
   ForcSet forcs;
   forcs.curves.resize(reversals.size());
-  const FieldHistory start(p);
+  const FieldHistory start(p, m);
   const unsigned cores = model::coresFor(threads);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {

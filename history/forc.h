@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "parameters/parameters.h"
+#include "model/model_parameters.h"
 
 namespace preisach::history {
 
@@ -26,8 +26,9 @@ struct ForcSet {
 // The FORC protocol on the model: for Hr from +Ha_max down to -Ha_max in
 // steps of `step`, saturate at +Ha_max, go to Hr, then record M at Hr,
 // Hr + step, ... up to +Ha_max. The curves are computed on `threads` cores
-// (0: all), each with the history engine of the program's arithmetic.
-ForcSet simulateForcs(const parameters::ParameterSet& p, double step, unsigned threads = 0);
+// (0: all), each with the history engine of the program's arithmetic on
+// the loop's grid of m divisions.
+ForcSet simulateForcs(const model::ModelParameters& p, std::int32_t m, double step, unsigned threads = 0);
 
 // The PMC MicroMag text format that FORC programs read: a header with the
 // protocol's values (in CGS: Oe and emu), then per curve its calibration

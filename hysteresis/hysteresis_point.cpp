@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <ostream>
 
 #include "model/column_sums.h"
 #include "model/library_math.h"
@@ -54,48 +52,26 @@ model::Run reversedRows(Branch branch, const model::AxisNodes& hiNodes, double h
   return hiNodes.between(ext(hc) - ext(ha), ext(H) - ext(hc));
 }
 
-model::DensityParameters densityAt(float T_hyst,
-                                   float Tc,
-                                   float hc0_mean,
-                                   float Gamma_c,
-                                   float sigmac0,
-                                   float Gamma_cprim,
-                                   float sigmai0,
-                                   float Gamma_i,
-                                   float km,
-                                   float N,
-                                   model::DensityShape PDF) {
-  return model::DensityParameters{T_hyst, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF};
-}
-
 }  // namespace
 
-HysteresisPointValues startHysteresisPoint(
-    float Tc, float mu0, float Gamma, std::int32_t m, float sigmac0, float sigmai0, float T_hyst, float ha_max) {
+HysteresisPointValues startHysteresisPoint(const ModelParameters& p, std::int32_t m, Branch branch) {
   HysteresisPointValues v;
-  v.mu = static_cast<double>(model::scaledParameter(T_hyst, Tc, mu0, Gamma));
-  const double hts_T = static_cast<double>(model::thermalField(T_hyst, mu0));
-  v.hts_T0 = model::thermalFieldAt5K(mu0);
+  v.mu = static_cast<double>(model::scaledParameter(p.T_hyst, p.Tc, p.mu0, p.Gamma));
+  const double hts_T = static_cast<double>(model::thermalField(p.T_hyst, p.mu0));
+  v.hts_T0 = model::thermalFieldAt5K(p.mu0);
   v.floorValue = std::floor(static_cast<double>(ext(hts_T) / ext(v.hts_T0) + ext(1.0)));
   // The thermal field plays no part in the regions; a non-positive one only
   // starts both counters at 1.
   v.k1 = v.k2 = hts_T > 0.0 ? 0 : 1;
-  if (ha_max > 0.0f) {
-    v.branch = Branch::Descending;
-    v.H = ha_max;
-  } else if (ha_max < 0.0f) {
-    v.branch = Branch::Ascending;
-    v.H = -ha_max;
-  } else {
-    return v;
-  }
-  v.hcAxis = model::makeGridAxis(0.0, static_cast<double>(v.H), m, sigmac0);
-  v.hiAxis = model::makeGridAxis(-static_cast<double>(v.H), static_cast<double>(v.H), m, sigmai0);
+  if (!(p.Ha_max > 0.0f)) return v;
+  v.branch = branch;
+  v.H = p.Ha_max;
+  v.hcAxis = model::makeGridAxis(0.0, static_cast<double>(v.H), m, p.sigmac0);
+  v.hiAxis = model::makeGridAxis(-static_cast<double>(v.H), static_cast<double>(v.H), m, p.sigmai0);
   return v;
 }
 
-void finishHysteresisPoint(
-    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f) {
+void finishHysteresisPoint(HysteresisPointValues& v, const ModelParameters& p, float ha, float Norm_coeff) {
   const float H = v.H;
   // Mean times exact area: the reversed region's is (H - ha)^2 / 4
   // descending and c^2 with c = (H + ha) / 2 ascending.
@@ -107,11 +83,11 @@ void finishHysteresisPoint(
     const Extended c = ext(H) - (ext(H) - ext(ha)) * ext(0.5);
     v.Integral2 = static_cast<double>(c * mean2 * c);
   }
-  completeHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
+  completeHysteresisPoint(v, p, ha, Norm_coeff);
 }
 
-void completeHysteresisPoint(
-    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f) {
+void completeHysteresisPoint(HysteresisPointValues& v, const ModelParameters& p, float ha, float Norm_coeff) {
+  const float N = p.N, s = p.s, lambda = p.lambda, f = p.f;
   // The triangle's area is H^2, formed as 2H * H * 0.5.
   const Extended mean1 = ext(regionMean(v.sum1, v.k1));
   const double twoH = 2.0 * static_cast<double>(v.H);
@@ -161,12 +137,9 @@ void sumRegions(const model::DensityTable& table,
 
 HysteresisPointValues fieldPoint(const HysteresisPointValues& start,
                                  const model::RegionSum& reversed,
+                                 const ModelParameters& p,
                                  float ha,
-                                 float N,
-                                 float Norm_coeff,
-                                 float s,
-                                 float lambda,
-                                 float f) {
+                                 float Norm_coeff) {
   HysteresisPointValues v = start;
   if (v.branch == Branch::None) return v;
   v.k2 = reversed.count;
@@ -178,29 +151,14 @@ HysteresisPointValues fieldPoint(const HysteresisPointValues& start,
     v.sum2 = 0.0;
     v.k2 = 1;
   }
-  finishHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
+  finishHysteresisPoint(v, p, ha, Norm_coeff);
   return v;
 }
 
-HysteresisBranch::HysteresisBranch(float Tc,
-                                   float mu0,
-                                   float Gamma,
-                                   float hc0_mean,
-                                   float Gamma_c,
-                                   float sigmac0,
-                                   float Gamma_cprim,
-                                   float sigmai0,
-                                   float Gamma_i,
-                                   float km,
-                                   float N,
-                                   std::int32_t m,
-                                   model::DensityShape PDF,
-                                   float T_hyst,
-                                   float ha_max)
-    : start_(startHysteresisPoint(Tc, mu0, Gamma, m, sigmac0, sigmai0, T_hyst, ha_max)),
-      table_(densityAt(T_hyst, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, PDF),
-             start_.hcAxis,
-             start_.hiAxis),
+HysteresisBranch::HysteresisBranch(const ModelParameters& p, std::int32_t m, Branch branch)
+    : p_(p),
+      start_(startHysteresisPoint(p, m, branch)),
+      table_(model::densityAt(p, p.T_hyst), start_.hcAxis, start_.hiAxis),
       hcNodes_(start_.hcAxis),
       hiNodes_(start_.hiAxis) {
   if (start_.branch == Branch::None) return;
@@ -210,8 +168,8 @@ HysteresisBranch::HysteresisBranch(float Tc,
   start_.sum1 = triangle.sum;
 }
 
-std::vector<HysteresisPointValues> HysteresisBranch::evaluate(
-    const std::vector<float>& fields, float N, float Norm_coeff, float s, float lambda, float f) const {
+std::vector<HysteresisPointValues> HysteresisBranch::evaluate(const std::vector<float>& fields,
+                                                              float Norm_coeff) const {
   std::vector<model::RegionSum> reversed(fields.size(), model::RegionSum{start_.k2, 0.0});
   std::vector<HysteresisPointValues> points;
   if (start_.branch != Branch::None) {
@@ -221,22 +179,17 @@ std::vector<HysteresisPointValues> HysteresisBranch::evaluate(
     sumRegions(table_, hcNodes_, regions);
   }
   for (std::size_t k = 0; k < fields.size(); ++k)
-    points.push_back(fieldPoint(start_, reversed[k], fields[k], N, Norm_coeff, s, lambda, f));
+    points.push_back(fieldPoint(start_, reversed[k], p_, fields[k], Norm_coeff));
   return points;
 }
 
-HysteresisPointValues HysteresisBranch::evaluate(
-    float ha, float N, float Norm_coeff, float s, float lambda, float f) const {
-  return evaluate(std::vector<float>{ha}, N, Norm_coeff, s, lambda, f).front();
+HysteresisPointValues HysteresisBranch::evaluate(float ha, float Norm_coeff) const {
+  return evaluate(std::vector<float>{ha}, Norm_coeff).front();
 }
 
 std::vector<HysteresisPointValues> HysteresisBranch::evaluateReversed(const std::vector<Reversal>& reversals,
-                                                                      bool fromPositiveSaturation,
-                                                                      float N,
-                                                                      float Norm_coeff,
-                                                                      float s,
-                                                                      float lambda,
-                                                                      float f) const {
+                                                                      Branch from,
+                                                                      float Norm_coeff) const {
   std::vector<model::RegionSum> reversed(reversals.size(), model::RegionSum{start_.k2, 0.0});
   std::vector<HysteresisPointValues> points(reversals.size(), start_);
   if (start_.branch == Branch::None) return points;
@@ -253,80 +206,18 @@ std::vector<HysteresisPointValues> HysteresisBranch::evaluateReversed(const std:
   sumRegions(table_, hcNodes_, regions);
   for (std::size_t k = 0; k < reversals.size(); ++k) {
     HysteresisPointValues& v = points[k];
-    v.branch = fromPositiveSaturation ? Branch::Descending : Branch::Ascending;
+    v.branch = from;
     v.k2 = reversed[k].count;
     v.sum2 = reversed[k].sum;
     v.Integral2 = static_cast<double>(reversals[k].area * ext(regionMean(v.sum2, v.k2)));
-    completeHysteresisPoint(v, reversals[k].ha, N, Norm_coeff, s, lambda, f);
+    completeHysteresisPoint(v, p_, reversals[k].ha, Norm_coeff);
   }
   return points;
 }
 
-HysteresisPointValues evaluateHysteresisPoint(float Tc,
-                                              float mu0,
-                                              float Gamma,
-                                              float ha,
-                                              float hc0_mean,
-                                              float Gamma_c,
-                                              float sigmac0,
-                                              float Gamma_cprim,
-                                              float sigmai0,
-                                              float Gamma_i,
-                                              float km,
-                                              float N,
-                                              std::int32_t m,
-                                              model::DensityShape PDF,
-                                              float T_hyst,
-                                              float ha_max,
-                                              float Norm_coeff,
-                                              float s,
-                                              float lambda,
-                                              float f) {
-  const HysteresisBranch branch(Tc, mu0, Gamma, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m,
-                                PDF, T_hyst, ha_max);
-  return branch.evaluate(ha, N, Norm_coeff, s, lambda, f);
-}
-
-void printHysteresisPoint(
-    const model::Console& console, std::FILE* momentFile, float ha, float Norm_coeff, const HysteresisPointValues& v) {
-  console.out << "hts_T0=" << v.hts_T0 << std::endl;
-  console.out << "floor=" << v.floorValue << std::endl;
-  if (v.branch == Branch::None) return;
-  console.out << "dhc=" << v.hcAxis.step << " mc=" << v.hcAxis.count << " dhi=" << v.hiAxis.step
-              << " mi=" << v.hiAxis.count << " ha_max=" << v.H << " ha=" << ha << std::endl;
-  console.out << "k1=" << v.k1 << " k2=" << v.k2 << " k10=" << v.k10 << std::endl;
-  console.out << " Norm_coeff=" << Norm_coeff << " mu=" << v.mu << std::endl;
-  if (momentFile != nullptr)
-    std::fprintf(momentFile, "%f %e %e %e\n", static_cast<double>(ha), v.M, v.irreversibleColumn, v.reversibleColumn);
-}
-
-double hysteresisPoint(const model::Console& console,
-                       std::FILE* momentFile,
-                       float Tc,
-                       float mu0,
-                       float Gamma,
-                       float ha,
-                       float hc0_mean,
-                       float Gamma_c,
-                       float sigmac0,
-                       float Gamma_cprim,
-                       float sigmai0,
-                       float Gamma_i,
-                       float km,
-                       float N,
-                       std::int32_t m,
-                       model::DensityShape PDF,
-                       float T_hyst,
-                       float ha_max,
-                       float Norm_coeff,
-                       float s,
-                       float lambda,
-                       float f) {
-  const HysteresisPointValues v =
-      evaluateHysteresisPoint(Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m,
-                              PDF, T_hyst, ha_max, Norm_coeff, s, lambda, f);
-  printHysteresisPoint(console, momentFile, ha, Norm_coeff, v);
-  return v.branch == Branch::None ? 0.0 : v.M;
+HysteresisPointValues evaluateHysteresisPoint(
+    const ModelParameters& p, std::int32_t m, float ha, Branch branch, float Norm_coeff) {
+  return HysteresisBranch(p, m, branch).evaluate(ha, Norm_coeff);
 }
 
 }  // namespace preisach::hysteresis

@@ -1,21 +1,19 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <vector>
 
 #include "model/column_sums.h"
-#include "model/console.h"
 #include "model/density.h"
 #include "model/grid.h"
+#include "model/model_parameters.h"
 #include "model/runs.h"
 
 namespace preisach::hysteresis {
 
-// Which branch a point lies on: the sign of ha_max tells (+Ha_max coming down
-// from positive saturation, -Ha_max going up from negative saturation).
-enum class Branch { None, Descending, Ascending };
+using model::Branch;
+using model::ModelParameters;
 
 // Everything a hysteresis point computes, before it is printed.
 struct HysteresisPointValues {
@@ -40,23 +38,21 @@ struct HysteresisPointValues {
   double reversibleColumn = 0.0;    // f * M_rev, as written to the row
 };
 
-// A point's temperature quantities, branch and grid, with both counters at
-// their start (1 when the thermal field is not positive, else 0): the first
-// step of every evaluation. ha_max = 0 (or NaN) selects no branch.
-HysteresisPointValues startHysteresisPoint(
-    float Tc, float mu0, float Gamma, std::int32_t m, float sigmac0, float sigmai0, float T_hyst, float ha_max);
+// A point's temperature quantities (at T_hyst), branch and grid (bound
+// H = Ha_max, m divisions), with both counters at their start (1 when the
+// thermal field is not positive, else 0): the first step of every
+// evaluation. An Ha_max that is not positive (or NaN) runs no branch.
+HysteresisPointValues startHysteresisPoint(const ModelParameters& p, std::int32_t m, Branch branch);
 
 // The last step, once k1, sum1, k2 and sum2 are known: the two integrals
 // (a region with no counted node contributes 0), the reversible part
 // sign(ha) N mu tanh((|ha| + s) / lambda), M_irr and M.
-void finishHysteresisPoint(
-    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
+void finishHysteresisPoint(HysteresisPointValues& v, const ModelParameters& p, float ha, float Norm_coeff);
 
 // The rest once Integral2 is known (with sum1, k1): the triangle's integral,
 // the reversible part, M_irr counted from the saturation the branch left
 // (+H descending, -H ascending), M and the row's columns.
-void completeHysteresisPoint(
-    HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f);
+void completeHysteresisPoint(HysteresisPointValues& v, const ModelParameters& p, float ha, float Norm_coeff);
 
 // The rows of the switching triangle in the column hc: hc - H < hi < H - hc.
 model::Run triangleRows(const model::AxisNodes& hiNodes, double hc, float H);
@@ -91,43 +87,25 @@ RegionRows reversedRegion(Branch branch, const model::AxisNodes& hiNodes, float 
 // finishHysteresisPoint.
 HysteresisPointValues fieldPoint(const HysteresisPointValues& start,
                                  const model::RegionSum& reversed,
+                                 const ModelParameters& p,
                                  float ha,
-                                 float N,
-                                 float Norm_coeff,
-                                 float s,
-                                 float lambda,
-                                 float f);
+                                 float Norm_coeff);
 
 // One branch of the loop on its grid: the density table and the switching
 // triangle (hc - H < hi < H - hc, 0 < hc < H), which do not depend on the
 // field, summed once; each field then adds only its reversed region.
 class HysteresisBranch {
  public:
-  HysteresisBranch(float Tc,
-                   float mu0,
-                   float Gamma,
-                   float hc0_mean,
-                   float Gamma_c,
-                   float sigmac0,
-                   float Gamma_cprim,
-                   float sigmai0,
-                   float Gamma_i,
-                   float km,
-                   float N,
-                   std::int32_t m,
-                   model::DensityShape PDF,
-                   float T_hyst,
-                   float ha_max);
+  HysteresisBranch(const ModelParameters& p, std::int32_t m, Branch branch);
 
   // The point at field ha: the nodes reversed since saturation counted with
   // the opposite sign, scaled by Norm_coeff, mixed with weight f with the
   // reversible part. Many fields are summed in one sweep of the grid.
-  HysteresisPointValues evaluate(float ha, float N, float Norm_coeff, float s, float lambda, float f) const;
-  std::vector<HysteresisPointValues> evaluate(
-      const std::vector<float>& fields, float N, float Norm_coeff, float s, float lambda, float f) const;
+  HysteresisPointValues evaluate(float ha, float Norm_coeff) const;
+  std::vector<HysteresisPointValues> evaluate(const std::vector<float>& fields, float Norm_coeff) const;
 
   // The point at field ha after any history: the nodes reversed since the
-  // last saturation (at +H when fromPositiveSaturation, else at -H) are, in
+  // last saturation (at +H for `from` Descending, at -H for Ascending) are, in
   // each column i of the triangle (coordinate hc), the hi rows rows(i, hc),
   // summed in grid order as the branch sums its region, and their region of
   // the plane has the exact area `area`. Many such points are summed in one
@@ -138,76 +116,24 @@ class HysteresisBranch {
     long double area;
   };
   std::vector<HysteresisPointValues> evaluateReversed(const std::vector<Reversal>& reversals,
-                                                      bool fromPositiveSaturation,
-                                                      float N,
-                                                      float Norm_coeff,
-                                                      float s,
-                                                      float lambda,
-                                                      float f) const;
+                                                      Branch from,
+                                                      float Norm_coeff) const;
 
   const model::GridAxis& hcAxis() const { return start_.hcAxis; }
   const model::GridAxis& hiAxis() const { return start_.hiAxis; }
   const model::AxisNodes& hiNodes() const { return hiNodes_; }
 
  private:
+  ModelParameters p_;
   HysteresisPointValues start_;
   model::DensityTable table_;
   model::AxisNodes hcNodes_;
   model::AxisNodes hiNodes_;
 };
 
-// The magnetisation at applied field ha on the branch that ha_max selects,
-// at T_hyst (a HysteresisBranch evaluated at one field).
-HysteresisPointValues evaluateHysteresisPoint(float Tc,
-                                              float mu0,
-                                              float Gamma,
-                                              float ha,
-                                              float hc0_mean,
-                                              float Gamma_c,
-                                              float sigmac0,
-                                              float Gamma_cprim,
-                                              float sigmai0,
-                                              float Gamma_i,
-                                              float km,
-                                              float N,
-                                              std::int32_t m,
-                                              model::DensityShape PDF,
-                                              float T_hyst,
-                                              float ha_max,
-                                              float Norm_coeff,
-                                              float s,
-                                              float lambda,
-                                              float f);
-
-// The console lines of a point ("hts_T0=", "floor=", and when a branch runs
-// the grid, counter and Norm_coeff lines) and, when a branch runs, its
-// "%f %e %e %e" row (ha, M, (1 - f) M_irr, f M_rev) appended to momentFile.
-void printHysteresisPoint(
-    const model::Console& console, std::FILE* momentFile, float ha, float Norm_coeff, const HysteresisPointValues& v);
-
-// evaluateHysteresisPoint, then printHysteresisPoint. Returns M, or 0 when
-// no branch runs.
-double hysteresisPoint(const model::Console& console,
-                       std::FILE* momentFile,
-                       float Tc,
-                       float mu0,
-                       float Gamma,
-                       float ha,
-                       float hc0_mean,
-                       float Gamma_c,
-                       float sigmac0,
-                       float Gamma_cprim,
-                       float sigmai0,
-                       float Gamma_i,
-                       float km,
-                       float N,
-                       std::int32_t m,
-                       model::DensityShape PDF,
-                       float T_hyst,
-                       float ha_max,
-                       float Norm_coeff,
-                       float s,
-                       float lambda,
-                       float f);
+// The magnetisation at applied field ha on `branch`, at T_hyst (a
+// HysteresisBranch evaluated at one field).
+HysteresisPointValues evaluateHysteresisPoint(
+    const ModelParameters& p, std::int32_t m, float ha, Branch branch, float Norm_coeff);
 
 }  // namespace preisach::hysteresis

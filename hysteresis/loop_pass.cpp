@@ -25,44 +25,27 @@ void runSideBySide(const std::vector<std::function<void()>>& tasks, unsigned thr
   for (std::thread& t : others) t.join();
 }
 
-// The points of the branch that ha_max selects, on that branch's own grid.
-std::vector<HysteresisPointValues> branchOnItsGrid(const parameters::ParameterSet& p,
-                                                   float ha_max,
-                                                   const std::vector<float>& fields,
-                                                   float Norm_coeff) {
-  return HysteresisBranch(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
-                          p.km, p.N, p.m, p.PDF, p.T_hyst, ha_max)
-      .evaluate(fields, p.N, Norm_coeff, p.s, p.lambda, p.f);
-}
-
 }  // namespace
 
-LoopValues evaluateLoop(const parameters::ParameterSet& p,
+LoopValues evaluateLoop(const model::ModelParameters& p,
+                        std::int32_t m,
                         const std::vector<float>& down,
                         const std::vector<float>& up,
-                        std::FILE* mapFile,
+                        const model::RectangleTask& rectangleTask,
                         unsigned threads) {
   LoopValues loop;
   model::NormalisationValues& n = loop.normalisation;
-  n = model::startNormalisation(p.Tc, p.mu0, p.Gamma, p.ha, p.sigmac0, p.sigmai0, p.m, p.T_hyst, p.Ha_max);
-  const model::DensityTable table(model::DensityParameters{p.T_hyst, p.Tc, p.hc0_mean, p.Gamma_c, p.sigmac0,
-                                                           p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, p.PDF},
-                                  n.hcAxis, n.hiAxis);
+  n = model::startNormalisation(p, m, p.T_hyst, p.Ha_max);
+  const model::DensityTable table(model::densityAt(p, p.T_hyst), n.hcAxis, n.hiAxis);
   const model::AxisNodes hcNodes(n.hcAxis), hiNodes(n.hiAxis);
   const model::Run columns = model::rectangleColumns(hcNodes, p.Ha_max);
   const model::Run rows = model::rectangleRows(hiNodes, p.Ha_max);
 
-  // A branch starts at +-Ha_max on the normalisation's own grid when Ha_max
-  // is positive, and its regions join the sweeps. Otherwise the sign of
-  // Ha_max swaps the branches, each on a grid of its own (or, for 0 or NaN,
-  // there is none): a case of no practical use, evaluated branch by branch
-  // once Norm_coeff is known.
-  const bool sameGrid = p.Ha_max > 0.0f;
-  HysteresisPointValues fromPositive =
-      startHysteresisPoint(p.Tc, p.mu0, p.Gamma, p.m, p.sigmac0, p.sigmai0, p.T_hyst, p.Ha_max);
-  HysteresisPointValues fromNegative =
-      startHysteresisPoint(p.Tc, p.mu0, p.Gamma, p.m, p.sigmac0, p.sigmai0, p.T_hyst, -p.Ha_max);
-  const bool branches = sameGrid && !(down.empty() && up.empty());
+  // Both branches start at +-Ha_max on the normalisation's own grid, and
+  // their regions join the sweeps.
+  HysteresisPointValues fromPositive = startHysteresisPoint(p, m, Branch::Descending);
+  HysteresisPointValues fromNegative = startHysteresisPoint(p, m, Branch::Ascending);
+  const bool branches = fromPositive.branch != Branch::None && !(down.empty() && up.empty());
   const float H = fromPositive.H;
   std::vector<model::RegionSum> reversedDown(down.size(), model::RegionSum{fromPositive.k2, 0.0});
   std::vector<model::RegionSum> reversedUp(up.size(), model::RegionSum{fromNegative.k2, 0.0});
@@ -83,24 +66,18 @@ LoopValues evaluateLoop(const parameters::ParameterSet& p,
   }
   std::vector<std::function<void()>> tasks{[&] { sumRegions(table, hcNodes, descending); }};
   if (!ascending.empty()) tasks.push_back([&] { sumRegions(table, hcNodes, ascending); });
-  if (mapFile != nullptr)
-    tasks.push_back(
-        [&] { loop.mapWriteError = model::writeDensityMap(mapFile, table, hcNodes, hiNodes, columns, rows); });
+  if (rectangleTask)
+    tasks.push_back([&] { rectangleTask(model::RectangleNodes{table, hcNodes, hiNodes, columns, rows}); });
   runSideBySide(tasks, threads);
 
   model::finishNormalisation(n, p.N);
   const float Norm_coeff = static_cast<float>(n.Norm_coeff);
-  if (!sameGrid) {
-    loop.descending = branchOnItsGrid(p, p.Ha_max, down, Norm_coeff);
-    loop.ascending = branchOnItsGrid(p, -p.Ha_max, up, Norm_coeff);
-    return loop;
-  }
   fromPositive.k1 = fromNegative.k1 = triangle.count;
   fromPositive.sum1 = fromNegative.sum1 = triangle.sum;
   for (std::size_t k = 0; k < down.size(); ++k)
-    loop.descending.push_back(fieldPoint(fromPositive, reversedDown[k], down[k], p.N, Norm_coeff, p.s, p.lambda, p.f));
+    loop.descending.push_back(fieldPoint(fromPositive, reversedDown[k], p, down[k], Norm_coeff));
   for (std::size_t k = 0; k < up.size(); ++k)
-    loop.ascending.push_back(fieldPoint(fromNegative, reversedUp[k], up[k], p.N, Norm_coeff, p.s, p.lambda, p.f));
+    loop.ascending.push_back(fieldPoint(fromNegative, reversedUp[k], p, up[k], Norm_coeff));
   return loop;
 }
 

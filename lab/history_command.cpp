@@ -109,7 +109,7 @@ int runHistory(const HistoryArguments& a) {
   checkLoopParameters(p, a.params);
   const std::vector<float> fields = readFields(a.fields, p.Ha_max);
   requireFolderOf(a.out);
-  history::FieldHistory sample(p);
+  history::FieldHistory sample(parameters::modelParameters(p), p.m);
   std::string rows;
   char row[160];
   for (float field : fields) {
@@ -156,7 +156,7 @@ int runForc(const ForcArguments& a) {
       throw DataError("--step " + formatNumber(step) + " Oe makes more than 2000 reversal curves; take a larger step");
     std::cerr << "forc: simulating " << static_cast<long>(2.0 * static_cast<double>(p.Ha_max) / step) + 1
               << " reversal curves" << std::endl;
-    forcs = history::simulateForcs(p, step);
+    forcs = history::simulateForcs(parameters::modelParameters(p), p.m, step);
     source = "preisach-lab forc, " + a.params;
   }
   if (a.measured.empty()) {

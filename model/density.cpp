@@ -47,75 +47,107 @@ double sqrtTwoPi() {
   return std::sqrt(static_cast<double>(static_cast<Extended>(2.0f) * static_cast<Extended>(kPi)));
 }
 
-}  // namespace
+// The steps of each shape up to its last one, which brings in hi, and the
+// hi factor that last step divides by or multiplies with.
 
-bool isDensityShape(char letter) {
-  switch (static_cast<DensityShape>(letter)) {
-    case DensityShape::G:
-    case DensityShape::L:
-    case DensityShape::M:
-    case DensityShape::N:
-      return true;
-  }
-  return false;
+// A exp(-dc^2 / 2 sc^2) / (sc sqrt(2 pi)) / (si sqrt(2 pi)), then * exp(-di^2 / 2 si^2).
+long double gaussianColumn(const ShapeScales& p, float hc) {
+  const Extended s = ext(sqrtTwoPi());
+  Extended a = p.A / static_cast<Extended>(p.sigc) / s;
+  a = a * gaussianFactor(distance(hc, p.hcm), p.sigc);
+  a = a * static_cast<Extended>(1.0f) / static_cast<Extended>(p.sigi);
+  return a / s;
+}
+long double gaussianRow(const ShapeScales& p, float hi) {
+  return gaussianFactor(distance(hi, p.km), p.sigi);
 }
 
-DensityFactors::DensityFactors(const DensityParameters& p)
-    : p_(p),
-      hcm_(scaledParameter(p.T, p.Tc, p.hc0_mean, p.Gamma_c)),
-      sigc_(scaledParameter(p.T, p.Tc, p.sigmac0, p.Gamma_cprim)),
-      sigi_(scaledParameter(p.T, p.Tc, p.sigmai0, p.Gamma_i)),
-      divides_(p.shape == DensityShape::L || p.shape == DensityShape::N) {}
+// 2 A sc / (pi (sc^2 + 4 dc^2)) * 2 si / pi, then / (si^2 + 4 di^2).
+long double lorentzianColumn(const ShapeScales& p, float hc) {
+  const Extended two = static_cast<Extended>(2.0f), pi = static_cast<Extended>(kPi);
+  const Extended a = two * p.A / pi * static_cast<Extended>(p.sigc) / lorentzDenominator(distance(hc, p.hcm), p.sigc);
+  return a * two / pi * static_cast<Extended>(p.sigi);
+}
+long double lorentzianRow(const ShapeScales& p, float hi) {
+  return lorentzDenominator(distance(hi, p.km), p.sigi);
+}
 
-// The steps of each shape up to its last one, which brings in hi.
-long double DensityFactors::column(float hc) const {
-  const Extended A = static_cast<Extended>(p_.A);
-  const Extended pi = static_cast<Extended>(kPi);
-  const Extended two = static_cast<Extended>(2.0f);
-  const Extended sigc = static_cast<Extended>(sigc_);
-  const Extended sigi = static_cast<Extended>(sigi_);
-  switch (p_.shape) {
-    case DensityShape::G: {
-      // A exp(-dc^2 / 2 sc^2) / (sc sqrt(2 pi)) / (si sqrt(2 pi)), then * exp(-di^2 / 2 si^2).
-      const Extended s = ext(sqrtTwoPi());
-      Extended a = A / sigc / s;
-      a = a * gaussianFactor(distance(hc, hcm_), sigc_);
-      a = a * static_cast<Extended>(1.0f) / sigi;
-      return a / s;
-    }
-    case DensityShape::L: {
-      // 2 A sc / (pi (sc^2 + 4 dc^2)) * 2 si / pi, then / (si^2 + 4 di^2).
-      Extended a = two * A / pi * sigc / lorentzDenominator(distance(hc, hcm_), sigc_);
-      return a * two / pi * sigi;
-    }
-    case DensityShape::M: {
-      // 4 A sc / (pi (sc^2 + 4 dc^2)) * 2^0, then * exp(-(di / 4 si)^2).
-      const Extended a = two * A * two / pi * sigc / lorentzDenominator(distance(hc, hcm_), sigc_);
-      return a * ext(libraryPow(2.0, 0.0));
-    }
-    case DensityShape::N: {
-      // 2 A (2 pi sc^2)^(-1/2) exp(-(dc / 4 sc)^2) * 2 si / pi, then / (si^2 + 4 di^2).
-      const double c = libraryPow(static_cast<double>(square(static_cast<double>(sigc_)) * (two * pi)), -0.5);
-      Extended a = ext(c) * (two * A);
-      a = a * ext(std::exp(-libraryPow(quarterReduced(hc, hcm_, sigc_), 2.0)));
-      return a * two / pi * sigi;
-    }
-  }
+// 4 A sc / (pi (sc^2 + 4 dc^2)) * 2^0, then * exp(-(di / 4 si)^2).
+long double mixedMColumn(const ShapeScales& p, float hc) {
+  const Extended two = static_cast<Extended>(2.0f), pi = static_cast<Extended>(kPi);
+  const Extended a =
+      two * p.A * two / pi * static_cast<Extended>(p.sigc) / lorentzDenominator(distance(hc, p.hcm), p.sigc);
+  return a * ext(libraryPow(2.0, 0.0));
+}
+long double mixedMRow(const ShapeScales& p, float hi) {
+  return ext(std::exp(-libraryPow(quarterReduced(hi, p.km, p.sigi), 2.0)));
+}
+
+// 2 A (2 pi sc^2)^(-1/2) exp(-(dc / 4 sc)^2) * 2 si / pi, then / (si^2 + 4 di^2).
+long double mixedNColumn(const ShapeScales& p, float hc) {
+  const Extended two = static_cast<Extended>(2.0f), pi = static_cast<Extended>(kPi);
+  const double c = libraryPow(static_cast<double>(square(static_cast<double>(p.sigc)) * (two * pi)), -0.5);
+  Extended a = ext(c) * (two * p.A);
+  a = a * ext(std::exp(-libraryPow(quarterReduced(hc, p.hcm, p.sigc), 2.0)));
+  return a * two / pi * static_cast<Extended>(p.sigi);
+}
+
+// A letter that is not a shape: the density is a quiet NaN.
+long double notAShapeColumn(const ShapeScales&, float) {
   return std::numeric_limits<long double>::quiet_NaN();
 }
-
-long double DensityFactors::row(float hi) const {
-  switch (p_.shape) {
-    case DensityShape::G:
-      return gaussianFactor(distance(hi, p_.km), sigi_);
-    case DensityShape::M:
-      return ext(std::exp(-libraryPow(quarterReduced(hi, p_.km, sigi_), 2.0)));
-    case DensityShape::L:
-    case DensityShape::N:
-      return lorentzDenominator(distance(hi, p_.km), sigi_);
-  }
+long double notAShapeRow(const ShapeScales&, float) {
   return 1.0L;
 }
+const DensityShapeEntry kNotAShape{
+    static_cast<DensityShape>('?'), "not a shape", "", notAShapeColumn, notAShapeRow, false};
+
+}  // namespace
+
+const std::vector<DensityShapeEntry>& densityShapes() {
+  static const std::vector<DensityShapeEntry> shapes = {
+      {DensityShape::G, "Gaussian", "normal in hc and in hi, normalised", gaussianColumn, gaussianRow, false},
+      {DensityShape::L, "Lorentzian", "Lorentzian in hc and in hi (full widths sigma_c, sigma_i), normalised",
+       lorentzianColumn, lorentzianRow, true},
+      {DensityShape::M, "mixed M", "Lorentzian of twice the height in hc, exp(-(dhi / 4 sigma_i)^2) in hi",
+       mixedMColumn, mixedMRow, false},
+      {DensityShape::N, "mixed N", "2 / sqrt(2 pi sigma_c^2) exp(-(dhc / 4 sigma_c)^2) in hc, Lorentzian in hi",
+       mixedNColumn, lorentzianRow, true},
+  };
+  return shapes;
+}
+
+const DensityShapeEntry* findDensityShape(char letter) {
+  for (const DensityShapeEntry& entry : densityShapes())
+    if (static_cast<char>(entry.shape) == letter) return &entry;
+  return nullptr;
+}
+
+bool isDensityShape(char letter) {
+  return findDensityShape(letter) != nullptr;
+}
+
+std::string densityShapeLetters() {
+  std::string letters;
+  for (const DensityShapeEntry& entry : densityShapes())
+    letters += (letters.empty() ? "" : ", ") + std::string(1, static_cast<char>(entry.shape));
+  return letters;
+}
+
+namespace {
+
+const DensityShapeEntry& entryOf(DensityShape shape) {
+  const DensityShapeEntry* entry = findDensityShape(static_cast<char>(shape));
+  return entry != nullptr ? *entry : kNotAShape;
+}
+
+}  // namespace
+
+DensityFactors::DensityFactors(const DensityParameters& p)
+    : entry_(&entryOf(p.shape)),
+      scales_{static_cast<Extended>(p.A), scaledParameter(p.T, p.Tc, p.hc0_mean, p.Gamma_c),
+              scaledParameter(p.T, p.Tc, p.sigmac0, p.Gamma_cprim), scaledParameter(p.T, p.Tc, p.sigmai0, p.Gamma_i),
+              p.km} {}
 
 double preisachDensity(float T,
                        float Tc,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "model/grid.h"
@@ -9,15 +10,47 @@ namespace preisach::model {
 
 // The shape of the density over the (hc, hi) plane, chosen by one upper-case
 // letter of the parameter file. Any other byte can be held (the file may
-// carry it), but only these four are shapes.
+// carry it), but only the letters of densityShapes() are shapes.
 enum class DensityShape : char {
-  G = 'G',  // Gaussian in hc and in hi, normalised
-  L = 'L',  // Lorentzian in hc and in hi (full widths sigma_c, sigma_i), normalised
-  M = 'M',  // Lorentzian of twice the height in hc, exp(-(dhi / 4 sigma_i)^2) in hi
-  N = 'N',  // 2 / sqrt(2 pi sigma_c^2) * exp(-(dhc / 4 sigma_c)^2) in hc, Lorentzian in hi
+  G = 'G',
+  L = 'L',
+  M = 'M',
+  N = 'N',
 };
 
+// The centre and widths of the density at one temperature and its
+// amplitude: what a shape's two factors are evaluated from.
+struct ShapeScales {
+  long double A;  // amplitude
+  float hcm;      // hc centre, hcm(T)
+  float sigc;     // hc width, sigma_c(T)
+  float sigi;     // hi width, sigma_i(T)
+  float km;       // hi centre
+};
+
+// One density shape: a factor of hc alone and a factor of hi alone, each
+// in extended precision and in the shape's own order of evaluation, the
+// density being the hc factor divided by the hi factor (`divides`) or
+// multiplied by it. Everything that knows the shapes (validation,
+// messages, the benchmark, the pictures, the continuum's closed forms) is
+// generated from or checked against this table.
+struct DensityShapeEntry {
+  DensityShape shape;
+  const char* name;
+  const char* formula;  // the density in words, for help texts and the README
+  long double (*column)(const ShapeScales& s, float hc);
+  long double (*row)(const ShapeScales& s, float hi);
+  bool divides;
+};
+
+const std::vector<DensityShapeEntry>& densityShapes();
+
+// The entry of that letter, or nullptr.
+const DensityShapeEntry* findDensityShape(char letter);
 bool isDensityShape(char letter);
+
+// "G, L, M, N": the letters for messages.
+std::string densityShapeLetters();
 
 // Density at (hc, hi) and temperature T, centred at (hcm(T), km) with widths
 // sigma_c(T), sigma_i(T); hcm and both widths follow the scaling law from
@@ -67,19 +100,16 @@ struct DensityParameters {
 class DensityFactors {
  public:
   explicit DensityFactors(const DensityParameters& p);
-  long double column(float hc) const;
-  long double row(float hi) const;
+  long double column(float hc) const { return entry_->column(scales_, hc); }
+  long double row(float hi) const { return entry_->row(scales_, hi); }
   double combine(long double column, long double row) const {
-    return static_cast<double>(divides_ ? column / row : column * row);
+    return static_cast<double>(divides() ? column / row : column * row);
   }
-  bool divides() const { return divides_; }
+  bool divides() const { return entry_->divides; }
 
  private:
-  DensityParameters p_;
-  float hcm_;
-  float sigc_;
-  float sigi_;
-  bool divides_;
+  const DensityShapeEntry* entry_;
+  ShapeScales scales_;
 };
 
 // The density over a whole grid: one factor per hc column and per hi row,

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 
 #include "model/column_sums.h"
-#include "model/console.h"
 #include "model/density.h"
 #include "model/grid.h"
+#include "model/model_parameters.h"
 #include "model/runs.h"
 
 namespace preisach::model {
@@ -28,8 +28,7 @@ struct NormalisationValues {
 
 // The grid (bound Ha_max), the temperature quantities and the counters, the
 // rectangle's sum still empty.
-NormalisationValues startNormalisation(
-    float Tc, float mu0, float Gamma, float ha, float sigmac0, float sigmai0, std::int32_t m, float T, float Ha_max);
+NormalisationValues startNormalisation(const ModelParameters& p, std::int32_t m, float T, float Ha_max);
 
 // The rectangle's nodes: 0 < hc < Ha_max and -Ha_max < hi < Ha_max, all
 // strict, so the first node of each axis never counts.
@@ -40,69 +39,23 @@ Run rectangleRows(const AxisNodes& hiNodes, float Ha_max);
 // summed; with no counted node the mean is 0/0 and Norm_coeff a NaN.
 void finishNormalisation(NormalisationValues& v, float N);
 
-// The three diagnostic lines on console.out, and on console.err the reason
-// when no node lies inside the rectangle.
-void printNormalisation(const Console& console, const NormalisationValues& v);
+// The rectangle's nodes and their densities, handed to a task that runs
+// beside the sums (the density map, which the driver writes).
+struct RectangleNodes {
+  const DensityTable& table;
+  const AxisNodes& hcNodes;
+  const AxisNodes& hiNodes;
+  Run columns;
+  Run rows;
+};
+using RectangleTask = std::function<void(const RectangleNodes&)>;
 
-// The map rows "%e %e %e\n" (hc, hi, density) of the rectangle's nodes in
-// grid order, built in a fixed buffer and written in large blocks. A density
-// of exactly 0 (most of the grid, far from the peak) is copied, not
-// formatted. Returns 0, or the errno of the first write that failed.
-int writeDensityMap(std::FILE* mapFile,
-                    const DensityTable& table,
-                    const AxisNodes& hcNodes,
-                    const AxisNodes& hiNodes,
-                    const Run& columns,
-                    const Run& rows);
-
-// The normalisation at temperature T: the rectangle summed, and the map
-// written to mapFile when that is given.
-NormalisationValues evaluateNormalisation(std::FILE* mapFile,
-                                          float Tc,
-                                          float mu0,
-                                          float Gamma,
-                                          float ha,
-                                          float hc0_mean,
-                                          float Gamma_c,
-                                          float sigmac0,
-                                          float Gamma_cprim,
-                                          float sigmai0,
-                                          float Gamma_i,
-                                          float km,
-                                          float N,
-                                          std::int32_t m,
-                                          DensityShape PDF,
-                                          float T,
-                                          float Ha_max);
-
-// Normalisation coefficient N / (mean density * 2 Ha_max * Ha_max) of the
-// density at temperature T over 0 < hc < Ha_max, -Ha_max < hi < Ha_max,
-// sampled on the shared grid. Prints its three diagnostic lines to
-// console.out. When Calculate_PDF is 'y' it writes one "%e %e %e" row (hc,
-// hi, density) per counted node to mapFile; otherwise mapFile is not
-// touched. The file stays open: its owner closes it and checks the writes.
-// With no node inside the rectangle (m < 3 on an unrefined axis, Ha_max not
-// positive) it says so on console.err and returns NaN. The number of counted
-// nodes goes to *countedNodes when that is given.
-double normaliseDensity(const Console& console,
-                        std::FILE* mapFile,
-                        float Tc,
-                        float mu0,
-                        float Gamma,
-                        float ha,
-                        float hc0_mean,
-                        float Gamma_c,
-                        float sigmac0,
-                        float Gamma_cprim,
-                        float sigmai0,
-                        float Gamma_i,
-                        float km,
-                        float N,
-                        std::int32_t m,
-                        DensityShape PDF,
-                        float T,
-                        float Ha_max,
-                        char Calculate_PDF,
-                        std::int32_t* countedNodes = nullptr);
+// The normalisation of the density at temperature T over 0 < hc < Ha_max,
+// -Ha_max < hi < Ha_max on the grid of m divisions: Norm_coeff = N / (mean
+// density * 2 Ha_max * Ha_max). With no node inside the rectangle (m < 3 on
+// an unrefined axis, Ha_max not positive) the count is 0 and Norm_coeff a
+// NaN. `task`, when given, receives the rectangle's nodes.
+NormalisationValues evaluateNormalisation(
+    const ModelParameters& p, std::int32_t m, float T, float Ha_max, const RectangleTask& task = nullptr);
 
 }  // namespace preisach::model

@@ -297,6 +297,18 @@ class RecordReader {
     character(name, label, letter);
     value = static_cast<model::DensityShape>(letter);
   }
+  void field(const ParameterField& f, ParameterSet& p) {
+    switch (f.kind) {
+      case FieldKind::Real:
+        return real(f.name, f.label, p.*f.real);
+      case FieldKind::Integer:
+        return integer(f.name, f.label, p.*f.integer);
+      case FieldKind::Flag:
+        return character(f.name, f.label, p.*f.letter);
+      case FieldKind::Shape:
+        return shape(f.name, f.label, p.*f.shape);
+    }
+  }
 
   int failedField() const { return failedField_; }
   const char* failedName() const { return failedName_; }
@@ -345,34 +357,11 @@ ReadResult readParameterFile(std::istream& file, ParameterSet& p, std::ostream& 
   // ends in a line feed is followed by one more, empty, read and echo.
   for (int record = 1; !scanner.atEnd(); ++record) {
     RecordReader r(scanner, out);
-    r.real("Tc", "Tc=", p.Tc);
-    r.real("mu0", "mu0=", p.mu0);
-    r.real("Gamma", "Gamma=", p.Gamma);
-    r.real("hc0_mean", "hc0_mean=", p.hc0_mean);
-    r.real("Gamma_c", "Gamma_c=", p.Gamma_c);
-    r.real("sigmac0", "sigmac0=", p.sigmac0);
-    r.real("Gamma_cprim", "Gamma_cprim=", p.Gamma_cprim);
-    r.real("sigmai0", "sigmai0=", p.sigmai0);
-    r.real("Gamma_i", "Gamma_i=", p.Gamma_i);
-    r.real("km", "km=", p.km);
-    r.real("N", "N=", p.N);
-    r.shape("PDF", "PDF=", p.PDF);
-    r.integer("m", "m=", p.m);
-    r.real("MC_err", "MC_err=", p.MC_err);
-    r.character("Calculate_ZFCFC", "Calculate ZFCFC: ", p.Calculate_ZFCFC);
-    r.real("ha", "ha=", p.ha);
-    r.real("T_max", "T_max=", p.T_max);
-    keepBelowTc(p.T_max, p.Tc, "T_max < Tc therefore T_max assigned as Tc-10=", out, pause);
-    r.character("Calculate_Hysteresis", "Calculate Hysteresis: ", p.Calculate_Hysteresis);
-    r.real("T_hyst", "T_hyst=", p.T_hyst);
-    // The message names T_max although T_hyst is the value lowered; scripts
-    // that read the console expect it so.
-    keepBelowTc(p.T_hyst, p.Tc, "T_hyst < Tc therefore T_max assigned as Tc-10=", out, pause);
-    r.real("Ha_max", "Ha_max=", p.Ha_max);
-    r.real("s", "s=", p.s);
-    r.real("lambda", "lambda=", p.lambda);
-    r.real("f", "f=", p.f);
-    r.character("Calculate_PDF", "Calculate PDF", p.Calculate_PDF);
+    for (const ParameterField& field : parameterFields()) {
+      r.field(field, p);
+      // The limit uses the Tc of the same record, read before both fields.
+      if (field.lowered != nullptr) keepBelowTc(p.*field.real, p.Tc, field.lowered, out, pause);
+    }
     scanner.discardLine();
 
     if (r.failedField() == 0) continue;
@@ -395,22 +384,12 @@ ReadResult readParameterFile(std::istream& file, ParameterSet& p, std::ostream& 
 }
 
 const std::vector<NamedValue>& continuousValues() {
-  static const std::vector<NamedValue> values = {
-      {"Tc", &ParameterSet::Tc},
-      {"mu0", &ParameterSet::mu0},
-      {"Gamma", &ParameterSet::Gamma},
-      {"hc0_mean", &ParameterSet::hc0_mean},
-      {"Gamma_c", &ParameterSet::Gamma_c},
-      {"sigmac0", &ParameterSet::sigmac0},
-      {"Gamma_cprim", &ParameterSet::Gamma_cprim},
-      {"sigmai0", &ParameterSet::sigmai0},
-      {"Gamma_i", &ParameterSet::Gamma_i},
-      {"km", &ParameterSet::km},
-      {"N", &ParameterSet::N},
-      {"s", &ParameterSet::s},
-      {"lambda", &ParameterSet::lambda},
-      {"f", &ParameterSet::f},
-  };
+  static const std::vector<NamedValue> values = [] {
+    std::vector<NamedValue> fittable;
+    for (const ParameterField& field : parameterFields())
+      if (field.fittable) fittable.push_back({field.name, field.real});
+    return fittable;
+  }();
   return values;
 }
 
@@ -432,33 +411,24 @@ std::string shortest(float value) {
 
 std::string formatParameterRecord(const ParameterSet& p) {
   std::string record;
-  const auto real = [&record](float value) { record += shortest(value) + " "; };
-  const auto letter = [&record](char value) { record += std::string(1, value) + " "; };
-  real(p.Tc);
-  real(p.mu0);
-  real(p.Gamma);
-  real(p.hc0_mean);
-  real(p.Gamma_c);
-  real(p.sigmac0);
-  real(p.Gamma_cprim);
-  real(p.sigmai0);
-  real(p.Gamma_i);
-  real(p.km);
-  real(p.N);
-  letter(static_cast<char>(p.PDF));
-  record += std::to_string(p.m) + " ";
-  real(p.MC_err);
-  letter(p.Calculate_ZFCFC);
-  real(p.ha);
-  real(p.T_max);
-  letter(p.Calculate_Hysteresis);
-  real(p.T_hyst);
-  real(p.Ha_max);
-  real(p.s);
-  real(p.lambda);
-  real(p.f);
-  record += std::string(1, p.Calculate_PDF) + "\n";
-  return record;
+  for (const ParameterField& field : parameterFields()) {
+    if (!record.empty()) record += " ";
+    switch (field.kind) {
+      case FieldKind::Real:
+        record += shortest(p.*field.real);
+        break;
+      case FieldKind::Integer:
+        record += std::to_string(p.*field.integer);
+        break;
+      case FieldKind::Flag:
+        record += std::string(1, p.*field.letter);
+        break;
+      case FieldKind::Shape:
+        record += std::string(1, static_cast<char>(p.*field.shape));
+        break;
+    }
+  }
+  return record + "\n";
 }
 
 std::string escapedText(const std::string& text) {

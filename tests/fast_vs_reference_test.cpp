@@ -16,6 +16,7 @@
 #include "driver/hysteresis_loop.h"
 #include "hysteresis/loop_pass.h"
 #include "model/normalisation.h"
+#include "program_wrappers.h"
 #include "reference/hysteresis_reference.h"
 #include "reference/normalisation_reference.h"
 #include "reference/reference_evaluations.h"
@@ -55,10 +56,17 @@ struct ZfcCase {
   model::DensityShape shape;
 };
 
+model::ModelParameters physicsOf(const ZfcCase& c) {
+  model::ModelParameters p = test::physicsOf(c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
+                                             c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.shape);
+  p.T_max = c.T_max;
+  return p;
+}
+
 void expectSameZfcFc(const ZfcCase& c) {
   const zfcfc::ZfcFcPointValues fast =
-      zfcfc::evaluateZfcFcPoint(c.T_max, c.T, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
-                                c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+      test::evaluateZfcFcPoint(c.T_max, c.T, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
+                               c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
   const zfcfc::ZfcFcPointValues slow =
       reference::evaluateZfcFcPoint(c.T_max, c.T, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
                                     c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
@@ -128,9 +136,7 @@ TEST(FastZfcFcPoints, SumManyTemperaturesInOneSweepAsTheReferenceDoesOneByOne) {
     std::vector<float> temperatures;
     for (int k = 0; k < 1 + n % 9; ++k)
       temperatures.push_back(pick({5.0f, 25.0f, 47.0f, 50.0f, 95.0f, 110.0f, 200.0f, 300.0f}));
-    const std::vector<zfcfc::ZfcFcPointValues> together =
-        zfcfc::evaluateZfcFcPoints(c.T_max, temperatures, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
-                                   c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+    const std::vector<zfcfc::ZfcFcPointValues> together = zfcfc::evaluateZfcFcPoints(physicsOf(c), c.m, temperatures);
     ASSERT_EQ(together.size(), temperatures.size());
     for (std::size_t k = 0; k < temperatures.size(); ++k) {
       const zfcfc::ZfcFcPointValues slow =
@@ -161,20 +167,21 @@ struct LoopCase {
 void expectSameLoop(const LoopCase& c) {
   for (hysteresis::Branch branch : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending}) {
     const float ha_max = branch == hysteresis::Branch::Descending ? c.Ha_max : -c.Ha_max;
-    const hysteresis::HysteresisBranch fast(c.Tc, c.mu0, c.Gamma, c.hc0_mean, c.Gamma_c, c.sigmac0, c.Gamma_cprim,
-                                            c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape, c.T_hyst, ha_max);
+    model::ModelParameters physics = test::physicsOf(c.Tc, c.mu0, c.Gamma, 0.0f, c.hc0_mean, c.Gamma_c, c.sigmac0,
+                                                     c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.shape);
+    physics.T_hyst = c.T_hyst, physics.Ha_max = c.Ha_max, physics.s = c.s, physics.lambda = c.lambda, physics.f = c.f;
+    const hysteresis::HysteresisBranch fast(physics, c.m, branch);
     std::vector<float> fields = driver::fieldSchedule(c.Ha_max, branch);
     for (float extra : {0.0f, 0.3f * c.Ha_max, -c.Ha_max, c.Ha_max, 1.5f * c.Ha_max}) fields.push_back(extra);
     // Every field alone, and all of them in one sweep.
-    const std::vector<hysteresis::HysteresisPointValues> together =
-        fast.evaluate(fields, c.N, c.Norm_coeff, c.s, c.lambda, c.f);
+    const std::vector<hysteresis::HysteresisPointValues> together = fast.evaluate(fields, c.Norm_coeff);
     ASSERT_EQ(together.size(), fields.size());
     for (std::size_t k = 0; k < fields.size(); ++k) {
       const float ha = fields[k];
       const hysteresis::HysteresisPointValues slow = reference::evaluateHysteresisPoint(
           c.Tc, c.mu0, c.Gamma, ha, c.hc0_mean, c.Gamma_c, c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N,
           c.m, c.shape, c.T_hyst, ha_max, c.Norm_coeff, c.s, c.lambda, c.f);
-      ASSERT_EQ(describe(fast.evaluate(ha, c.N, c.Norm_coeff, c.s, c.lambda, c.f)), describe(slow))
+      ASSERT_EQ(describe(fast.evaluate(ha, c.Norm_coeff)), describe(slow))
           << "shape " << static_cast<char>(c.shape) << " m=" << c.m << " Ha_max=" << c.Ha_max << " ha=" << ha
           << " branch " << static_cast<int>(branch) << " sigmas " << c.sigmac0 << "," << c.sigmai0;
       ASSERT_EQ(describe(together[k]), describe(slow)) << "in one sweep, ha=" << ha;
@@ -264,7 +271,7 @@ TEST(FastNormalisation, WritesTheSameLinesMapAndCoefficientAsTheReference) {
     c.m = static_cast<std::int32_t>(pick({0.0f, 2.0f, 3.0f, 10.0f, 40.0f}));
     c.T_hyst = pick({0.0f, 300.0f, 620.0f});
     c.Ha_max = pick({1.0f, 3000.0f, -1.0f, 0.0f});
-    const Normalised fast = normaliseWith(model::normaliseDensity, c);
+    const Normalised fast = normaliseWith(test::normaliseDensity, c);
     const Normalised slow = normaliseWith(reference::normaliseDensity, c);
     ASSERT_EQ(fast.out, slow.out) << n;
     ASSERT_EQ(fast.err, slow.err) << n;
@@ -312,13 +319,13 @@ TEST(FastLoop, SumsTheNormalisationAndBothBranchesInOnePassAsTheReference) {
     const auto run = [&](const driver::Evaluations::Loop loop, const std::string& name, unsigned threads) {
       const std::string path = (dir.path() / name).string();
       std::FILE* map = std::fopen(path.c_str(), "w");
-      hysteresis::LoopValues values = loop(p, down, up, map, threads);
+      const driver::LoopRun values = loop(parameters::modelParameters(p), p.m, down, up, map, threads);
       std::fclose(map);
-      return std::make_pair(values, test::readFile(path));
+      return std::make_pair(values.values, test::readFile(path));
     };
     const auto slow = run(reference::referenceEvaluations().loop, "reference.txt", 1);
     for (unsigned threads : {1u, 2u}) {
-      const auto fast = run(hysteresis::evaluateLoop, "fast.txt", threads);
+      const auto fast = run(driver::fastEvaluations().loop, "fast.txt", threads);
       const model::NormalisationValues &a = fast.first.normalisation, &b = slow.first.normalisation;
       ASSERT_EQ(a.rectangle.count, b.rectangle.count) << n;
       ASSERT_EQ(bits(a.rectangle.sum), bits(b.rectangle.sum)) << n;

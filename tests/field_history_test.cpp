@@ -35,16 +35,13 @@ TEST(FieldHistory, FollowsTheLoopBitForBitOnItsOwnFields) {
       ParameterSet p = test::parametersFrom(kRecord);
       p.Ha_max = std::stof(Ha_max);
       p.PDF = static_cast<model::DensityShape>(shape[0]);
-      FieldHistory sample(p);
-      const hysteresis::HysteresisBranch down(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
-                                              p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, p.Ha_max);
-      const hysteresis::HysteresisBranch up(p.Tc, p.mu0, p.Gamma, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
-                                            p.sigmai0, p.Gamma_i, p.km, p.N, p.m, p.PDF, p.T_hyst, -p.Ha_max);
+      FieldHistory sample(parameters::modelParameters(p), p.m);
+      const hysteresis::HysteresisBranch down(parameters::modelParameters(p), p.m, hysteresis::Branch::Descending);
+      const hysteresis::HysteresisBranch up(parameters::modelParameters(p), p.m, hysteresis::Branch::Ascending);
       for (hysteresis::Branch b : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending})
         for (float field : driver::fieldSchedule(p.Ha_max, b)) {
           const hysteresis::HysteresisPointValues loop =
-              (b == hysteresis::Branch::Descending ? down : up)
-                  .evaluate(field, p.N, sample.Norm_coeff(), p.s, p.lambda, p.f);
+              (b == hysteresis::Branch::Descending ? down : up).evaluate(field, sample.Norm_coeff());
           const hysteresis::HysteresisPointValues v = sample.apply(field);
           ASSERT_EQ(test::hex(v.M), test::hex(loop.M)) << Ha_max << " " << shape << " at " << field;
           ASSERT_EQ(v.irreversibleColumn, loop.irreversibleColumn);
@@ -60,7 +57,7 @@ TEST(FieldHistory, ReturnsToTheMomentItLeftAfterAClosedMinorLoop) {
   std::uniform_real_distribution<float> field(-1000.0f, 1000.0f), share(0.1f, 0.9f);
   int loops = 0;
   for (int trial = 0; trial < 60; ++trial) {
-    FieldHistory sample(p);
+    FieldHistory sample(parameters::modelParameters(p), p.m);
     for (int k = 0; k < 1 + trial % 6; ++k) sample.apply(field(random));
     const std::vector<float> path = sample.turningPoints();
     if (path.size() < 2) continue;
@@ -93,7 +90,7 @@ TEST(FieldHistory, SumsAWholeHistoryInSweepsAsItSumsItFieldByField) {
                        : kind == 2 && !fields.empty() ? fields.back()
                                                       : field(random));
     }
-    FieldHistory together(p), oneByOne(p);
+    FieldHistory together(parameters::modelParameters(p), p.m), oneByOne(parameters::modelParameters(p), p.m);
     const std::vector<hysteresis::HysteresisPointValues> all = together.applyAll(fields);
     ASSERT_EQ(all.size(), fields.size());
     for (std::size_t k = 0; k < fields.size(); ++k) {
@@ -109,7 +106,7 @@ TEST(FieldHistory, SumsAWholeHistoryInSweepsAsItSumsItFieldByField) {
 
 TEST(FieldHistory, WipesOutItsMemoryAtSaturation) {
   const ParameterSet p = test::parametersFrom(kRecord);
-  FieldHistory a(p), b(p);
+  FieldHistory a(parameters::modelParameters(p), p.m), b(parameters::modelParameters(p), p.m);
   for (float f : {-300.0f, 200.0f, -100.0f, 1000.0f, -400.0f}) a.apply(f);
   EXPECT_EQ(a.turningPoints(), (std::vector<float>{1000.0f, -400.0f}));
   EXPECT_EQ(test::hex(a.apply(-250.0f).M), test::hex((b.apply(-400.0f), b.apply(-250.0f)).M));
@@ -174,7 +171,7 @@ TEST(FieldHistory, ReversesTheNodesANodeByNodeSimulationReverses) {
   for (int trial = 0; trial < 30; ++trial) {
     std::vector<float> fields;
     for (int k = 0; k < 2 + trial % 7; ++k) fields.push_back(25.0f * static_cast<float>(lattice(random)));
-    FieldHistory sample(p);
+    FieldHistory sample(parameters::modelParameters(p), p.m);
     hysteresis::HysteresisPointValues v;
     for (float f : fields) v = sample.apply(f);
     if (sample.turningPoints().size() < 3) continue;  // the loop's branches have tests of their own

@@ -32,12 +32,12 @@ constexpr int kSmoothing = 2;
 
 TEST(ForcDistribution, ReproducesTheModelsDensity) {
   const ParameterSet p = test::parametersFrom(kRecord);
-  const ForcSet forcs = simulateForcs(p, kStep);
+  const ForcSet forcs = simulateForcs(parameters::modelParameters(p), p.m, kStep);
   ASSERT_EQ(forcs.curves.size(), 200u);
   const auto blocks = forcDistribution(forcs, kSmoothing);
   // rho = 1/2 Norm_coeff mu p(hc = Hc, hi = -Hu): a particle switches up at
   // hc - hi and down at -hc - hi.
-  const double Norm_coeff = FieldHistory(p).Norm_coeff();
+  const double Norm_coeff = FieldHistory(parameters::modelParameters(p), p.m).Norm_coeff();
   const double mu = model::scaledParameter(p.T_hyst, p.Tc, p.mu0, p.Gamma);
   const auto expected = [&](const ForcValue& v) {
     return 0.5 * Norm_coeff * mu *
@@ -74,15 +74,17 @@ TEST(ForcDistribution, GetsNothingFromTheReversiblePart) {
       for (const ForcValue& v : block) m = std::max(m, std::fabs(v.rho));
     return m;
   };
-  const double irreversible = largest(forcDistribution(simulateForcs(p, 20.0), kSmoothing));
+  const double irreversible =
+      largest(forcDistribution(simulateForcs(parameters::modelParameters(p), p.m, 20.0), kSmoothing));
   p.f = 1.0f;  // the moment is the reversible part alone: a function of H, not of Hr
-  const double reversible = largest(forcDistribution(simulateForcs(p, 20.0), kSmoothing));
+  const double reversible =
+      largest(forcDistribution(simulateForcs(parameters::modelParameters(p), p.m, 20.0), kSmoothing));
   EXPECT_LT(reversible, 1e-9 * irreversible) << reversible << " against " << irreversible;
 }
 
 TEST(PmcFile, ReadsBackTheCurvesAndTheDiagram) {
   const ParameterSet p = test::parametersFrom(kRecord);
-  const ForcSet forcs = simulateForcs(p, 25.0);
+  const ForcSet forcs = simulateForcs(parameters::modelParameters(p), p.m, 25.0);
   std::ostringstream text;
   writePmc(text, forcs, 25.0, kSmoothing, "test");
   test::TempDir dir;

@@ -8,12 +8,17 @@
 #include <string>
 
 #include "driver/hysteresis_loop.h"
+#include "model/console.h"
 #include "model/normalisation.h"
 #include "model/scaling.h"
+#include "program_wrappers.h"
 #include "test_support.h"
 
 namespace preisach::hysteresis {
 namespace {
+
+using test::evaluateHysteresisPoint;
+using test::hysteresisPoint;
 
 // A loop setting: Tc = 600, mu0 = 3.45e-15 (so hts(T) is T in oersted),
 // Gamma = 0.5, shape G centred at (hc0_mean, 0), N = 1.
@@ -109,7 +114,7 @@ TEST(HysteresisPoint, SaturatesAtNMuForADensityInsideTheTriangle) {
   loop.hc0_mean = 300.0f;
   loop.sigmac0 = loop.sigmai0 = 30.0f;
   std::ostringstream out, err;
-  loop.Norm_coeff = static_cast<float>(model::normaliseDensity(
+  loop.Norm_coeff = static_cast<float>(test::normaliseDensity(
       model::Console{out, err}, nullptr, 600.0f, 3.45e-15f, 0.5f, 0.0f, loop.hc0_mean, 1.0f, loop.sigmac0, 1.0f,
       loop.sigmai0, 1.0f, 0.0f, 1.0f, loop.m, loop.shape, loop.T_hyst, loop.Ha_max, 'n'));
   const HysteresisPointValues top = loop.at(loop.Ha_max, Branch::Descending);

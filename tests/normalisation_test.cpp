@@ -7,11 +7,15 @@
 #include <sstream>
 #include <string>
 
+#include "model/console.h"
 #include "model/grid.h"
+#include "program_wrappers.h"
 #include "test_support.h"
 
 namespace preisach::model {
 namespace {
+
+using test::normaliseDensity;
 
 struct Grid {
   float sigmac0 = 1.0f;

@@ -8,11 +8,16 @@
 #include <sstream>
 #include <string>
 
+#include "model/console.h"
+#include "program_wrappers.h"
 #include "reference/zfcfc_reference.h"
 #include "test_support.h"
 
 namespace preisach::zfcfc {
 namespace {
+
+using test::evaluateZfcFcPoint;
+using test::zfcfcPoint;
 
 // The worked grid example: mu0 = 3.45e-15 makes every thermal field nearly
 // its temperature in oersted; Tc = 300, T_max = 100, ha = 5, m = 10 and
@@ -233,14 +238,22 @@ TEST(ZfcFcPoint, ComesOutAsNotANumberAtAndAboveTc) {
   }
 }
 
+// The grid's rectangle is set by T_max, mu0 and ha; the widths decide the
+// refinement.
+ModelParameters gridOf(float T_max, float mu0, float ha, float sigmac0, float sigmai0) {
+  ModelParameters p;
+  p.T_max = T_max, p.mu0 = mu0, p.ha = ha, p.sigmac0 = sigmac0, p.sigmai0 = sigmai0;
+  return p;
+}
+
 TEST(ZfcFcGrid, HasANormalisationNodeOnlyOnAUsableGrid) {
-  EXPECT_TRUE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 10, 100.0f, 100.0f));
-  EXPECT_TRUE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 3, 1000.0f, 1000.0f));
-  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 2, 1000.0f, 1000.0f));
-  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 0.0f, 5.0f, 10, 100.0f, 100.0f));
-  EXPECT_FALSE(zfcfcGridHasNormalisationNode(0.0f, 3.45e-15f, 5.0f, 10, 100.0f, 100.0f));
-  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, -200.0f, 10, 100.0f, 100.0f));
-  EXPECT_FALSE(zfcfcGridHasNormalisationNode(100.0f, 3.45e-15f, 5.0f, 0, 100.0f, 100.0f));
+  EXPECT_TRUE(zfcfcGridHasNormalisationNode(gridOf(100.0f, 3.45e-15f, 5.0f, 100.0f, 100.0f), 10));
+  EXPECT_TRUE(zfcfcGridHasNormalisationNode(gridOf(100.0f, 3.45e-15f, 5.0f, 1000.0f, 1000.0f), 3));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(gridOf(100.0f, 3.45e-15f, 5.0f, 1000.0f, 1000.0f), 2));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(gridOf(100.0f, 0.0f, 5.0f, 100.0f, 100.0f), 10));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(gridOf(0.0f, 3.45e-15f, 5.0f, 100.0f, 100.0f), 10));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(gridOf(100.0f, 3.45e-15f, -200.0f, 100.0f, 100.0f), 10));
+  EXPECT_FALSE(zfcfcGridHasNormalisationNode(gridOf(100.0f, 3.45e-15f, 5.0f, 100.0f, 100.0f), 0));
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <ostream>
 #include <vector>
 
 #include "model/column_sums.h"
@@ -110,44 +108,44 @@ bool hiInsideRectangle(double hi, float ha, double hts_Tmax) {
   return -h - W < ext(hi) && ext(hi) < h + W;
 }
 
-model::GridAxis zfcfcHcAxis(float T_max, float mu0, std::int32_t m, float sigmac0) {
-  return model::makeGridAxis(0.0, static_cast<double>(model::thermalField(T_max, mu0)), m, sigmac0);
+model::GridAxis zfcfcHcAxis(const ModelParameters& p, std::int32_t m) {
+  return model::makeGridAxis(0.0, static_cast<double>(model::thermalField(p.T_max, p.mu0)), m, p.sigmac0);
 }
 
-model::GridAxis zfcfcHiAxis(float T_max, float mu0, float ha, std::int32_t m, float sigmai0) {
-  const double hts_Tmax = static_cast<double>(model::thermalField(T_max, mu0));
-  return model::makeGridAxis(hiLowerBound(ha, hts_Tmax), hiUpperBound(ha, hts_Tmax), m, sigmai0);
+model::GridAxis zfcfcHiAxis(const ModelParameters& p, std::int32_t m) {
+  const double hts_Tmax = static_cast<double>(model::thermalField(p.T_max, p.mu0));
+  return model::makeGridAxis(hiLowerBound(p.ha, hts_Tmax), hiUpperBound(p.ha, hts_Tmax), m, p.sigmai0);
 }
 
-bool zfcfcGridHasNormalisationNode(float T_max, float mu0, float ha, std::int32_t m, float sigmac0, float sigmai0) {
-  const double hts_Tmax = static_cast<double>(model::thermalField(T_max, mu0));
-  const model::GridAxis hcAxis = zfcfcHcAxis(T_max, mu0, m, sigmac0);
-  const model::GridAxis hiAxis = zfcfcHiAxis(T_max, mu0, ha, m, sigmai0);
+bool zfcfcGridHasNormalisationNode(const ModelParameters& p, std::int32_t m) {
+  const double hts_Tmax = static_cast<double>(model::thermalField(p.T_max, p.mu0));
+  const model::GridAxis hcAxis = zfcfcHcAxis(p, m);
+  const model::GridAxis hiAxis = zfcfcHiAxis(p, m);
   bool hcInside = false, hiInside = false;
   for (std::int32_t i = 0; i < hcAxis.nodeCount() && !hcInside; ++i)
     hcInside = hcInsideRectangle(hcAxis.coordinate(i), hts_Tmax);
   for (std::int32_t j = 0; j < hiAxis.nodeCount() && !hiInside; ++j)
-    hiInside = hiInsideRectangle(hiAxis.coordinate(j), ha, hts_Tmax);
+    hiInside = hiInsideRectangle(hiAxis.coordinate(j), p.ha, hts_Tmax);
   return hcInside && hiInside;
 }
 
-ZfcFcPointValues startZfcFcPoint(
-    float T_max, float T, float Tc, float mu0, float Gamma, float ha, std::int32_t m, float sigmac0, float sigmai0) {
+ZfcFcPointValues startZfcFcPoint(const ModelParameters& p, std::int32_t m, float T) {
   ZfcFcPointValues v;
-  v.mu = static_cast<double>(model::scaledParameter(T, Tc, mu0, Gamma));
-  v.hts_T = static_cast<double>(model::thermalField(T, mu0));
-  v.hts_Tmax = static_cast<double>(model::thermalField(T_max, mu0));
-  v.hts_T0 = model::thermalFieldAt5K(mu0);
+  v.mu = static_cast<double>(model::scaledParameter(T, p.Tc, p.mu0, p.Gamma));
+  v.hts_T = static_cast<double>(model::thermalField(T, p.mu0));
+  v.hts_Tmax = static_cast<double>(model::thermalField(p.T_max, p.mu0));
+  v.hts_T0 = model::thermalFieldAt5K(p.mu0);
   v.floorValue = std::floor(static_cast<double>(ext(v.hts_T) / ext(v.hts_T0) + ext(1.0)));
-  v.hcAxis = zfcfcHcAxis(T_max, mu0, m, sigmac0);
-  v.hiAxis = zfcfcHiAxis(T_max, mu0, ha, m, sigmai0);
+  v.hcAxis = zfcfcHcAxis(p, m);
+  v.hiAxis = zfcfcHiAxis(p, m);
   return v;
 }
 
 // Each integral is its region's mean times the region's exact area, the
 // band widths a = hts_T/2, b = hts_T - hts_T/2, c = hts_Tmax - hts_T formed
 // afresh, everything in extended precision left to right.
-void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N) {
+void finishZfcFcPoint(ZfcFcPointValues& v, const ModelParameters& p) {
+  const float ha = p.ha;
   const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha);
   const Extended a = t * ext(0.5) - ext(0.0);
   const Extended b = t - t * ext(0.5);
@@ -170,7 +168,7 @@ void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N) {
   const double hcRange = static_cast<double>(ext(v.hts_Tmax) - ext(0.0));
   const double hiRange = static_cast<double>(ext(hiUpperBound(ha, v.hts_Tmax)) - ext(hiLowerBound(ha, v.hts_Tmax)));
   v.IntegralNorm = static_cast<double>(ext(mean(v.norm)) * ext(hiRange) * ext(hcRange));
-  v.Norm_coeff = static_cast<double>(ext(N) / ext(v.IntegralNorm));
+  v.Norm_coeff = static_cast<double>(ext(p.N) / ext(v.IntegralNorm));
 
   // Bands 1 and 2 are the same after either cooling; only band 3 differs.
   const Extended common = ext(v.Integral1p) + ext(v.Integral2p) + ext(v.Integral11SP) + ext(v.Integral22SP);
@@ -191,24 +189,11 @@ std::vector<std::size_t> sweepGroups(std::size_t count, std::size_t most, unsign
   return firsts;
 }
 
-std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
-                                                  const std::vector<float>& temperatures,
-                                                  float Tc,
-                                                  float mu0,
-                                                  float Gamma,
-                                                  float ha,
-                                                  float hc0_mean,
-                                                  float Gamma_c,
-                                                  float sigmac0,
-                                                  float Gamma_cprim,
-                                                  float sigmai0,
-                                                  float Gamma_i,
-                                                  float km,
-                                                  float N,
+std::vector<ZfcFcPointValues> evaluateZfcFcPoints(const ModelParameters& p,
                                                   std::int32_t m,
-                                                  model::DensityShape PDF) {
+                                                  const std::vector<float>& temperatures) {
   std::vector<ZfcFcPointValues> points;
-  for (float T : temperatures) points.push_back(startZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, m, sigmac0, sigmai0));
+  for (float T : temperatures) points.push_back(startZfcFcPoint(p, m, T));
   if (points.empty()) return points;
   // The grid does not depend on the temperature.
   const model::GridAxis& hcAxis = points.front().hcAxis;
@@ -218,16 +203,15 @@ std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
   std::vector<const model::DensityTable*> tables;
   for (std::size_t k = 0; k < points.size(); ++k) {
     const float T = temperatures[k];
-    const model::DensityParameters density{T,       Tc,      hc0_mean, Gamma_c, sigmac0, Gamma_cprim,
-                                           sigmai0, Gamma_i, km,       N,       PDF};
-    TemperatureColumns& at = columns.emplace_back(
-        TemperatureColumns{&points[k], model::DensityTable(density, hcAxis, points[k].hiAxis), {}, points[k].mu});
+    TemperatureColumns& at = columns.emplace_back(TemperatureColumns{
+        &points[k], model::DensityTable(model::densityAt(p, T), hcAxis, points[k].hiAxis), {}, points[k].mu});
     for (std::int32_t j = 0; j < hiNodes.count(); ++j)
       at.reversible.push_back(
-          static_cast<double>(model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(hiNodes[j]))));
+          static_cast<double>(model::reversibleMoment(T, p.Tc, p.mu0, p.Gamma, p.ha, static_cast<float>(hiNodes[j]))));
     tables.push_back(&at.table);
   }
   const double hts_Tmax = points.front().hts_Tmax;
+  const float ha = p.ha;
   const FixedRows fixed{hiNodes.between(-ext(ha) - ext(hts_Tmax), ext(ha) + ext(hts_Tmax)),
                         hiNodes.firstAbove(-ext(ha)), hiNodes.firstNotBelow(-ext(ha))};
 
@@ -241,82 +225,12 @@ std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
       appendColumnChains(chains, columns[k], static_cast<std::int32_t>(k), hiNodes, hcNodes[i], fixed, ha);
     sweep.accumulate(i, chains);
   }
-  for (ZfcFcPointValues& v : points) finishZfcFcPoint(v, ha, N);
+  for (ZfcFcPointValues& v : points) finishZfcFcPoint(v, p);
   return points;
 }
 
-ZfcFcPointValues evaluateZfcFcPoint(float T_max,
-                                    float T,
-                                    float Tc,
-                                    float mu0,
-                                    float Gamma,
-                                    float ha,
-                                    float hc0_mean,
-                                    float Gamma_c,
-                                    float sigmac0,
-                                    float Gamma_cprim,
-                                    float sigmai0,
-                                    float Gamma_i,
-                                    float km,
-                                    float N,
-                                    std::int32_t m,
-                                    model::DensityShape PDF) {
-  return evaluateZfcFcPoints(T_max, {T}, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i,
-                             km, N, m, PDF)
-      .front();
-}
-
-void printZfcFcPoint(
-    const model::Console& console, std::FILE* zfcFcFile, std::FILE* separateFile, float T, const ZfcFcPointValues& v) {
-  std::ostream& out = console.out;
-  out << "hts_T0=" << v.hts_T0 << std::endl;
-  out << "floor=" << v.floorValue << std::endl;
-  // mi and "dhi=" run together on this line, as the console has always shown them.
-  out << "dhc=" << v.hcAxis.step << " mc=" << v.hcAxis.count << " mi=" << v.hiAxis.count << "dhi=" << v.hiAxis.step
-      << std::endl;
-  out << "k1=" << v.sp1.count << " k2=" << v.sp2.count << " k3=" << v.up1.count << " k4=" << v.down1.count
-      << " k5=" << v.up2.count << " k6=" << v.down2.count << " k7=" << v.upZFC.count << " k8=" << v.downZFC.count
-      << " k9=" << v.k9 << " k10=" << v.norm.count << std::endl;
-  out << " Norm_coeff=" << v.Norm_coeff << " mu=" << v.mu << std::endl;
-
-  const double t = static_cast<double>(T);
-  char line[512];
-  std::snprintf(line, sizeof line,
-                "T= %.2f, Integral11SP %e  Integral22SP %e  Integral1p  %e , Integral2p %e , Integral1m  %e  "
-                "Integral2m %e  Integral3pZFC %e  Integral3mZFC %e  Integral3pFC %e\n",
-                t, v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral2p, v.Integral1m, v.Integral2m,
-                v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC);
-  out << line << std::flush;
-
-  if (zfcFcFile != nullptr) std::fprintf(zfcFcFile, "%f %e %e\n", t, v.M_ZFC, v.M_FC);
-  if (separateFile != nullptr)
-    std::fprintf(separateFile, "%f %e %e  %e %e %e %e  %e %e %e\n", t, v.Integral11SP, v.Integral22SP, v.Integral1p,
-                 v.Integral1m, v.Integral2p, v.Integral2m, v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC);
-}
-
-double zfcfcPoint(const model::Console& console,
-                  std::FILE* zfcFcFile,
-                  std::FILE* separateFile,
-                  float T_max,
-                  float T,
-                  float Tc,
-                  float mu0,
-                  float Gamma,
-                  float ha,
-                  float hc0_mean,
-                  float Gamma_c,
-                  float sigmac0,
-                  float Gamma_cprim,
-                  float sigmai0,
-                  float Gamma_i,
-                  float km,
-                  float N,
-                  std::int32_t m,
-                  model::DensityShape PDF) {
-  printZfcFcPoint(console, zfcFcFile, separateFile, T,
-                  evaluateZfcFcPoint(T_max, T, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0,
-                                     Gamma_i, km, N, m, PDF));
-  return 0.0;
+ZfcFcPointValues evaluateZfcFcPoint(const ModelParameters& p, std::int32_t m, float T) {
+  return evaluateZfcFcPoints(p, m, {T}).front();
 }
 
 }  // namespace preisach::zfcfc

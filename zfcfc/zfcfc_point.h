@@ -2,16 +2,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "model/column_sums.h"
-#include "model/console.h"
 #include "model/density.h"
 #include "model/grid.h"
+#include "model/model_parameters.h"
 
 namespace preisach::zfcfc {
 
+using model::ModelParameters;
 using model::RegionSum;
 
 // Everything a ZFC/FC point computes, before it is printed.
@@ -56,10 +56,10 @@ struct ZfcFcPointValues {
   double M_FC = 0.0;
 };
 
-// The ZFC/FC grid: hc from 0 to hts(T_max), hi over +-(ha + hts(T_max)). It
-// does not depend on the temperature of the point.
-model::GridAxis zfcfcHcAxis(float T_max, float mu0, std::int32_t m, float sigmac0);
-model::GridAxis zfcfcHiAxis(float T_max, float mu0, float ha, std::int32_t m, float sigmai0);
+// The ZFC/FC grid of m divisions: hc from 0 to hts(T_max), hi over
+// +-(ha + hts(T_max)). It does not depend on the temperature of the point.
+model::GridAxis zfcfcHcAxis(const ModelParameters& p, std::int32_t m);
+model::GridAxis zfcfcHiAxis(const ModelParameters& p, std::int32_t m);
 
 // The rectangle over which the density is normalised, a product of an hc
 // and an hi interval. The bounds are formed in extended precision and
@@ -70,16 +70,15 @@ bool hiInsideRectangle(double hi, float ha, double hts_Tmax);
 
 // Whether any node of that grid lies strictly inside its normalisation
 // rectangle; without one the density cannot be normalised at any T.
-bool zfcfcGridHasNormalisationNode(float T_max, float mu0, float ha, std::int32_t m, float sigmac0, float sigmai0);
+bool zfcfcGridHasNormalisationNode(const ModelParameters& p, std::int32_t m);
 
 // A point's temperature quantities and grid, with every sum and counter at
 // its start: the first step of evaluateZfcFcPoint.
-ZfcFcPointValues startZfcFcPoint(
-    float T_max, float T, float Tc, float mu0, float Gamma, float ha, std::int32_t m, float sigmac0, float sigmai0);
+ZfcFcPointValues startZfcFcPoint(const ModelParameters& p, std::int32_t m, float T);
 
 // The last step: the integrals from the region sums, the normalisation over
 // the rectangle at T, M_ZFC and M_FC.
-void finishZfcFcPoint(ZfcFcPointValues& v, float ha, float N);
+void finishZfcFcPoint(ZfcFcPointValues& v, const ModelParameters& p);
 
 // The most temperatures per sweep of the ZFC/FC grid. Each adds two to five
 // chains to every row, and more chains in flight hide more of the latency
@@ -99,70 +98,15 @@ std::vector<std::size_t> sweepGroups(std::size_t count, std::size_t most, unsign
 // The points at several temperatures in one sweep of the grid: the chains
 // of every temperature's regions advance side by side, each in its own
 // order, so every point is bit for bit the one evaluateZfcFcPoint gives.
-std::vector<ZfcFcPointValues> evaluateZfcFcPoints(float T_max,
-                                                  const std::vector<float>& temperatures,
-                                                  float Tc,
-                                                  float mu0,
-                                                  float Gamma,
-                                                  float ha,
-                                                  float hc0_mean,
-                                                  float Gamma_c,
-                                                  float sigmac0,
-                                                  float Gamma_cprim,
-                                                  float sigmai0,
-                                                  float Gamma_i,
-                                                  float km,
-                                                  float N,
+std::vector<ZfcFcPointValues> evaluateZfcFcPoints(const ModelParameters& p,
                                                   std::int32_t m,
-                                                  model::DensityShape PDF);
+                                                  const std::vector<float>& temperatures);
 
 // The ZFC and FC moments at T in the field ha, from the eleven region sums
 // of the density (weighted by the reversible moment in the two
 // superparamagnetic regions, by mu(T) elsewhere), each integral the region's
 // mean times its exact area, normalised over the rectangle at T. Each region
 // is a run of hi rows in every hc column; the runs are summed in grid order.
-ZfcFcPointValues evaluateZfcFcPoint(float T_max,
-                                    float T,
-                                    float Tc,
-                                    float mu0,
-                                    float Gamma,
-                                    float ha,
-                                    float hc0_mean,
-                                    float Gamma_c,
-                                    float sigmac0,
-                                    float Gamma_cprim,
-                                    float sigmai0,
-                                    float Gamma_i,
-                                    float km,
-                                    float N,
-                                    std::int32_t m,
-                                    model::DensityShape PDF);
-
-// The six console lines of a point at T, its "%f %e %e" row (T, M_ZFC, M_FC)
-// in zfcFcFile and its row of T and the nine partial integrals in
-// separateFile.
-void printZfcFcPoint(
-    const model::Console& console, std::FILE* zfcFcFile, std::FILE* separateFile, float T, const ZfcFcPointValues& v);
-
-// evaluateZfcFcPoint, then printZfcFcPoint. Returns 0.
-double zfcfcPoint(const model::Console& console,
-                  std::FILE* zfcFcFile,
-                  std::FILE* separateFile,
-                  float T_max,
-                  float T,
-                  float Tc,
-                  float mu0,
-                  float Gamma,
-                  float ha,
-                  float hc0_mean,
-                  float Gamma_c,
-                  float sigmac0,
-                  float Gamma_cprim,
-                  float sigmai0,
-                  float Gamma_i,
-                  float km,
-                  float N,
-                  std::int32_t m,
-                  model::DensityShape PDF);
+ZfcFcPointValues evaluateZfcFcPoint(const ModelParameters& p, std::int32_t m, float T);
 
 }  // namespace preisach::zfcfc

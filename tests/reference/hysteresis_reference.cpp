@@ -44,8 +44,14 @@ hysteresis::HysteresisPointValues evaluateHysteresisPoint(float Tc,
                                                           float s,
                                                           float lambda,
                                                           float f) {
-  hysteresis::HysteresisPointValues v =
-      hysteresis::startHysteresisPoint(Tc, mu0, Gamma, m, sigmac0, sigmai0, T_hyst, ha_max);
+  model::ModelParameters physics;
+  physics.Tc = Tc, physics.mu0 = mu0, physics.Gamma = Gamma, physics.sigmac0 = sigmac0, physics.sigmai0 = sigmai0;
+  physics.T_hyst = T_hyst, physics.N = N, physics.s = s, physics.lambda = lambda, physics.f = f;
+  physics.Ha_max = ha_max > 0.0f ? ha_max : -ha_max;
+  hysteresis::HysteresisPointValues v = hysteresis::startHysteresisPoint(physics, m,
+                                                                         ha_max > 0.0f   ? Branch::Descending
+                                                                         : ha_max < 0.0f ? Branch::Ascending
+                                                                                         : Branch::None);
   if (v.branch == Branch::None) return v;
   const float H = v.H;
   const bool descending = v.branch == Branch::Descending;
@@ -75,7 +81,7 @@ hysteresis::HysteresisPointValues evaluateHysteresisPoint(float Tc,
       }
     }
   }
-  hysteresis::finishHysteresisPoint(v, ha, N, Norm_coeff, s, lambda, f);
+  hysteresis::finishHysteresisPoint(v, physics, ha, Norm_coeff);
   return v;
 }
 

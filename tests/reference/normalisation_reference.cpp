@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "driver/console_lines.h"
 #include "model/grid.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
@@ -94,7 +95,7 @@ double normaliseDensity(const Console& console,
   const NormalisationValues v =
       reference::evaluateNormalisation(Calculate_PDF == 'y' ? mapFile : nullptr, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c,
                                        sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m, PDF, T, Ha_max);
-  printNormalisation(console, v);
+  driver::printNormalisation(console, v);
   if (countedNodes != nullptr) *countedNodes = v.rectangle.count;
   return v.Norm_coeff;
 }

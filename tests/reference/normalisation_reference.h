@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "model/console.h"
 #include "model/normalisation.h"
 
 namespace preisach::reference {
