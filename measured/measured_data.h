@@ -1,30 +1,13 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "measured/curve.h"
+#include "measured/data_error.h"
+
 namespace preisach::measured {
-
-// An input the lab cannot use: one line naming the file, and where it can,
-// the line and column.
-class DataError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// One measured curve: abscissae (temperatures in K or fields in Oe), moments
-// (emu) and, where the file gives them, their standard errors.
-struct Curve {
-  std::string file;
-  std::vector<double> x;
-  std::vector<double> moment;
-  std::vector<double> error;  // empty when the file has no error column
-  std::vector<int> line;      // the line of each point in its file, from 1
-  std::size_t size() const { return x.size(); }
-  bool hasErrors() const { return !error.empty(); }
-};
 
 // A ZFC/FC measurement: both curves in one applied field. `field` is the
 // mean of the file's field column when it has one.
