@@ -2,28 +2,13 @@
 
 #include <algorithm>
 #include <functional>
-#include <thread>
 
 #include "model/column_sums.h"
-#include "model/cores.h"
+#include "model/parallel.h"
 
 namespace preisach::hysteresis {
 
 namespace {
-
-// Runs the tasks on up to `threads` cores (0: all), the first on the
-// calling thread.
-void runSideBySide(const std::vector<std::function<void()>>& tasks, unsigned threads) {
-  const unsigned cores = model::coresFor(threads);
-  if (cores <= 1) {
-    for (const auto& task : tasks) task();
-    return;
-  }
-  std::vector<std::thread> others;
-  for (std::size_t k = 1; k < tasks.size(); ++k) others.emplace_back(tasks[k]);
-  if (!tasks.empty()) tasks.front()();
-  for (std::thread& t : others) t.join();
-}
 
 // The points of the branch that ha_max selects, on that branch's own grid.
 std::vector<HysteresisPointValues> branchOnItsGrid(const parameters::ParameterSet& p,
@@ -86,7 +71,7 @@ LoopValues evaluateLoop(const parameters::ParameterSet& p,
   if (mapFile != nullptr)
     tasks.push_back(
         [&] { loop.mapWriteError = model::writeDensityMap(mapFile, table, hcNodes, hiNodes, columns, rows); });
-  runSideBySide(tasks, threads);
+  model::forEachIndex(tasks.size(), threads, [&](std::size_t k) { tasks[k](); });
 
   model::finishNormalisation(n, p.N);
   const float Norm_coeff = static_cast<float>(n.Norm_coeff);
