@@ -24,16 +24,10 @@ struct LoopData {
   std::vector<bool> descending;
 };
 
-// The kinds of file the readers take:
-// - plain columns: numbers separated by blanks, tabs or commas, "#" comment
-//   lines, an optional first row of column names;
-// - magnetometer files: a [Header] section, then a [Data] section whose
-//   first row names comma-separated columns ("Temperature (K)", "Magnetic
-//   Field (Oe)", "Moment (emu)" or "DC Moment Free Ctr (emu)", their
-//   standard errors "M. Std. Err. (emu)" or "DC Moment Err Free Ctr (emu)",
-//   and "Comment").
-// CRLF line ends, empty cells and extra columns are accepted; every refusal
-// is a DataError.
+// The readers take plain columns (plain_columns.h) and magnetometer files
+// (magnetometer_file.h), told apart by their first lines; the columns each
+// format knows are listed in known_columns.cpp. CRLF line ends, empty cells
+// and extra columns are accepted; every refusal is a DataError.
 
 // Both curves from one file: plain columns T, M_ZFC, M_FC (the layout of
 // ZFCFCbc.txt), or a magnetometer file split by ZFC/FC labels in its

@@ -1,7 +1,7 @@
 #include "measured/pmc_format.h"
 
 #include <algorithm>
-#include <cctype>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "measured/data_error.h"
+#include "measured/known_columns.h"
+#include "measured/text_cells.h"
 
 namespace preisach::measured {
 
@@ -19,11 +21,6 @@ std::string pmcNumber(double x) {
   char text[32];
   std::snprintf(text, sizeof text, "%+.6E", x);
   return text;
-}
-
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
 }
 
 // The numbers of a data line ("+1.0E+03,+2.0E-05" or blank-separated);
@@ -41,6 +38,67 @@ bool numbersOf(const std::string& line, std::vector<double>& numbers) {
     numbers.push_back(x);
   }
   return !numbers.empty();
+}
+
+// The factors from the file's units to Oe and emu.
+struct Scales {
+  double field = 1.0;
+  double moment = 1.0;
+};
+
+// A header line (lower case) may state the system of units in words ("Units
+// of measure: SI") or name columns with their units; a row naming any SI
+// unit is an SI row, its moments in A m^2 whatever the field's unit.
+void takeUnits(const std::string& text, Scales& scales) {
+  const KnownColumn siField = knownColumns(Format::Pmc, Role::Field).front();
+  const KnownColumn siMoment = knownColumns(Format::Pmc, Role::Moment).front();
+  if (text.find("units of measure") != std::string::npos || text.find("units") == 0) {
+    if (text.find("si") != std::string::npos && text.find("cgs") == std::string::npos) {
+      scales.field = siField.toLabUnit;
+      scales.moment = siMoment.toLabUnit;
+    }
+  }
+  bool siRow = namesRole(Format::Pmc, Role::Moment, text);
+  if (names(siField, text)) scales.field = siField.toLabUnit, siRow = true;
+  if (siRow) scales.moment = siMoment.toLabUnit;
+}
+
+// A run of data lines between blank or text lines: field and moment of each
+// (already in Oe and emu) and its line.
+struct DataRun {
+  std::vector<std::array<double, 2>> points;
+  std::vector<int> lines;
+};
+
+// A run of one point is the calibration point of the next curve; a longer
+// run is a curve, perhaps with its calibration point written right before
+// it without a blank line (at a field above the curve's start).
+void closeRun(const std::string& path, DataRun& run, ForcSet& forcs) {
+  const std::vector<std::array<double, 2>>& group = run.points;
+  if (group.size() == 1) {
+    ForcSet::Curve curve;
+    curve.calibrationField = group[0][0];
+    curve.calibrationMoment = group[0][1];
+    forcs.curves.push_back(curve);
+  } else if (group.size() > 1) {
+    if (forcs.curves.empty() || !forcs.curves.back().H.empty()) forcs.curves.emplace_back();
+    std::size_t first = 0;
+    if (group.size() > 2 && group[0][0] > group[1][0]) {
+      forcs.curves.back().calibrationField = group[0][0];
+      forcs.curves.back().calibrationMoment = group[0][1];
+      first = 1;
+    }
+    for (std::size_t k = first; k < group.size(); ++k) {
+      ForcSet::Curve& curve = forcs.curves.back();
+      if (!curve.H.empty() && !(group[k][0] > curve.H.back()))
+        throw DataError(path + ":" + std::to_string(run.lines[k]) +
+                        ": the field does not rise along the reversal curve");
+      curve.H.push_back(group[k][0]);
+      curve.M.push_back(group[k][1]);
+    }
+  }
+  run.points.clear();
+  run.lines.clear();
 }
 
 }  // namespace
@@ -77,59 +135,15 @@ void writePmc(std::ostream& out, const ForcSet& forcs, double step, int smoothin
 ForcSet readPmc(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw DataError(path + ": cannot be opened");
-  double fieldScale = 1.0, momentScale = 1.0;  // to Oe and emu
+  Scales scales;
   bool inData = false;
   ForcSet forcs;
-  std::vector<std::vector<double>> group;  // the lines of a run of data lines
-  std::vector<int> groupLines;
-  const auto closeGroup = [&] {
-    if (group.size() == 1) {
-      // A calibration point: the next curve's.
-      ForcSet::Curve curve;
-      curve.calibrationField = group[0][0];
-      curve.calibrationMoment = group[0][1];
-      forcs.curves.push_back(curve);
-    } else if (group.size() > 1) {
-      if (forcs.curves.empty() || !forcs.curves.back().H.empty()) forcs.curves.emplace_back();
-      std::size_t first = 0;
-      if (group.size() > 2 && group[0][0] > group[1][0]) {
-        // A calibration point written right before its curve, without a
-        // blank line: it lies at a field above the curve's start.
-        forcs.curves.back().calibrationField = group[0][0];
-        forcs.curves.back().calibrationMoment = group[0][1];
-        first = 1;
-      }
-      for (std::size_t k = first; k < group.size(); ++k) {
-        ForcSet::Curve& curve = forcs.curves.back();
-        if (!curve.H.empty() && !(group[k][0] > curve.H.back()))
-          throw DataError(path + ":" + std::to_string(groupLines[k]) +
-                          ": the field does not rise along the reversal curve");
-        curve.H.push_back(group[k][0]);
-        curve.M.push_back(group[k][1]);
-      }
-    }
-    group.clear();
-    groupLines.clear();
-  };
+  DataRun run;
   std::string line;
   std::vector<double> numbers;
   for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string text = lower(line);
-    if (!inData) {
-      // Header: the system of units, said in words or by column units.
-      if (text.find("units of measure") != std::string::npos || text.find("units") == 0) {
-        if (text.find("si") != std::string::npos && text.find("cgs") == std::string::npos) {
-          fieldScale = 1e4;   // T to Oe
-          momentScale = 1e3;  // A m^2 to emu
-        }
-      }
-      if (text.find("(t)") != std::string::npos || text.find("(am2)") != std::string::npos ||
-          text.find("(a m2)") != std::string::npos) {
-        fieldScale = text.find("(t)") != std::string::npos ? 1e4 : fieldScale;
-        momentScale = 1e3;
-      }
-    }
+    if (!inData) takeUnits(lowerCase(line), scales);
     // A data line is two or more numbers (field, moment, perhaps a
     // temperature), separated by commas or blanks.
     const bool numeric = numbersOf(line, numbers);
@@ -138,15 +152,15 @@ ForcSet readPmc(const std::string& path) {
       if (!std::isfinite(numbers[0]) || !std::isfinite(numbers[1]))
         throw DataError(path + ":" + std::to_string(lineNumber) + ": a field or moment that is not a number");
       inData = true;
-      group.push_back({numbers[0] * fieldScale, numbers[1] * momentScale});
-      groupLines.push_back(lineNumber);
+      run.points.push_back({numbers[0] * scales.field, numbers[1] * scales.moment});
+      run.lines.push_back(lineNumber);
       continue;
     }
     if (inData && numeric)  // a lone number among the data
       throw DataError(path + ":" + std::to_string(lineNumber) + ": a data line needs a field and a moment");
-    closeGroup();
+    closeRun(path, run, forcs);
   }
-  closeGroup();
+  closeRun(path, run, forcs);
   forcs.curves.erase(
       std::remove_if(forcs.curves.begin(), forcs.curves.end(), [](const ForcSet::Curve& c) { return c.H.empty(); }),
       forcs.curves.end());
