@@ -16,14 +16,14 @@
 #include <vector>
 
 #include "fitting/fit.h"
-#include "parameter_records.h"
-#include "synthetic_curves.h"
+#include "support/parameter_records.h"
+#include "support/synthetic_curves.h"
 
 using preisach::parameters::ParameterSet;
 
 int main(int argc, char** argv) {
   const int realisations = argc > 1 ? std::atoi(argv[1]) : 50;
-  const ParameterSet truth = preisach::test::parametersFrom(
+  const ParameterSet truth = preisach::support::parametersFrom(
       "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 600 0.01 y 100 300 y 300 2000 50 300 0.1 n");
   ParameterSet start = truth;
   start.m = 300;
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   int converged = 0;
   for (int n = 0; n < realisations; ++n) {
     const std::vector<preisach::fitting::Dataset> data =
-        preisach::test::measuredCurves(truth, false, 1000u + static_cast<unsigned>(n));
+        preisach::support::measuredCurves(truth, false, 1000u + static_cast<unsigned>(n));
     const auto began = std::chrono::steady_clock::now();
     const preisach::fitting::FitResult r = preisach::fitting::fitParameters(start, data, options);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();

@@ -9,11 +9,12 @@
 #include <sstream>
 #include <string>
 
-#include "history/forc.h"
-#include "parameter_records.h"
+#include "history/forc_distribution.h"
+#include "history/forc_simulation.h"
+#include "support/parameter_records.h"
 
 int main() {
-  const preisach::parameters::ParameterSet p = preisach::test::parametersFrom(
+  const preisach::parameters::ParameterSet p = preisach::support::parametersFrom(
       "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 600 0.01 n 100 300 y 300 1000 50 300 0 n");
   const auto began = std::chrono::steady_clock::now();
   const preisach::history::ForcSet forcs =

@@ -34,7 +34,7 @@
 #include "driver/temperature_sweep.h"
 #include "hysteresis/loop_pass.h"
 #include "model/cores.h"
-#include "parameter_records.h"
+#include "support/parameter_records.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace {
@@ -264,7 +264,7 @@ bool haveLanded() {
 // One case: its work and floor, the program's time against the floor, the
 // earlier program's (and the reference's) against the program's.
 bool timeCase(const char* title, const std::string& record, const Costs& costs, int runs, bool withReference) {
-  const ParameterSet p = preisach::test::parametersFrom(record);
+  const ParameterSet p = preisach::support::parametersFrom(record);
   const bool divides = preisach::model::findDensityShape(static_cast<char>(p.PDF))->divides;
   const double evaluation = divides ? costs.dividingEvaluation : costs.multiplyingEvaluation;
   const Work work = passWork(p);
@@ -305,7 +305,7 @@ bool timeCase(const char* title, const std::string& record, const Costs& costs, 
 // The ZFC/FC sweep of a record in this process, with `group` temperatures
 // per sweep of the grid; the files go to a fresh workspace.
 double sweepSeconds(const std::string& record, std::size_t group, int runs) {
-  const ParameterSet p = preisach::test::parametersFrom(record);
+  const ParameterSet p = preisach::support::parametersFrom(record);
   const fs::path dir = freshWorkspace(record);
   const fs::path here = fs::current_path();
   fs::current_path(dir);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 
+#include "measured/data_error.h"
 #include "model/grid.h"
 
 namespace preisach::fitting {

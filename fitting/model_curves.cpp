@@ -1,16 +1,13 @@
 #include "fitting/model_curves.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <sstream>
-#include <thread>
 #include <utility>
 
 #include "hysteresis/loop_pass.h"
-#include "model/cores.h"
+#include "model/parallel.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach::fitting {
@@ -18,20 +15,6 @@ namespace preisach::fitting {
 namespace {
 
 using parameters::ParameterSet;
-
-// Runs task(k) for k = 0 .. count - 1 on `threads` cores (0: all).
-void parallelFor(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task) {
-  const unsigned cores = model::coresFor(threads);
-  const std::size_t workers = std::min<std::size_t>(cores, count);
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    for (std::size_t k = next++; k < count; k = next++) task(k);
-  };
-  std::vector<std::thread> pool;
-  for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-}
 
 // The loop's moments at its measured fields: the density normalised at
 // T_hyst over the rectangle of Ha_max, all fields of both branches summed
@@ -85,7 +68,7 @@ std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<Para
   std::vector<std::vector<std::pair<double, double>>> zfcFc(sets.size(),
                                                             std::vector<std::pair<double, double>>(points.size()));
   std::vector<std::vector<std::vector<double>>> loopValues(sets.size(), std::vector<std::vector<double>>(loops.size()));
-  parallelFor(sets.size() * perSet, threads, [&](std::size_t task) {
+  model::forEachIndex(sets.size() * perSet, threads, [&](std::size_t task) {
     const bool isLoop = task < sets.size() * loops.size();
     if (isLoop) {
       const std::size_t s = task / loops.size(), l = task % loops.size();

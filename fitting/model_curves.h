@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "measured/measured_data.h"
+#include "measured/curve.h"
 #include "parameters/parameters.h"
 
 namespace preisach::fitting {

@@ -2,30 +2,11 @@
 
 #include <algorithm>
 #include <functional>
-#include <thread>
 
 #include "model/column_sums.h"
-#include "model/cores.h"
+#include "model/parallel.h"
 
 namespace preisach::hysteresis {
-
-namespace {
-
-// Runs the tasks on up to `threads` cores (0: all), the first on the
-// calling thread.
-void runSideBySide(const std::vector<std::function<void()>>& tasks, unsigned threads) {
-  const unsigned cores = model::coresFor(threads);
-  if (cores <= 1) {
-    for (const auto& task : tasks) task();
-    return;
-  }
-  std::vector<std::thread> others;
-  for (std::size_t k = 1; k < tasks.size(); ++k) others.emplace_back(tasks[k]);
-  if (!tasks.empty()) tasks.front()();
-  for (std::thread& t : others) t.join();
-}
-
-}  // namespace
 
 LoopValues evaluateLoop(const model::ModelParameters& p,
                         std::int32_t m,
@@ -68,7 +49,12 @@ LoopValues evaluateLoop(const model::ModelParameters& p,
   if (!ascending.empty()) tasks.push_back([&] { sumRegions(table, hcNodes, ascending); });
   if (rectangleTask)
     tasks.push_back([&] { rectangleTask(model::RectangleNodes{table, hcNodes, hiNodes, columns, rows}); });
-  runSideBySide(tasks, threads);
+  // The sums and the map run side by side, each on a thread of its own,
+  // unless one core is asked for.
+  if (model::coresFor(threads) <= 1)
+    for (const auto& task : tasks) task();
+  else
+    model::onWorkers(tasks.size(), [&](std::size_t k) { tasks[k](); });
 
   model::finishNormalisation(n, p.N);
   const float Norm_coeff = static_cast<float>(n.Norm_coeff);

@@ -8,9 +8,11 @@
 #include <sstream>
 
 #include "history/field_history.h"
-#include "history/forc.h"
+#include "history/forc_distribution.h"
+#include "history/forc_simulation.h"
 #include "lab/lab_files.h"
-#include "measured/measured_data.h"
+#include "measured/data_error.h"
+#include "measured/pmc_format.h"
 #include "parameters/data_directory.h"
 
 namespace preisach::lab {
@@ -142,11 +144,11 @@ void addForcCommand(CLI::App& app, ForcArguments& a) {
 int runForc(const ForcArguments& a) {
   const std::string base = a.outDir.empty() ? std::string(".") : a.outDir;
   requireFolderOf(base + "/forc-diagram.txt");
-  history::ForcSet forcs;
+  measured::ForcSet forcs;
   double step = a.step;
   std::string source;
   if (!a.measured.empty()) {
-    forcs = history::readPmc(a.measured);
+    forcs = measured::readPmc(a.measured);
     source = a.measured;
   } else {
     const parameters::ParameterSet p = readParameters(a.params);
@@ -163,9 +165,9 @@ int runForc(const ForcArguments& a) {
     // The diagram is made from the curves as written, so that the file read
     // back as a measurement gives the same diagram.
     std::ostringstream pmc;
-    history::writePmc(pmc, forcs, step, a.smoothing, source);
+    measured::writePmc(pmc, forcs, step, a.smoothing, source);
     writeTextFile(base + "/forc-curves.frc", pmc.str());
-    forcs = history::readPmc(base + "/forc-curves.frc");
+    forcs = measured::readPmc(base + "/forc-curves.frc");
   }
   const std::vector<std::vector<history::ForcValue>> blocks = history::forcDistribution(forcs, a.smoothing);
   if (blocks.empty()) throw DataError("the FORCs are too few or too irregular for a FORC distribution");

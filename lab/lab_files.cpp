@@ -7,7 +7,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "measured/measured_data.h"
+#include "measured/data_error.h"
 #include "model/density.h"
 #include "model/grid.h"
 

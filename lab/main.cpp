@@ -8,7 +8,7 @@
 
 #include "lab/fit_command.h"
 #include "lab/history_command.h"
-#include "measured/measured_data.h"
+#include "measured/data_error.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"preisach-lab: fit the Preisach model to measured curves, follow any field history, FORCs"};

@@ -1,30 +1,13 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "measured/curve.h"
+#include "measured/data_error.h"
+
 namespace preisach::measured {
-
-// An input the lab cannot use: one line naming the file, and where it can,
-// the line and column.
-class DataError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// One measured curve: abscissae (temperatures in K or fields in Oe), moments
-// (emu) and, where the file gives them, their standard errors.
-struct Curve {
-  std::string file;
-  std::vector<double> x;
-  std::vector<double> moment;
-  std::vector<double> error;  // empty when the file has no error column
-  std::vector<int> line;      // the line of each point in its file, from 1
-  std::size_t size() const { return x.size(); }
-  bool hasErrors() const { return !error.empty(); }
-};
 
 // A ZFC/FC measurement: both curves in one applied field. `field` is the
 // mean of the file's field column when it has one.
@@ -41,16 +24,10 @@ struct LoopData {
   std::vector<bool> descending;
 };
 
-// The kinds of file the readers take:
-// - plain columns: numbers separated by blanks, tabs or commas, "#" comment
-//   lines, an optional first row of column names;
-// - magnetometer files: a [Header] section, then a [Data] section whose
-//   first row names comma-separated columns ("Temperature (K)", "Magnetic
-//   Field (Oe)", "Moment (emu)" or "DC Moment Free Ctr (emu)", their
-//   standard errors "M. Std. Err. (emu)" or "DC Moment Err Free Ctr (emu)",
-//   and "Comment").
-// CRLF line ends, empty cells and extra columns are accepted; every refusal
-// is a DataError.
+// The readers take plain columns (plain_columns.h) and magnetometer files
+// (magnetometer_file.h), told apart by their first lines; the columns each
+// format knows are listed in known_columns.cpp. CRLF line ends, empty cells
+// and extra columns are accepted; every refusal is a DataError.
 
 // Both curves from one file: plain columns T, M_ZFC, M_FC (the layout of
 // ZFCFCbc.txt), or a magnetometer file split by ZFC/FC labels in its

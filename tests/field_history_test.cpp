@@ -16,8 +16,8 @@
 #include "driver/hysteresis_loop.h"
 #include "model/grid.h"
 #include "model/scaling.h"
-#include "parameter_records.h"
 #include "reference/density_reference.h"
+#include "support/parameter_records.h"
 #include "test_support.h"
 
 namespace preisach::history {
@@ -32,7 +32,7 @@ constexpr char kRecord[] = "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 40 0.01 n 10
 TEST(FieldHistory, FollowsTheLoopBitForBitOnItsOwnFields) {
   for (const char* Ha_max : {"1000", "3000"}) {
     for (const char* shape : {"G", "L", "M", "N"}) {
-      ParameterSet p = test::parametersFrom(kRecord);
+      ParameterSet p = support::parametersFrom(kRecord);
       p.Ha_max = std::stof(Ha_max);
       p.PDF = static_cast<model::DensityShape>(shape[0]);
       FieldHistory sample(parameters::modelParameters(p), p.m);
@@ -52,7 +52,7 @@ TEST(FieldHistory, FollowsTheLoopBitForBitOnItsOwnFields) {
 }
 
 TEST(FieldHistory, ReturnsToTheMomentItLeftAfterAClosedMinorLoop) {
-  const ParameterSet p = test::parametersFrom(kRecord);
+  const ParameterSet p = support::parametersFrom(kRecord);
   std::mt19937 random(5);
   std::uniform_real_distribution<float> field(-1000.0f, 1000.0f), share(0.1f, 0.9f);
   int loops = 0;
@@ -77,7 +77,7 @@ TEST(FieldHistory, ReturnsToTheMomentItLeftAfterAClosedMinorLoop) {
 }
 
 TEST(FieldHistory, SumsAWholeHistoryInSweepsAsItSumsItFieldByField) {
-  const ParameterSet p = test::parametersFrom(kRecord);
+  const ParameterSet p = support::parametersFrom(kRecord);
   std::mt19937 random(11);
   std::uniform_real_distribution<float> field(-1000.0f, 1000.0f);
   for (int trial = 0; trial < 20; ++trial) {
@@ -105,7 +105,7 @@ TEST(FieldHistory, SumsAWholeHistoryInSweepsAsItSumsItFieldByField) {
 }
 
 TEST(FieldHistory, WipesOutItsMemoryAtSaturation) {
-  const ParameterSet p = test::parametersFrom(kRecord);
+  const ParameterSet p = support::parametersFrom(kRecord);
   FieldHistory a(parameters::modelParameters(p), p.m), b(parameters::modelParameters(p), p.m);
   for (float f : {-300.0f, 200.0f, -100.0f, 1000.0f, -400.0f}) a.apply(f);
   EXPECT_EQ(a.turningPoints(), (std::vector<float>{1000.0f, -400.0f}));
@@ -164,7 +164,7 @@ Reversed simulateNodes(const ParameterSet& p, const std::vector<float>& fields) 
 }
 
 TEST(FieldHistory, ReversesTheNodesANodeByNodeSimulationReverses) {
-  ParameterSet p = test::parametersFrom(kRecord);
+  ParameterSet p = support::parametersFrom(kRecord);
   std::mt19937 random(9);
   // Fields on a lattice of the grid's step hit node boundaries often.
   std::uniform_int_distribution<int> lattice(-40, 40);

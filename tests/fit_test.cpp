@@ -12,8 +12,8 @@
 #include <string>
 
 #include "measured/measured_data.h"
-#include "parameter_records.h"
-#include "synthetic_curves.h"
+#include "support/parameter_records.h"
+#include "support/synthetic_curves.h"
 
 namespace preisach::fitting {
 namespace {
@@ -22,7 +22,7 @@ using parameters::ParameterSet;
 
 TEST(FreeParameters, TakeNamesBoundsAndPhysicalDefaults) {
   const ParameterSet p =
-      test::parametersFrom("600 1e-15 0.5 300 1.5 60 1 150 1 0 1 G 300 0.01 y 100 300 y 300 1000 50 300 0.1 n");
+      support::parametersFrom("600 1e-15 0.5 300 1.5 60 1 150 1 0 1 G 300 0.01 y 100 300 y 300 1000 50 300 0.1 n");
   const std::vector<FreeParameter> free = parseFreeParameters("hc0_mean=100:500,sigmac0,f,Tc=:900,km=-5:", p, 320.0);
   ASSERT_EQ(free.size(), 5u);
   EXPECT_STREQ(free[0].value->name, "hc0_mean");
@@ -41,7 +41,7 @@ TEST(FreeParameters, TakeNamesBoundsAndPhysicalDefaults) {
 
 TEST(FreeParameters, RefuseWhatCannotBeFitted) {
   const ParameterSet p =
-      test::parametersFrom("600 1e-15 0.5 300 1.5 60 1 150 1 0 1 G 300 0.01 y 100 300 y 300 1000 50 300 0.1 n");
+      support::parametersFrom("600 1e-15 0.5 300 1.5 60 1 150 1 0 1 G 300 0.01 y 100 300 y 300 1000 50 300 0.1 n");
   const auto refusal = [&p](const std::string& text) {
     try {
       parseFreeParameters(text, p, 300.0);
@@ -67,13 +67,13 @@ TEST(ParameterRecord, ReadsBackBitForBit) {
   std::uniform_int_distribution<int> exponent(-20, 6);
   for (int n = 0; n < 200; ++n) {
     ParameterSet p =
-        test::parametersFrom("600 1e-15 0.5 300 1.5 60 1 150 1 0 1 L 300 0.01 y 100 300 n 300 1000 50 300 0.1 y");
+        support::parametersFrom("600 1e-15 0.5 300 1.5 60 1 150 1 0 1 L 300 0.01 y 100 300 n 300 1000 50 300 0.1 y");
     for (const parameters::NamedValue& v : parameters::continuousValues())
       p.*(v.member) = mantissa(random) * std::pow(10.0f, static_cast<float>(exponent(random)));
     p.T_max = p.Tc * 0.5f;  // kept below Tc, as the reader would keep it
     p.T_hyst = p.Tc * 0.25f;
     const std::string record = parameters::formatParameterRecord(p);
-    const ParameterSet back = test::parametersFrom(record);
+    const ParameterSet back = support::parametersFrom(record);
     for (const parameters::NamedValue& v : parameters::continuousValues())
       EXPECT_EQ(back.*(v.member), p.*(v.member)) << v.name << " in " << record;
     EXPECT_EQ(parameters::formatParameterRecord(back), record);
@@ -109,8 +109,8 @@ void expectRecovered(const std::vector<Dataset>& data, ParameterSet start, const
 constexpr char kTruth[] = "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 600 0.01 y 100 300 y 300 2000 50 300 0.1 n";
 
 TEST(Fit, RecoversTheParametersFromZfcFcCurvesAlone) {
-  const ParameterSet truth = test::parametersFrom(kTruth);
-  expectRecovered(test::measuredCurves(truth, false, 11), truth, truth, 300);
+  const ParameterSet truth = support::parametersFrom(kTruth);
+  expectRecovered(support::measuredCurves(truth, false, 11), truth, truth, 300);
 }
 
 TEST(Fit, RecoversTheParametersFromZfcFcCurvesAndALoopTogether) {
@@ -118,15 +118,15 @@ TEST(Fit, RecoversTheParametersFromZfcFcCurvesAndALoopTogether) {
   // field: at m = 300 its coherent shift of N is about three of the joint
   // fit's small standard errors, so the joint fit runs at m = 600 against
   // data of m = 1200.
-  ParameterSet truth = test::parametersFrom(kTruth);
+  ParameterSet truth = support::parametersFrom(kTruth);
   truth.m = 1200;
-  expectRecovered(test::measuredCurves(truth, true, 12), truth, truth, 600);
+  expectRecovered(support::measuredCurves(truth, true, 12), truth, truth, 600);
 }
 
 TEST(Fit, ReportsItsBlocksAndWarnsAtABound) {
-  ParameterSet truth = test::parametersFrom(kTruth);
+  ParameterSet truth = support::parametersFrom(kTruth);
   truth.m = 100;
-  const std::vector<Dataset> data = test::measuredCurves(truth, false, 13);
+  const std::vector<Dataset> data = support::measuredCurves(truth, false, 13);
   ParameterSet start = truth;
   start.m = 50;
   start.hc0_mean = 240.0f;

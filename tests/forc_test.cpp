@@ -2,8 +2,6 @@
 // model's density, the reversible part adds nothing to it, and the PMC
 // file the program writes reads back to the same curves and diagram.
 
-#include "history/forc.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,15 +11,19 @@
 #include <string>
 
 #include "history/field_history.h"
-#include "measured/measured_data.h"
+#include "history/forc_distribution.h"
+#include "history/forc_simulation.h"
+#include "measured/data_error.h"
+#include "measured/pmc_format.h"
 #include "model/density.h"
 #include "model/scaling.h"
-#include "parameter_records.h"
+#include "support/parameter_records.h"
 #include "test_support.h"
 
 namespace preisach::history {
 namespace {
 
+using measured::readPmc;
 using parameters::ParameterSet;
 
 // At T_hyst = 300 K: hcm = 300 (1 - 1/2)^1.5 = 106 Oe, widths 30 and 50 Oe,
@@ -31,7 +33,7 @@ constexpr double kStep = 10.0;
 constexpr int kSmoothing = 2;
 
 TEST(ForcDistribution, ReproducesTheModelsDensity) {
-  const ParameterSet p = test::parametersFrom(kRecord);
+  const ParameterSet p = support::parametersFrom(kRecord);
   const ForcSet forcs = simulateForcs(parameters::modelParameters(p), p.m, kStep);
   ASSERT_EQ(forcs.curves.size(), 200u);
   const auto blocks = forcDistribution(forcs, kSmoothing);
@@ -67,7 +69,7 @@ TEST(ForcDistribution, ReproducesTheModelsDensity) {
 }
 
 TEST(ForcDistribution, GetsNothingFromTheReversiblePart) {
-  ParameterSet p = test::parametersFrom(kRecord);
+  ParameterSet p = support::parametersFrom(kRecord);
   const auto largest = [](const std::vector<std::vector<ForcValue>>& blocks) {
     double m = 0.0;
     for (const auto& block : blocks)
@@ -83,7 +85,7 @@ TEST(ForcDistribution, GetsNothingFromTheReversiblePart) {
 }
 
 TEST(PmcFile, ReadsBackTheCurvesAndTheDiagram) {
-  const ParameterSet p = test::parametersFrom(kRecord);
+  const ParameterSet p = support::parametersFrom(kRecord);
   const ForcSet forcs = simulateForcs(parameters::modelParameters(p), p.m, 25.0);
   std::ostringstream text;
   writePmc(text, forcs, 25.0, kSmoothing, "test");

@@ -13,7 +13,7 @@
 #include "driver/temperature_sweep.h"
 #include "fitting/model_curves.h"
 
-namespace preisach::test {
+namespace preisach::support {
 
 // Curves the model makes with `truth` (the program's own arithmetic) at the
 // temperatures of the program's sweep and the fields of its loop, with
@@ -59,4 +59,4 @@ inline std::vector<fitting::Dataset> measuredCurves(const parameters::ParameterS
   return data;
 }
 
-}  // namespace preisach::test
+}  // namespace preisach::support

@@ -8,7 +8,7 @@
 
 #include "parameters/parameters.h"
 
-namespace preisach::test {
+namespace preisach::support {
 
 inline parameters::ParameterSet parametersFrom(const std::string& record) {
   std::istringstream file(record);
@@ -18,4 +18,4 @@ inline parameters::ParameterSet parametersFrom(const std::string& record) {
   return p;
 }
 
-}  // namespace preisach::test
+}  // namespace preisach::support

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace preisach::measured {
+
+// One measured curve: abscissae (temperatures in K or fields in Oe), moments
+// (emu) and, where the file gives them, their standard errors.
+struct Curve {
+  std::string file;
+  std::vector<double> x;
+  std::vector<double> moment;
+  std::vector<double> error;  // empty when the file has no error column
+  std::vector<int> line;      // the line of each point in its file, from 1
+  std::size_t size() const { return x.size(); }
+  bool hasErrors() const { return !error.empty(); }
+};
+
+}  // namespace preisach::measured
