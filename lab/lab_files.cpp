@@ -25,7 +25,7 @@ parameters::ParameterSet readParameters(const std::string& path) {
   if (result.status == parameters::ReadStatus::FieldUnreadable)
     throw DataError(path + ": " + parameters::describeReadFailure(result));
   if (!model::isDensityShape(static_cast<char>(p.PDF)))
-    throw DataError(path + ": the density shape PDF must be one of G, L, M, N, but '" +
+    throw DataError(path + ": the density shape PDF must be one of " + model::densityShapeLetters() + ", but '" +
                     parameters::escapedText(std::string(1, static_cast<char>(p.PDF))) + "' was read");
   if (p.m < 1 || p.m > model::kLargestGridDivisions)
     throw DataError(path + ": m=" + std::to_string(p.m) + " must lie between 1 and " +

@@ -68,17 +68,11 @@ const ParameterField* findParameterField(const std::string& name) {
 }
 
 model::ModelParameters modelParameters(const ParameterSet& p) {
-  model::ModelParameters physics;
-  for (const ParameterField& field : parameterFields())
-    if (field.physics != nullptr) physics.*field.physics = p.*field.real;
-  physics.PDF = p.PDF;
-  return physics;
+  return p;
 }
 
 void setModelParameters(ParameterSet& p, const model::ModelParameters& physics) {
-  for (const ParameterField& field : parameterFields())
-    if (field.physics != nullptr) p.*field.real = physics.*field.physics;
-  p.PDF = physics.PDF;
+  static_cast<model::ModelParameters&>(p) = physics;
 }
 
 }  // namespace preisach::parameters
