@@ -92,10 +92,10 @@ TEST(HysteresisPoint, ReversesTheWholeTriangleAtTheFarEndOfEachBranch) {
   const HysteresisPointValues down = loop.at(-loop.Ha_max, Branch::Descending);
   EXPECT_EQ(down.k2, down.k1);
   EXPECT_EQ(down.sum2, down.sum1);
-  EXPECT_NEAR(down.M_irr / (-down.Integral1 * loop.Norm_coeff), 1.0, kAreaRounding);
+  EXPECT_NEAR(down.M_irr / (-down.Integral1 * static_cast<double>(loop.Norm_coeff)), 1.0, kAreaRounding);
   const HysteresisPointValues up = loop.at(loop.Ha_max, Branch::Ascending);
   EXPECT_EQ(up.k2, up.k1);
-  EXPECT_NEAR(up.M_irr / (up.Integral1 * loop.Norm_coeff), 1.0, kAreaRounding);
+  EXPECT_NEAR(up.M_irr / (up.Integral1 * static_cast<double>(loop.Norm_coeff)), 1.0, kAreaRounding);
 }
 
 TEST(HysteresisPoint, SaturatesAtNMuForADensityInsideTheTriangle) {
