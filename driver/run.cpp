@@ -79,9 +79,8 @@ bool readParameters(ParameterSet& parameters, const model::Console& console, con
   const char letter = static_cast<char>(parameters.PDF);
   if (!model::isDensityShape(letter)) {
     console.err << path << ": the density shape PDF must be one of the upper-case letters "
-                << model::densityShapeLetters() << ", but '"
-                << parameters::escapedText(std::string(1, letter)) << "' was read; nothing is computed in this pass"
-                << std::endl;
+                << model::densityShapeLetters() << ", but '" << parameters::escapedText(std::string(1, letter))
+                << "' was read; nothing is computed in this pass" << std::endl;
     return false;
   }
   if (parameters.m < 1 || parameters.m > model::kLargestGridDivisions) {

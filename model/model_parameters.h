@@ -39,8 +39,8 @@ enum class Branch { None, Descending, Ascending };
 
 // The density's arguments at temperature T, with the amplitude N.
 inline DensityParameters densityAt(const ModelParameters& p, float T) {
-  return DensityParameters{T, p.Tc, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
-                           p.sigmai0, p.Gamma_i, p.km, p.N, p.PDF};
+  return DensityParameters{T,         p.Tc,      p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim,
+                           p.sigmai0, p.Gamma_i, p.km,       p.N,       p.PDF};
 }
 
 }  // namespace preisach::model

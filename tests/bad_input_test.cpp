@@ -59,14 +59,16 @@ void expectHandled(const BadInput& c) {
   const std::string prompt = "If you want to continue press \"y\"\n";
   EXPECT_TRUE(r.out.size() >= prompt.size() && r.out.compare(r.out.size() - prompt.size(), prompt.size(), prompt) == 0)
       << c.what;
-  if (c.err.empty())
+  if (c.err.empty()) {
     EXPECT_EQ(r.err, "") << c.what;
-  else
+  } else {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.what << ": " << r.err;
+  }
   EXPECT_EQ(countLines(r.err), c.err.empty() ? 0u : 1u) << c.what << ": " << r.err;
-  if (!c.computes)
+  if (!c.computes) {
     for (std::size_t k = 0; k < before.size(); ++k)
       EXPECT_EQ(readFile(w.dataDir() / kResultFiles[k]), before[k]) << c.what << ": " << kResultFiles[k];
+  }
 }
 
 TEST(BadInput, EndsWithAClearLineAndKeepsEarlierResults) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -30,23 +29,16 @@ namespace {
 constexpr model::DensityShape kShapes[] = {model::DensityShape::G, model::DensityShape::L, model::DensityShape::M,
                                            model::DensityShape::N};
 
-std::uint64_t bits(double x) {
-  std::uint64_t b;
-  std::memcpy(&b, &x, sizeof b);
-  return b;
-}
-
 // Every counter, sum and result of two evaluations, as text, so that a
 // mismatch shows which one differs.
 std::string describe(const zfcfc::ZfcFcPointValues& v) {
   std::ostringstream s;
-  s << std::hexfloat;
   const zfcfc::RegionSum* regions[] = {&v.norm,  &v.sp1,   &v.sp2,     &v.up1,  &v.down1, &v.up2,
                                        &v.down2, &v.upZFC, &v.downZFC, &v.upFC, &v.downFC};
-  for (const zfcfc::RegionSum* r : regions) s << r->count << ":" << bits(r->sum) << " ";
+  for (const zfcfc::RegionSum* r : regions) s << r->count << ":" << test::hex(r->sum) << " ";
   for (double x : {v.IntegralNorm, v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral1m, v.Integral2p,
                    v.Integral2m, v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC, v.Norm_coeff, v.M_ZFC, v.M_FC})
-    s << bits(x) << " ";
+    s << test::hex(x) << " ";
   return s.str();
 }
 
@@ -150,9 +142,13 @@ TEST(FastZfcFcPoints, SumManyTemperaturesInOneSweepAsTheReferenceDoesOneByOne) {
 
 std::string describe(const hysteresis::HysteresisPointValues& v) {
   std::ostringstream s;
-  s << static_cast<int>(v.branch) << " " << v.k1 << ":" << bits(v.sum1) << " " << v.k2 << ":" << bits(v.sum2) << " ";
-  for (double x : {v.Integral1, v.Integral2, v.M_rev, v.M_irr, v.M, v.irreversibleColumn, v.reversibleColumn})
-    s << bits(x) << " ";
+  s << static_cast<int>(v.branch) << " " << test::hex(v.H) << " " << v.k1 << ":" << test::hex(v.sum1) << " " << v.k2
+    << ":" << test::hex(v.sum2) << " " << v.k10 << " ";
+  for (const model::GridAxis* axis : {&v.hcAxis, &v.hiAxis})
+    s << test::hex(axis->lo) << "+" << axis->count << "*" << test::hex(axis->step) << " ";
+  for (double x : {v.mu, v.hts_T0, v.floorValue, v.Integral1, v.Integral2, v.M_rev, v.M_irr, v.M, v.irreversibleColumn,
+                   v.reversibleColumn})
+    s << test::hex(x) << " ";
   return s.str();
 }
 
@@ -229,7 +225,7 @@ TEST(FastHysteresisPoint, MatchesTheReferenceOnManySmallGrids) {
 
 struct Normalised {
   std::string out, err, map;
-  std::uint64_t Norm_coeff = 0;
+  std::string Norm_coeff;  // hexfloat
   std::int32_t counted = 0;
 };
 
@@ -240,9 +236,9 @@ Normalised normaliseWith(Normalise normalise, const LoopCase& c) {
   std::FILE* map = std::fopen(path.c_str(), "w");
   std::ostringstream out, err;
   Normalised n;
-  n.Norm_coeff = bits(normalise(model::Console{out, err}, map, c.Tc, c.mu0, c.Gamma, 100.0f, c.hc0_mean, c.Gamma_c,
-                                c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape, c.T_hyst,
-                                c.Ha_max, 'y', &n.counted));
+  n.Norm_coeff = test::hex(normalise(model::Console{out, err}, map, c.Tc, c.mu0, c.Gamma, 100.0f, c.hc0_mean, c.Gamma_c,
+                                     c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape, c.T_hyst,
+                                     c.Ha_max, 'y', &n.counted));
   n.out = out.str();
   n.err = err.str();
   n.map = test::readFile(path);
@@ -328,8 +324,8 @@ TEST(FastLoop, SumsTheNormalisationAndBothBranchesInOnePassAsTheReference) {
       const auto fast = run(driver::fastEvaluations().loop, "fast.txt", threads);
       const model::NormalisationValues &a = fast.first.normalisation, &b = slow.first.normalisation;
       ASSERT_EQ(a.rectangle.count, b.rectangle.count) << n;
-      ASSERT_EQ(bits(a.rectangle.sum), bits(b.rectangle.sum)) << n;
-      ASSERT_EQ(bits(a.Norm_coeff), bits(b.Norm_coeff)) << n;
+      ASSERT_EQ(test::hex(a.rectangle.sum), test::hex(b.rectangle.sum)) << n;
+      ASSERT_EQ(test::hex(a.Norm_coeff), test::hex(b.Norm_coeff)) << n;
       ASSERT_EQ(fast.second, slow.second) << "map of case " << n;
       ASSERT_EQ(fast.first.descending.size(), down.size());
       ASSERT_EQ(fast.first.ascending.size(), up.size());

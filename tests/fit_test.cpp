@@ -28,8 +28,10 @@ TEST(FreeParameters, TakeNamesBoundsAndPhysicalDefaults) {
   EXPECT_STREQ(free[0].value->name, "hc0_mean");
   EXPECT_EQ(free[0].lower, 100.0);
   EXPECT_EQ(free[0].upper, 500.0);
-  EXPECT_GT(free[1].lower, 0.0);  // a width is positive
-  EXPECT_LT(free[1].lower, 1e-3);
+  // A width is positive, and its bound far below the start (60) only keeps it so.
+  constexpr double kFarBelowTheStart = 1e-3;
+  EXPECT_GT(free[1].lower, 0.0);
+  EXPECT_LT(free[1].lower, kFarBelowTheStart);
   EXPECT_TRUE(std::isinf(free[1].upper));
   EXPECT_EQ(free[2].lower, 0.0);  // f is a weight
   EXPECT_EQ(free[2].upper, 1.0);
@@ -85,6 +87,8 @@ TEST(ParameterRecord, ReadsBackBitForBit) {
 // Fits hc0_mean, sigmac0, sigmai0 and N at grid m from a start 30 % off and
 // expects each within 5 % of the truth and within three standard errors.
 void expectRecovered(const std::vector<Dataset>& data, ParameterSet start, const ParameterSet& truth, std::int32_t m) {
+  constexpr double kShareOfTheTruth = 0.05;  // the fit's grid and stopping rule leave a few per cent
+  constexpr double kStandardErrors = 3.0;    // a reported error that is honest covers the truth at 3 sigma
   start.m = m;
   start.hc0_mean *= 1.3f;
   start.sigmac0 *= 1.3f;
@@ -98,8 +102,8 @@ void expectRecovered(const std::vector<Dataset>& data, ParameterSet start, const
   writeReport(report, r, data);
   for (std::size_t j = 0; j < r.values.size(); ++j) {
     const double expected = static_cast<double>(truth.*(options.free[j].value->member));
-    EXPECT_NEAR(r.values[j], expected, 0.05 * expected) << r.names[j] << "\n" << report.str();
-    EXPECT_NEAR(r.values[j], expected, 3.0 * r.errors[j]) << r.names[j] << "\n" << report.str();
+    EXPECT_NEAR(r.values[j], expected, kShareOfTheTruth * expected) << r.names[j] << "\n" << report.str();
+    EXPECT_NEAR(r.values[j], expected, kStandardErrors * r.errors[j]) << r.names[j] << "\n" << report.str();
   }
 }
 

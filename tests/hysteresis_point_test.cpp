@@ -97,10 +97,10 @@ TEST(HysteresisPoint, ReversesTheWholeTriangleAtTheFarEndOfEachBranch) {
   const HysteresisPointValues down = loop.at(-loop.Ha_max, Branch::Descending);
   EXPECT_EQ(down.k2, down.k1);
   EXPECT_EQ(down.sum2, down.sum1);
-  EXPECT_NEAR(down.M_irr / (-down.Integral1 * loop.Norm_coeff), 1.0, kAreaRounding);
+  EXPECT_NEAR(down.M_irr / (-down.Integral1 * static_cast<double>(loop.Norm_coeff)), 1.0, kAreaRounding);
   const HysteresisPointValues up = loop.at(loop.Ha_max, Branch::Ascending);
   EXPECT_EQ(up.k2, up.k1);
-  EXPECT_NEAR(up.M_irr / (up.Integral1 * loop.Norm_coeff), 1.0, kAreaRounding);
+  EXPECT_NEAR(up.M_irr / (up.Integral1 * static_cast<double>(loop.Norm_coeff)), 1.0, kAreaRounding);
 }
 
 TEST(HysteresisPoint, SaturatesAtNMuForADensityInsideTheTriangle) {
@@ -133,20 +133,22 @@ TEST(HysteresisPoint, WeighsTheReversiblePartWithF) {
   EXPECT_EQ(reversible.M, reversible.M_rev);
   EXPECT_EQ(reversible.irreversibleColumn, 0.0);
   // M_rev = N mu tanh((|ha| + s) / lambda) with the sign of ha.
-  EXPECT_NEAR(reversible.M_rev / (reversible.mu * std::tanh((0.5 + 0.5) / 2.0)), 1.0, 1e-15);
+  constexpr double kFewRoundings = 1e-15;  // the product here and the extended one differ in their roundings
+  EXPECT_NEAR(reversible.M_rev / (reversible.mu * std::tanh((0.5 + 0.5) / 2.0)), 1.0, kFewRoundings);
 }
 
 TEST(HysteresisPoint, JumpsInItsReversiblePartAtZeroField) {
   const Loop loop;
   // At +-1e-9 Oe the field itself moves tanh by a few parts in 1e9.
+  constexpr double kFieldShift = 1e-6;
   const double below = loop.at(-1e-9f, Branch::Ascending).M_rev;
   const HysteresisPointValues zero = loop.at(0.0f, Branch::Ascending);
   const double above = loop.at(1e-9f, Branch::Ascending).M_rev;
   const double jump = zero.mu * std::tanh(0.5 / 2.0);
   EXPECT_EQ(zero.M_rev, 0.0);
   EXPECT_EQ(zero.M, static_cast<double>(0.75L * static_cast<long double>(zero.M_irr)));
-  EXPECT_NEAR(below / jump, -1.0, 1e-6);
-  EXPECT_NEAR(above / jump, 1.0, 1e-6);
+  EXPECT_NEAR(below / jump, -1.0, kFieldShift);
+  EXPECT_NEAR(above / jump, 1.0, kFieldShift);
 }
 
 TEST(HysteresisPoint, StartsItsCountersAtOneWithoutAPositiveThermalField) {

@@ -179,7 +179,9 @@ TEST(LabCommand, WritesFORCsTheirDiagramAndReadsTheCurvesBack) {
   EXPECT_NE(curves.find("NCrv           = 40\r\n"), std::string::npos);
   const std::string diagram = readFile(w.dataDir() / "forc-diagram.txt");
   EXPECT_EQ(diagram.rfind("# FORC distribution", 0), 0u);
-  if (lab::haveGnuplot()) EXPECT_GT(std::filesystem::file_size(w.dataDir() / "forc-diagram.png"), 10000u);
+  if (lab::haveGnuplot()) {
+    EXPECT_GT(std::filesystem::file_size(w.dataDir() / "forc-diagram.png"), 10000u);
+  }
   // The written curves, processed as a measurement, give the same diagram.
   std::filesystem::create_directory(w.root() / "measured");
   const RunResult measured = lab(w, "forc --measured Magnetism/forc-curves.frc --sf 2 --out-dir measured");

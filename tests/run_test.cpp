@@ -204,7 +204,8 @@ TEST(Run, RunsTheHysteresisLoopWithItsDensityMap) {
     expected << "ha=" << fieldText.str() << (descending ? "M+=" : " M-=");
     EXPECT_EQ(out[at + 5].substr(0, expected.str().size()), expected.str()) << k;
     const double printedM = std::stod(out[at + 5].substr(expected.str().size()));
-    EXPECT_NEAR(printedM / M, 1.0, 1e-5) << out[at + 5] << " vs " << rows[k];
+    constexpr double kSixDigits = 1e-5;  // the console line shows M to six significant digits
+    EXPECT_NEAR(printedM / M, 1.0, kSixDigits) << out[at + 5] << " vs " << rows[k];
   }
   EXPECT_EQ(rows.front().substr(0, 9), "1.000000 ");
   EXPECT_EQ(rows[40].substr(0, 10), "-1.000000 ");

@@ -13,6 +13,7 @@
 #include <iomanip>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace preisach::test {
 
@@ -34,9 +35,12 @@ inline std::size_t countLines(const std::string& text) {
   return n;
 }
 
-// Hexfloat form of a value, for failure messages that show the bits.
+// Hexfloat form of a floating-point value: exact, so that comparing two of
+// them compares the values bit for bit (but for a NaN's payload), and a
+// failure message shows the bits that differ.
 template <typename T>
 std::string hex(T value) {
+  static_assert(std::is_floating_point_v<T>, "hexfloat applies to floating-point values only");
   std::ostringstream s;
   s << std::hexfloat << value;
   return s.str();

@@ -4,13 +4,12 @@
 #include <limits>
 
 #include "model/library_math.h"
-#include "model/scaling.h"
+#include "reference/scaling_reference.h"
 
 namespace preisach::reference {
 
 using model::DensityShape;
 using model::libraryPow;
-using model::scaledParameter;
 
 namespace {
 

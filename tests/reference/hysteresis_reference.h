@@ -8,7 +8,9 @@ namespace preisach::reference {
 
 // The hysteresis point with its grid swept node by node: both region tests
 // at every node, the density evaluated afresh for each region a node
-// belongs to, the starting-field rule applied at every node.
+// belongs to, the starting-field rule applied at every node. Its grid,
+// density, integrals and mixture are its own: it shares no code with the
+// program's hysteresis evaluation, so that it can catch a slip there.
 hysteresis::HysteresisPointValues evaluateHysteresisPoint(float Tc,
                                                           float mu0,
                                                           float Gamma,
