@@ -6,13 +6,16 @@
 #include <exception>
 #include <iostream>
 
+#include "lab/curves_command.h"
 #include "lab/fit_command.h"
 #include "lab/history_command.h"
 #include "measured/data_error.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"preisach-lab: fit the Preisach model to measured curves, follow any field history, FORCs"};
+  CLI::App app{"preisach-lab: the model's curves on its continuum limit or the program's grid, fit it to measured curves, follow any field history, FORCs"};
   app.require_subcommand(1);
+  preisach::lab::CurvesArguments curves;
+  preisach::lab::addCurvesCommand(app, curves);
   preisach::lab::FitArguments fit;
   preisach::lab::addFitCommand(app, fit);
   preisach::lab::HistoryArguments history;
@@ -25,6 +28,7 @@ int main(int argc, char** argv) {
     return app.exit(e);
   }
   try {
+    if (curves.chosen) return preisach::lab::runCurves(curves);
     if (fit.chosen) return preisach::lab::runFit(fit);
     if (history.chosen) return preisach::lab::runHistory(history);
     if (forc.chosen) return preisach::lab::runForc(forc);
