@@ -430,6 +430,11 @@ TEST(ContinuumDegenerate, UnusableInputsGiveNaNWithoutHanging) {
   noLoop.Ha_max = 0.0f;
   EXPECT_TRUE(std::isnan(LoopModel<double>(physicsFrom<double>(noLoop)).point(0.0, Branch::Descending).M));
   EXPECT_TRUE(forcCurves(physicsFrom<double>(noLoop), 10.0).empty());
+  EXPECT_TRUE(std::isnan(zfcFcPoint(physicsFrom<double>(p), 0.0).M_ZFC));  // no thermal field
+  ModelParameters noMoment = p;
+  noMoment.mu0 = 0.0f;
+  EXPECT_FALSE(std::isfinite(zfcFcPoint(physicsFrom<double>(noMoment), 100.0).M_ZFC));
+  EXPECT_FALSE(std::isfinite(LoopModel<double>(physicsFrom<double>(noMoment)).point(0.0, Branch::Descending).M));
   ModelParameters letter = p;
   letter.PDF = static_cast<DensityShape>('X');
   EXPECT_TRUE(std::isnan(zfcFcPoint(physicsFrom<double>(letter), 100.0).M_ZFC));
