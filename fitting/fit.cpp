@@ -61,8 +61,9 @@ Ended descendToMinimum(ceres::CostFunction& cost,
                        int startNumber) {
   Ended e;
   int iterations = 0;
+  std::vector<bool> held;
   for (int round = 0; round <= kResumptions; ++round) {
-    e.descent = descend(cost, scaling, x, progress, startNumber);
+    e.descent = descend(cost, scaling, x, held, progress, startNumber);
     iterations += e.descent.iterations;
     if (!e.descent.usable) break;
     const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
@@ -70,6 +71,7 @@ Ended descendToMinimum(ceres::CostFunction& cost,
     e.analysis = analyse(cost, scaling, e.descent.x, unit);
     if (e.atMinimum() || !e.analysis.evaluated) break;
     x = e.descent.x;
+    held = e.analysis.held;
   }
   e.descent.iterations = iterations;
   return e;

@@ -196,8 +196,12 @@ std::vector<double> measureGridSteps(const Scaling& scaling,
   return steps;
 }
 
-Descent descend(
-    ceres::CostFunction& cost, const Scaling& scaling, std::vector<double> x, std::ostream* progress, int startNumber) {
+Descent descend(ceres::CostFunction& cost,
+                const Scaling& scaling,
+                std::vector<double> x,
+                const std::vector<bool>& held,
+                std::ostream* progress,
+                int startNumber) {
   ceres::Problem::Options problemOptions;
   problemOptions.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
   ceres::Problem problem(problemOptions);
@@ -208,6 +212,14 @@ Descent descend(
     if (std::isfinite(scaling.upper(j)))
       problem.SetParameterUpperBound(x.data(), static_cast<int>(j), scaling.upper(j));
   }
+  // Ceres projects its steps on the bounds, which crawls along a bound that
+  // a correlated parameter presses against; held there, the rest descend
+  // freely.
+  std::vector<int> constant;
+  for (std::size_t j = 0; j < held.size(); ++j)
+    if (held[j]) constant.push_back(static_cast<int>(j));
+  if (!constant.empty() && constant.size() < scaling.size())
+    problem.SetManifold(x.data(), new ceres::SubsetManifold(static_cast<int>(scaling.size()), constant));
   ceres::Solver::Options options;
   options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
   options.linear_solver_type = ceres::DENSE_QR;

@@ -70,7 +70,13 @@ struct Descent {
   std::string termination;
 };
 
-Descent descend(
-    ceres::CostFunction& cost, const Scaling& scaling, std::vector<double> x, std::ostream* progress, int startNumber);
+// `held`: coordinates kept where they are (at a bound the gradient pushes
+// against); empty for none.
+Descent descend(ceres::CostFunction& cost,
+                const Scaling& scaling,
+                std::vector<double> x,
+                const std::vector<bool>& held,
+                std::ostream* progress,
+                int startNumber);
 
 }  // namespace preisach::fitting

@@ -54,11 +54,12 @@ VectorXd relativeUnits(const std::vector<double>& x) {
   return D;
 }
 
-// The columns a bound holds: at the bound with the gradient pushing out.
+// The columns a bound holds: at the bound (within the float32 resolution
+// of the parameter file's values) with the gradient pushing out.
 std::vector<bool> heldByBounds(const Scaling& scaling, const std::vector<double>& x, const VectorXd& gradient) {
   std::vector<bool> held(x.size(), false);
   for (std::size_t j = 0; j < x.size(); ++j) {
-    const double near = 1e-9 * std::max(1.0, std::fabs(x[j]));
+    const double near = 1e-6 * std::max(1.0, std::fabs(x[j]));
     const double g = gradient(static_cast<Index>(j));
     held[j] = (x[j] - scaling.lower(j) <= near && g > 0.0) || (scaling.upper(j) - x[j] <= near && g < 0.0);
   }
@@ -109,7 +110,8 @@ LocalAnalysis analyse(const ceres::CostFunction& cost,
   a.evaluated = true;
   const Index k = L.J.cols();
   a.chiSquare = L.r.squaredNorm();
-  a.newtonDecrement = newtonDecrement(L, heldByBounds(scaling, x, L.J.transpose() * L.r));
+  a.held = heldByBounds(scaling, x, L.J.transpose() * L.r);
+  a.newtonDecrement = newtonDecrement(L, a.held);
   a.atMinimum = a.newtonDecrement < kMinimum * chiSquareUnit;
   const MatrixXd fisher = L.J.transpose() * L.J / chiSquareUnit;
   a.fisher.assign(static_cast<std::size_t>(k), std::vector<double>(static_cast<std::size_t>(k)));

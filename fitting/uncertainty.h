@@ -26,6 +26,7 @@ struct LocalAnalysis {
   // (directions held by a bound left out): small at a minimum.
   double newtonDecrement = 0.0;
   bool atMinimum = false;
+  std::vector<bool> held;                       // at a bound with the gradient pushing out
   std::vector<std::vector<double>> covariance;  // of the scaled x, the undetermined directions left out
   std::vector<double> errors;                   // of the scaled x; NaN where not determined
   std::vector<std::vector<double>> fisher;      // J^T J of the scaled x
