@@ -106,8 +106,19 @@ void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>
   if (r.gridDeparture.empty()) return;
   out << "[[Grid]] (preisach at m = " << r.m << " against the fitted continuum curves: largest |M_grid - M_cont| "
       << "over largest |M_cont|; the grid's error falls as 1/m)\n";
-  for (std::size_t d = 0; d < data.size(); ++d)
-    out << "    " << data[d].name << ": " << formatted(r.gridDeparture[d], 3) << "\n";
+  for (std::size_t d = 0; d < data.size(); ++d) {
+    out << "    " << data[d].name << ": " << formatted(r.gridDeparture[d], 3);
+    // The m at which the grid's departure falls to the data's smallest
+    // relative error.
+    double largest = 0.0;
+    for (double M : r.model[d]) largest = std::max(largest, std::fabs(M));
+    const double relative = *std::min_element(data[d].sigma.begin(), data[d].sigma.end()) / largest;
+    const double m = std::ceil(static_cast<double>(r.m) * r.gridDeparture[d] / relative);
+    if (std::isfinite(m) && m > static_cast<double>(r.m))
+      out << " (above the data's relative error " << formatted(relative, 2)
+          << ": run preisach at m >= " << formatted(m, 10) << ")";
+    out << "\n";
+  }
 }
 
 }  // namespace
