@@ -218,6 +218,22 @@ TEST(LabCommand, TakesALoopsTemperatureFromItsSuffixIntoTheFittedFile) {
   std::vector<std::string> v{std::istream_iterator<std::string>(values), std::istream_iterator<std::string>()};
   ASSERT_EQ(v.size(), 24u);
   EXPECT_EQ(v[18], "250");
+  // The same loop as a magnetometer file measured at 249 and 251 K: its
+  // temperature is the column's mean.
+  std::string instrument = "[Header]\n[Data]\nTemperature (K),Magnetic Field (Oe),Moment (emu)\n";
+  std::istringstream rows(readFile(w.root() / "loop.txt"));
+  int row = 0;
+  for (std::string line; std::getline(rows, line); ++row) {
+    std::istringstream cells(line);
+    std::string H, M;
+    cells >> H >> M;
+    instrument += (row % 2 == 0 ? "249," : "251,") + H + "," + M + "\n";
+  }
+  writeFile(w.root() / "loop.dat", instrument);
+  const RunResult fromColumn = lab(w, "fit --loop loop.dat --free hc0_mean,N --out fitted2.txt");
+  ASSERT_EQ(fromColumn.status, 0) << fromColumn.err << fromColumn.out;
+  EXPECT_NE(fromColumn.out.find("points at 250 K (the mean of the file's temperature column)"), std::string::npos)
+      << fromColumn.out;
 }
 
 constexpr char kLoopRecord[] = "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 40 0.01 n 100 300 y 300 1000 50 300 0.1 n";
