@@ -18,6 +18,12 @@ namespace {
 // A descent that ends where the gradient is not small is taken up again
 // from there, at most this many times, before it is called a stall.
 constexpr int kResumptions = 4;
+// Where a descent ends: on the continuum a relative change of chi-square of
+// 1e-10, far below the change of 1 that matters; the grid model's float32
+// parameters and nodes make chi-square jitter at about 1e-7 of itself, so
+// there 1e-6.
+constexpr double kContinuumEnd = 1e-10;
+constexpr double kGridEnd = 1e-6;
 // Correlations beyond this leave the two parameters hardly told apart.
 constexpr double kStrongCorrelation = 0.95;
 
@@ -57,13 +63,14 @@ Ended descendToMinimum(ceres::CostFunction& cost,
                        const Scaling& scaling,
                        std::vector<double> x,
                        bool measuredErrors,
+                       double tolerance,
                        std::ostream* progress,
                        int startNumber) {
   Ended e;
   int iterations = 0;
   std::vector<bool> held;
   for (int round = 0; round <= kResumptions; ++round) {
-    e.descent = descend(cost, scaling, x, held, progress, startNumber);
+    e.descent = descend(cost, scaling, x, held, tolerance, progress, startNumber);
     iterations += e.descent.iterations;
     if (!e.descent.usable) break;
     const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
@@ -197,8 +204,9 @@ FitResult fitParameters(const model::ModelParameters& given,
   for (const std::vector<double>& x : spreadStarts(scaling, startPoints[0], r.starts - 1)) startPoints.push_back(x);
   std::vector<Ended> ends;
   for (std::size_t s = 0; s < startPoints.size(); ++s) {
-    ends.push_back(
-        descendToMinimum(*cost, scaling, startPoints[s], r.measuredErrors, options.progress, static_cast<int>(s) + 1));
+    ends.push_back(descendToMinimum(*cost, scaling, startPoints[s], r.measuredErrors,
+                                    options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
+                                    static_cast<int>(s) + 1));
     r.iterations += ends.back().descent.iterations;
   }
   // The best: the lowest minimum; without any, the lowest end.

@@ -200,6 +200,7 @@ Descent descend(ceres::CostFunction& cost,
                 const Scaling& scaling,
                 std::vector<double> x,
                 const std::vector<bool>& held,
+                double tolerance,
                 std::ostream* progress,
                 int startNumber) {
   ceres::Problem::Options problemOptions;
@@ -224,11 +225,10 @@ Descent descend(ceres::CostFunction& cost,
   options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
   options.linear_solver_type = ceres::DENSE_QR;
   options.max_num_iterations = 200;
-  // Relative changes of chi-square below 1e-10 are far below the change of
-  // 1 that matters statistically; whether the end is a minimum is decided
-  // afterwards from the gradient (see uncertainty.cpp), not from these.
-  options.function_tolerance = 1e-10;
-  options.parameter_tolerance = 1e-10;
+  // Whether the end is a minimum is decided afterwards from the gradient
+  // (see uncertainty.cpp), not from these.
+  options.function_tolerance = tolerance;
+  options.parameter_tolerance = tolerance;
   options.gradient_tolerance = 1e-14;
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;

@@ -71,11 +71,13 @@ struct Descent {
 };
 
 // `held`: coordinates kept where they are (at a bound the gradient pushes
-// against); empty for none.
+// against); empty for none. `tolerance`: the relative change of chi-square
+// and of x at which a descent ends.
 Descent descend(ceres::CostFunction& cost,
                 const Scaling& scaling,
                 std::vector<double> x,
                 const std::vector<bool>& held,
+                double tolerance,
                 std::ostream* progress,
                 int startNumber);
 
