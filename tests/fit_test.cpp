@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 
+#include "fitting/continuum_curves.h"
+#include "fitting/starts.h"
 #include "measured/measured_data.h"
 #include "parameter_records.h"
 #include "synthetic_curves.h"
@@ -225,6 +227,66 @@ TEST(Fit, StartsFromTheLoopsCoerciveFieldAndSaturation) {
   EXPECT_NEAR(r.start[0], 300.0, 75.0) << r.startNotes[0];
   EXPECT_NEAR(r.start[1], 1.0, 0.1) << r.startNotes[2];
   EXPECT_TRUE(r.converged);
+}
+
+TEST(ContinuumCost, DifferentiatesByEveryParameterAsDifferencesOfTheCurvesDo) {
+  // Every parameter reaches the Jets by its own name: each column of the
+  // automatic Jacobian against central differences of the double curves.
+  ParameterSet truth = test::parametersFrom(kTruth);
+  truth.km = 20.0f, truth.s = 30.0f, truth.f = 0.2f;
+  std::vector<Dataset> data = test::continuumMeasured(truth, true, true, 17);
+  const ModelParameters p = physicsOf(truth);
+  const Scaling scaling(p, parseFreeParameters("Tc,mu0,Gamma,hc0_mean,Gamma_c,sigmac0,Gamma_cprim,sigmai0,Gamma_i,km,N,"
+                                               "s,lambda,f",
+                                               p, 300.0));
+  const std::unique_ptr<ceres::CostFunction> cost = continuumCost(scaling, data, 1e-12);
+  const std::vector<double> x = scaling.startPoint();
+  const std::size_t n = pointCount(data), k = scaling.size();
+  std::vector<double> r(n), J(n * k);
+  const double* parameters[] = {x.data()};
+  double* jacobians[] = {J.data()};
+  ASSERT_TRUE(cost->Evaluate(parameters, r.data(), jacobians));
+  // Central differences of relative step 1e-5 are good to about 1e-9 of a
+  // column (truncation h^2, rounding 1e-16 / h, the integrals to 1e-12).
+  constexpr double kStep = 1e-5, kAgreement = 1e-6;
+  for (std::size_t j = 0; j < k; ++j) {
+    ModelParameters plus = p, minus = p;
+    float* member[] = {&(plus.*(scaling.free()[j].parameter->member)), &(minus.*(scaling.free()[j].parameter->member))};
+    const double value = static_cast<double>(*member[0]);
+    const double h = kStep * (value == 0.0 ? 1.0 : std::fabs(value));
+    *member[0] = static_cast<float>(value + h);
+    *member[1] = static_cast<float>(value - h);
+    const double width = static_cast<double>(*member[0]) - static_cast<double>(*member[1]);
+    const std::vector<double> up = weightedResiduals(continuumCurves(plus, data, 1e-12), data);
+    const std::vector<double> down = weightedResiduals(continuumCurves(minus, data, 1e-12), data);
+    double difference = 0.0, size = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double numeric = (up[i] - down[i]) / width * scaling.scale(j);
+      difference = std::max(difference, std::fabs(J[i * k + j] - numeric));
+      size = std::max(size, std::fabs(numeric));
+    }
+    EXPECT_LT(difference, kAgreement * size + 1e-12) << scaling.free()[j].name();
+  }
+}
+
+TEST(Starts, FillEveryStratumOfEachParameterOnce) {
+  const ModelParameters p = physicsOf(test::parametersFrom(kTruth));
+  const Scaling scaling(p, parseFreeParameters("hc0_mean=100:500,N,km", p, 300.0));
+  const std::vector<double> x0 = scaling.startPoint();
+  const std::vector<std::vector<double>> starts = spreadStarts(scaling, x0, 10);
+  ASSERT_EQ(starts.size(), 10u);
+  std::vector<int> strata(10, 0);
+  for (const std::vector<double>& x : starts) {
+    // hc0_mean: the bounds [100, 500] Oe in tenths.
+    const double hc0 = x[0] * scaling.scale(0);
+    ASSERT_GT(hc0, 100.0);
+    ASSERT_LT(hc0, 500.0);
+    ++strata[static_cast<std::size_t>((hc0 - 100.0) / 40.0)];
+    // N: positive without an upper bound, a factor of three about the start.
+    EXPECT_GE(x[1], x0[1] / 3.0);
+    EXPECT_LE(x[1], 3.0 * x0[1]);
+  }
+  for (int count : strata) EXPECT_EQ(count, 1);
 }
 
 TEST(Fit, FollowsTheGridModelAtTheFilesM) {
