@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iomanip>
+#include <string>
 
 namespace preisach::fitting {
 
@@ -99,9 +100,12 @@ class ProgressLine : public ceres::IterationCallback {
 
 Scaling::Scaling(const model::ModelParameters& start, std::vector<FreeParameter> free)
     : start_(start), free_(std::move(free)) {
+  // A field that starts at 0 (km, s) without bounds is measured against the
+  // width of the interaction fields, the field scale it competes with.
   for (const FreeParameter& f : free_) {
     double scale = std::fabs(f.valueIn(start_));
-    if (scale == 0.0) scale = std::isfinite(f.upper - f.lower) ? std::max(std::fabs(f.lower), std::fabs(f.upper)) : 1.0;
+    if (scale == 0.0 && std::isfinite(f.upper - f.lower)) scale = std::max(std::fabs(f.lower), std::fabs(f.upper));
+    if (scale == 0.0 && std::string(f.parameter->unit) == "Oe") scale = std::fabs(static_cast<double>(start_.sigmai0));
     if (scale == 0.0) scale = 1.0;
     scale_.push_back(scale);
   }

@@ -46,11 +46,17 @@ bool linearise(const ceres::CostFunction& cost, const std::vector<double>& x, Li
   return out.r.allFinite() && out.J.allFinite();
 }
 
-// Relative units: the column of x_j times x_j (d r / d ln p_j), or the
-// start's magnitude where the value is near 0.
-VectorXd relativeUnits(const std::vector<double>& x) {
+// Relative units: the column of x_j times x_j (d r / d ln p_j) for a
+// positive parameter; a centre, shift or exponent may pass through 0, so
+// its unit is at least the start's magnitude (or its field scale, see
+// Scaling).
+VectorXd relativeUnits(const Scaling& scaling, const std::vector<double>& x) {
   VectorXd D(static_cast<Index>(x.size()));
-  for (std::size_t j = 0; j < x.size(); ++j) D(static_cast<Index>(j)) = std::fabs(x[j]) > 1e-3 ? std::fabs(x[j]) : 1.0;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    const bool positive = scaling.free()[j].parameter->physical == Physical::Positive;
+    const double unit = positive ? std::fabs(x[j]) : std::max(std::fabs(x[j]), 1.0);
+    D(static_cast<Index>(j)) = unit > 0.0 ? unit : 1.0;
+  }
   return D;
 }
 
@@ -118,7 +124,7 @@ LocalAnalysis analyse(const ceres::CostFunction& cost,
   for (Index i = 0; i < k; ++i)
     for (Index j = 0; j < k; ++j) a.fisher[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = fisher(i, j);
 
-  const VectorXd D = relativeUnits(x);
+  const VectorXd D = relativeUnits(scaling, x);
   const MatrixXd Js = L.J * D.asDiagonal() / std::sqrt(chiSquareUnit);
   const Eigen::JacobiSVD<MatrixXd> svd(Js, Eigen::ComputeThinV);
   const VectorXd s = svd.singularValues();
