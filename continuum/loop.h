@@ -10,6 +10,19 @@
 
 namespace preisach::continuum {
 
+// The integral of the density at T_hyst over the loop's rectangle 0 < hc <
+// Ha_max, |hi| < Ha_max, to tolerance.relative of itself; Norm_coeff is N
+// over it. NaN for Ha_max <= 0, a width that is not positive or no shape.
+template <typename S>
+S loopNormalisationIntegral(const Physics<S>& p, const Tolerance& tolerance = {}) {
+  const DensityFactors<S> d = densityAt(p, p.T_hyst);
+  const S H = p.Ha_max;
+  if (!d.valid || !(value(H) > 0.0)) return quietNaN<S>();
+  Strip<S> rectangle{S(0.0), H};
+  rectangle.above({0.0, -H}).below({0.0, H});
+  return normalisationIntegral(d, rectangle, tolerance);
+}
+
 // A point of the loop or of any field history: M = f M_rev + (1 - f) M_irr,
 // with both columns of the program's moment file.
 template <typename S>
@@ -32,9 +45,7 @@ class LoopModel {
     const S H = p.Ha_max;
     valid_ = d_.valid && value(H) > 0.0 && value(mu_) > 0.0;
     if (!valid_) return;
-    Strip<S> rectangle{S(0.0), H};
-    rectangle.above({0.0, -H}).below({0.0, H});
-    IntegralNorm_ = normalisationIntegral(d_, rectangle, tolerance);
+    IntegralNorm_ = loopNormalisationIntegral(p, tolerance);
     absolute_ = tolerance.relative * std::fabs(value(IntegralNorm_));
     Norm_coeff_ = p.N / IntegralNorm_;
     Strip<S> triangle{S(0.0), H};

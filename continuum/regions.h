@@ -54,8 +54,8 @@ struct Strip {
 namespace detail {
 
 // Where the integrand of a strip may change its character: two bounds
-// cross (a kink), a bound passes the hi factor's centre or a few widths
-// from it (a steep stretch), and the hc factor's own landmarks.
+// cross (a kink), a bound passes the hi factor's centre (its steepest
+// stretch), and the hc factor's own landmarks.
 template <typename S>
 std::vector<S> stripBreaks(const DensityFactors<S>& d, const Strip<S>& strip) {
   std::vector<Line<S>> lines(strip.lowers, strip.lowers + strip.lowerCount);
@@ -65,8 +65,7 @@ std::vector<S> stripBreaks(const DensityFactors<S>& d, const Strip<S>& strip) {
     for (std::size_t k = j + 1; k < lines.size(); ++k)
       if (lines[j].slope != lines[k].slope)
         candidates.push_back((lines[k].offset - lines[j].offset) / (lines[j].slope - lines[k].slope));
-    if (lines[j].slope != 0.0)
-      d.hi.landmarks([&](const S& y) { candidates.push_back((y - lines[j].offset) / lines[j].slope); });
+    if (lines[j].slope != 0.0) candidates.push_back((d.hi.centre - lines[j].offset) / lines[j].slope);
   }
   d.hc.landmarks([&](const S& x) { candidates.push_back(x); });
   return breaksWithin(strip.hcFrom, strip.hcTo, std::move(candidates));

@@ -53,7 +53,7 @@ struct Profile {
   // Where the factor has its structure: the centre and a few widths out.
   template <typename Visit>
   void landmarks(Visit visit) const {
-    for (double k : {-4.0, -1.0, 0.0, 1.0, 4.0}) visit(centre + width * k);
+    for (double k : {-3.0, 0.0, 3.0}) visit(centre + width * k);
   }
 };
 

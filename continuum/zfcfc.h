@@ -87,6 +87,19 @@ void superparamagneticIntegrals(
 
 }  // namespace detail
 
+// The integral of the density at T over the ZFC/FC rectangle 0 < hc <
+// hts(T_max), |hi| < ha + hts(T_max), to tolerance.relative of itself;
+// Norm_coeff is N over it. NaN where the point is undefined (below).
+template <typename S>
+S zfcFcNormalisationIntegral(const Physics<S>& p, const S& T, const Tolerance& tolerance = {}) {
+  const DensityFactors<S> d = densityAt(p, T);
+  const S W = thermalField(p.T_max, p.mu0);
+  if (!d.valid || !(value(W) > 0.0) || !(value(p.ha + W) > 0.0)) return quietNaN<S>();
+  Strip<S> rectangle{S(0.0), W};
+  rectangle.above({0.0, -p.ha - W}).below({0.0, p.ha + W});
+  return normalisationIntegral(d, rectangle, tolerance);
+}
+
 // The point at T (K): every integral to an absolute error of
 // tolerance.relative times the normalisation integral. T at or above Tc, a
 // width that is not positive, a non-positive T or hts(T_max) or ha +
@@ -102,9 +115,7 @@ ZfcFcPoint<S> zfcFcPoint(const Physics<S>& p, const S& T, const Tolerance& toler
   v.mu = mu;
   v.hts_T = t;
   v.hts_Tmax = W;
-  Strip<S> rectangle{S(0.0), W};
-  rectangle.above({0.0, -p.ha - W}).below({0.0, p.ha + W});
-  v.IntegralNorm = normalisationIntegral(d, rectangle, tolerance);
+  v.IntegralNorm = zfcFcNormalisationIntegral(p, T, tolerance);
   const double absolute = tolerance.relative * std::fabs(value(v.IntegralNorm));
   detail::bandIntegrals(d, p.ha, v, absolute, tolerance);
   detail::superparamagneticIntegrals(d, p.ha, T, v, absolute, tolerance);
