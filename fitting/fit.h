@@ -1,85 +1,90 @@
 #pragma once
 
-#include <limits>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "fitting/free_parameters.h"
 #include "fitting/model_curves.h"
-#include "parameters/parameters.h"
+#include "fitting/uncertainty.h"
 
 namespace preisach::fitting {
 
-// A parameter the fit varies, by its name in the parameter file, with its
-// bounds (infinite where there is none).
-struct FreeParameter {
-  const parameters::NamedValue* value = nullptr;
-  double lower = -std::numeric_limits<double>::infinity();
-  double upper = std::numeric_limits<double>::infinity();
-};
+// The model the fit compares with the data: the continuum limit of the
+// program's grid sums (exact to a tolerance, differentiable), or the
+// program's own grid at the parameter file's m.
+enum class ModelKind { Continuum, Grid };
 
-// Parses "NAME[=LO:HI][,NAME[=LO:HI]...]" (either bound may be left out),
-// adding the physical bounds of a parameter where none is given: widths,
-// mu0, N and lambda positive, f in [0, 1], Tc above every temperature the
-// model is evaluated at. Throws measured::DataError for a name that is not
-// a continuous parameter, a bound that is not a number, or an empty range.
-std::vector<FreeParameter> parseFreeParameters(const std::string& text,
-                                               const parameters::ParameterSet& start,
-                                               double highestTemperature);
+// The continuum's relative tolerance: the default, and the smallest that
+// double arithmetic can honour in the sums of its integrals.
+constexpr double kDefaultTolerance = 1e-10;
+constexpr double kSmallestTolerance = 1e-14;
 
 struct FitOptions {
+  ModelKind model = ModelKind::Continuum;
+  double tolerance = kDefaultTolerance;  // continuum
+  std::int32_t m = 0;                    // grid divisions: the grid model, and the comparison at the end
   std::vector<FreeParameter> free;
-  int starts = 1;                    // the given start, and starts - 1 spread over the bounds
-  unsigned threads = 0;              // cores for the model evaluations; 0: all
-  std::ostream* progress = nullptr;  // one line per iteration
+  bool startFromData = true;  // see startFromData in starts.h
+  int starts = 1;             // the start, and starts - 1 spread over the bounds
+  unsigned threads = 0;       // cores for the grid model; 0: all
+  std::ostream* progress = nullptr;
 };
 
-// A local minimum reached from one start.
+// A point where a descent ended with a small gradient; starts that ended at
+// the same point within its errors are one minimum.
 struct Minimum {
   double chiSquare = 0.0;
   std::vector<double> values;
-  bool converged = false;
+  int starts = 0;
 };
 
 struct FitResult {
-  parameters::ParameterSet best;
-  std::vector<std::string> names;
-  std::vector<double> start;   // the given start of each free parameter
+  model::ModelParameters best;
+  ModelKind modelKind = ModelKind::Continuum;
+  double tolerance = 0.0;
+  std::int32_t m = 0;
+  std::vector<std::string> names, units;
+  std::vector<double> start;   // the first start of each free parameter
   std::vector<double> values;  // the best fit
   std::vector<double> errors;  // standard errors, NaN where not determined
   std::vector<std::vector<double>> correlation;
-  std::vector<double> steps;       // relative finite-difference step of each parameter
-  std::vector<double> modelNoise;  // the model's jitter against each parameter, in units of sigma
+  std::vector<std::string> undetermined;  // what the data do not determine, in words
+  std::vector<std::string> startNotes;    // what the start took from the data
   double chiSquare = 0.0;
+  double newtonDecrement = 0.0;  // chi-square a further Gauss-Newton step would gain
+  double conditionNumber = 0.0;
   std::size_t points = 0;
-  int evaluations = 0;  // model evaluations of all the points
   int iterations = 0;
   double seconds = 0.0;
-  double conditionNumber = 0.0;
-  double gridError = 0.0;                  // rms change of the model with m doubled, in units of the data's sigma
-  bool measuredErrors = false;             // every dataset's sigma from its file, else relative weights
-  bool gridInWeights = false;              // that change joined each point's sigma
-  std::vector<std::vector<double>> sigma;  // the sigma of each point in the final fit
-  bool converged = false;
+  bool measuredErrors = false;  // every dataset's sigma from its file, else relative weights
+  bool converged = false;       // ended at a minimum
   std::string termination;
   int starts = 1;
-  std::vector<Minimum> minima;             // distinct minima over all starts, best first
+  int stalled = 0;                         // starts whose descent ended where the gradient was not small
+  std::vector<Minimum> minima;             // best first
   std::vector<std::vector<double>> model;  // at the best fit, per dataset and point
+  std::vector<std::vector<double>> sigma;  // the sigma of each point
+  std::vector<double> gridDeparture;       // per dataset: max |M_grid - M_fit| / max |M_fit| at m
   std::vector<std::string> warnings;
 };
 
 // Weighted least squares of (model - data) / sigma over all datasets at
-// once, with Ceres' bounded Levenberg-Marquardt trust region; the Jacobian
-// by central differences with steps measured on the model (see fit.cpp),
-// its columns computed on all cores; the covariance by dense SVD, so a
-// direction the data cannot determine gives NaN errors, never a crash.
-FitResult fitParameters(const parameters::ParameterSet& start,
+// once, with Ceres' bounded Levenberg-Marquardt trust region. One set of
+// physical parameters for all datasets; each dataset carries its own field
+// (ZFC/FC) or temperature (loop).
+FitResult fitParameters(const model::ModelParameters& start,
                         const std::vector<Dataset>& data,
                         const FitOptions& options);
 
-// The report of a fit in the blocks of the common fitting libraries: fit
-// statistics, variables with standard errors and starting values,
-// correlations above 0.1, distinct minima, warnings.
+// The program's grid at m against the fitted curves: per dataset, the
+// largest |M_grid - M_fit| over the largest |M_fit|. Stored in the result.
+void compareWithGrid(FitResult& result, const std::vector<Dataset>& data, unsigned threads = 0);
+
+// The report: model, datasets, fit statistics, variables with standard
+// errors (or "not determined"), correlations, minima, the grid's distance,
+// warnings.
 void writeReport(std::ostream& out, const FitResult& result, const std::vector<Dataset>& data);
 
 }  // namespace preisach::fitting

@@ -19,7 +19,8 @@ using parameters::ParameterSet;
 // The loop's moments at its measured fields: the density normalised at
 // T_hyst over the rectangle of Ha_max, all fields of both branches summed
 // in one pass over the grid.
-std::vector<double> loopMoments(const ParameterSet& p, const Dataset& d) {
+std::vector<double> loopMoments(ParameterSet p, const Dataset& d) {
+  p.T_hyst = d.temperature;
   std::vector<float> down, up;
   for (std::size_t k = 0; k < d.curve.size(); ++k)
     (d.descending[k] ? down : up).push_back(static_cast<float>(d.curve.x[k]));
@@ -33,6 +34,24 @@ std::vector<double> loopMoments(const ParameterSet& p, const Dataset& d) {
 }
 
 }  // namespace
+
+ParameterSet gridParameters(const model::ModelParameters& q, std::int32_t m, ParameterSet p) {
+  p.Tc = q.Tc, p.mu0 = q.mu0, p.Gamma = q.Gamma, p.hc0_mean = q.hc0_mean, p.Gamma_c = q.Gamma_c;
+  p.sigmac0 = q.sigmac0, p.Gamma_cprim = q.Gamma_cprim, p.sigmai0 = q.sigmai0, p.Gamma_i = q.Gamma_i;
+  p.km = q.km, p.N = q.N, p.PDF = q.PDF, p.ha = q.ha, p.T_max = q.T_max, p.T_hyst = q.T_hyst;
+  p.Ha_max = q.Ha_max, p.s = q.s, p.lambda = q.lambda, p.f = q.f;
+  p.m = m;
+  return p;
+}
+
+model::ModelParameters physicsOf(const ParameterSet& p) {
+  model::ModelParameters q;
+  q.Tc = p.Tc, q.mu0 = p.mu0, q.Gamma = p.Gamma, q.hc0_mean = p.hc0_mean, q.Gamma_c = p.Gamma_c;
+  q.sigmac0 = p.sigmac0, q.Gamma_cprim = p.Gamma_cprim, q.sigmai0 = p.sigmai0, q.Gamma_i = p.Gamma_i;
+  q.km = p.km, q.N = p.N, q.PDF = p.PDF, q.ha = p.ha, q.T_max = p.T_max, q.T_hyst = p.T_hyst;
+  q.Ha_max = p.Ha_max, q.s = p.s, q.lambda = p.lambda, q.f = p.f;
+  return q;
+}
 
 std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<ParameterSet>& sets,
                                                           const std::vector<Dataset>& data,

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "measured/curve.h"
+#include "measured/measured_data.h"
+#include "model/model_parameters.h"
 #include "parameters/parameters.h"
 
 namespace preisach::fitting {
@@ -12,22 +13,34 @@ enum class CurveKind { Zfc, Fc, Loop };
 
 // A measured curve as the fit sees it: the points, the weight of each (the
 // standard error sigma of its moment) and what the model needs to compute
-// it: the applied field of a ZFC/FC curve, the branch of each loop point.
+// it: the applied field of a ZFC/FC curve, the temperature of a loop and
+// the branch of each loop point.
 struct Dataset {
-  std::string name;  // "ZFC", "FC" or "loop", for the report
+  std::string name;  // "ZFC", "FC" or "loop", with its file, for the report
   CurveKind kind = CurveKind::Zfc;
   measured::Curve curve;
   std::vector<double> sigma;
   bool measuredErrors = false;   // sigma from the file, else a uniform weight
   float field = 0.0f;            // Oe, ZFC and FC
+  float temperature = 0.0f;      // K, loop
+  std::string condition;         // where the field or temperature came from
   std::vector<bool> descending;  // loop
 };
+
+// The record the grid kernels take: `physics` with the grid divisions m
+// and every other value of `file` (flags, MC_err).
+parameters::ParameterSet gridParameters(const model::ModelParameters& physics,
+                                        std::int32_t m,
+                                        parameters::ParameterSet file = {});
+
+// The physics of a parameter record.
+model::ModelParameters physicsOf(const parameters::ParameterSet& p);
 
 // The model's moment at every point of every dataset, for each parameter
 // set: the ZFC/FC point of the program at each measured temperature (in the
 // dataset's field, on the grid that T_max and m set), and the loop's point
-// at each measured field on its branch, normalised at T_hyst over Ha_max
-// as the program does. Same arithmetic as the program, bit for bit. The
+// at each measured field on its branch, normalised at the dataset's
+// temperature over Ha_max as the program does. Same arithmetic as the program, bit for bit. The
 // points of all sets are computed on `threads` cores (0: all).
 std::vector<std::vector<std::vector<double>>> modelCurves(const std::vector<parameters::ParameterSet>& sets,
                                                           const std::vector<Dataset>& data,

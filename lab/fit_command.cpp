@@ -39,27 +39,47 @@ void weigh(Dataset& d) {
   d.sigma.assign(d.curve.size(), 0.01 * largest);
 }
 
-Dataset temperatureDataset(const char* name, CurveKind kind, measured::Curve curve, float field) {
+void checkFields(Dataset& d, float Ha_max);
+
+Dataset temperatureDataset(const std::string& option,
+                           CurveKind kind,
+                           measured::Curve curve,
+                           const std::string& text,
+                           const parameters::ParameterSet& p) {
+  const DataOption o = parseDataOption(text);
   Dataset d;
-  d.name = name;
+  d.name = kind == CurveKind::Zfc ? "ZFC" : "FC";
   d.kind = kind;
   d.curve = std::move(curve);
-  d.field = field;
+  // The field: the option's suffix, else the file's field column, else ha.
+  if (o.hasValue)
+    d.field = static_cast<float>(o.value), d.condition = "the field from " + option + " " + text;
+  else if (d.curve.field)
+    d.field = static_cast<float>(*d.curve.field), d.condition = "the mean of the file's field column";
+  else
+    d.field = p.ha, d.condition = "ha of the parameter file";
   weigh(d);
   return d;
 }
 
-// The field of a ZFC/FC measurement: its field column's mean, else ha.
-float appliedField(const std::optional<double>& measured,
-                   const parameters::ParameterSet& p,
-                   const std::string& file,
-                   std::ostream& notes) {
-  if (!measured) return p.ha;
-  const float field = static_cast<float>(*measured);
-  if (std::fabs(*measured - static_cast<double>(p.ha)) > 1e-3 * std::max(1.0, std::fabs(static_cast<double>(p.ha))))
-    notes << "note: " << file << ": the applied field is the mean of its field column, " << field
-          << " Oe, not ha = " << p.ha << " Oe of the parameter file\n";
-  return field;
+Dataset loopDataset(const std::string& text, const parameters::ParameterSet& p) {
+  const DataOption o = parseDataOption(text);
+  measured::LoopData loop = measured::readLoop(o.file);
+  Dataset d;
+  d.name = "loop";
+  d.kind = CurveKind::Loop;
+  d.curve = std::move(loop.loop);
+  d.descending = std::move(loop.descending);
+  // The temperature: the suffix, else the file's temperature column, else T_hyst.
+  if (o.hasValue)
+    d.temperature = static_cast<float>(o.value), d.condition = "the temperature from --loop " + text;
+  else if (d.curve.temperature)
+    d.temperature = static_cast<float>(*d.curve.temperature), d.condition = "the mean of the file's temperature column";
+  else
+    d.temperature = p.T_hyst, d.condition = "T_hyst of the parameter file";
+  weigh(d);
+  checkFields(d, p.Ha_max);
+  return d;
 }
 
 void checkTemperatures(const Dataset& d, float Tc) {
@@ -89,80 +109,167 @@ void checkFields(Dataset& d, float Ha_max) {
 
 }  // namespace
 
+DataOption parseDataOption(const std::string& text) {
+  DataOption o;
+  o.file = text;
+  const std::size_t at = text.rfind('@');
+  if (at == std::string::npos) return o;
+  const std::string suffix = text.substr(at + 1);
+  char* end = nullptr;
+  const double value = std::strtod(suffix.c_str(), &end);
+  if (suffix.empty() || end != suffix.c_str() + suffix.size()) return o;
+  if (!std::isfinite(value)) throw DataError("\"" + text + "\": the value after @ is not a finite number");
+  o.file = text.substr(0, at);
+  o.hasValue = true;
+  o.value = value;
+  return o;
+}
+
 void addFitCommand(CLI::App& app, FitArguments& a) {
-  CLI::App* fit = app.add_subcommand("fit", "Fit the model's parameters to measured ZFC/FC curves and loops");
+  CLI::App* fit = app.add_subcommand(
+      "fit",
+      "Fit the model's parameters to measured ZFC/FC curves and loops (temperatures in K, fields in Oe, moments in "
+      "emu). One set of physical parameters is fitted to every dataset given; each option may be repeated.");
   fit->add_option("--params", a.params, "parameter file of the start and the fixed values")
       ->default_val(parameters::dataFilePath(parameters::kParameterFileName));
-  CLI::Option* zfcfc = fit->add_option("--zfcfc", a.zfcfc, "ZFC and FC curves in one file");
-  CLI::Option* zfc = fit->add_option("--zfc", a.zfc, "the ZFC curve (T, M)");
-  CLI::Option* fc = fit->add_option("--fc", a.fc, "the FC curve (T, M)");
-  zfcfc->excludes(zfc)->excludes(fc);
-  zfc->needs(fc);
-  fc->needs(zfc);
-  fit->add_option("--loop", a.loop, "a hysteresis loop (H, M)");
-  fit->add_option("--free", a.free, "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...]")->required();
+  fit->add_option("--zfcfc", a.zfcfc,
+                  "FILE[@FIELD]: ZFC and FC curves in one file (T in K, M in emu); FIELD in Oe, else the mean of "
+                  "the file's field column, else ha");
+  fit->add_option("--zfc", a.zfc, "FILE[@FIELD]: a ZFC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
+  fit->add_option("--fc", a.fc, "FILE[@FIELD]: an FC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
+  fit->add_option("--loop", a.loop,
+                  "FILE[@T]: a hysteresis loop (H in Oe, M in emu); T in K, else the mean of the file's "
+                  "temperature column, else T_hyst");
+  fit->add_option("--free", a.free, "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...] (bounds in K, Oe, emu)")
+      ->required();
   fit->add_option("--out", a.out, "the fitted parameter file; the fitted curves and picture go beside it")
       ->default_val(parameters::dataFilePath("Parameters.fit.txt"));
-  fit->add_option("--starts", a.starts, "starting points: the given one and N - 1 spread over the bounds")
+  fit->add_option("--model", a.model,
+                  "continuum: the grid sums' limit m -> infinity, exact to --tol, derivatives by automatic "
+                  "differentiation; grid: the program's own grid at the parameter file's m")
+      ->default_val("continuum");
+  fit->add_option("--tol", a.tol, "relative tolerance of the continuum's integrals (at least 1e-14)")
+      ->default_val("1e-10");
+  fit->add_option("--starts", a.starts,
+                  "starting points: the first from the data (the ZFC maximum, the loop's coercive field and "
+                  "saturation, N by linear least squares), N - 1 more spread over the bounds (Latin hypercube)")
       ->default_val(1)
       ->check(CLI::Range(1, 1000));
+  fit->add_flag("--given-start", a.givenStart, "start from the parameter file's values, not from the data");
   fit->callback([&a] { a.chosen = true; });
 }
 
-int runFit(const FitArguments& a) {
-  const parameters::ParameterSet start = readParameters(a.params);
-  std::ostringstream notes;
-  std::vector<Dataset> data;
-  if (!a.zfcfc.empty()) {
-    const measured::ZfcFcData both = measured::readZfcFc(a.zfcfc);
-    const float field = appliedField(both.field, start, a.zfcfc, notes);
-    data.push_back(temperatureDataset("ZFC", CurveKind::Zfc, both.zfc, field));
-    data.push_back(temperatureDataset("FC", CurveKind::Fc, both.fc, field));
-  }
-  if (!a.zfc.empty())
-    data.push_back(temperatureDataset("ZFC", CurveKind::Zfc, measured::readTemperatureCurve(a.zfc), start.ha));
-  if (!a.fc.empty())
-    data.push_back(temperatureDataset("FC", CurveKind::Fc, measured::readTemperatureCurve(a.fc), start.ha));
-  if (!a.loop.empty()) {
-    measured::LoopData loop = measured::readLoop(a.loop);
-    Dataset d;
-    d.name = "loop";
-    d.kind = CurveKind::Loop;
-    d.curve = std::move(loop.loop);
-    d.descending = std::move(loop.descending);
-    weigh(d);
-    checkFields(d, start.Ha_max);
-    data.push_back(std::move(d));
-  }
-  if (data.empty()) throw DataError("no measured data: give --zfcfc, --zfc and --fc, or --loop");
-  requireFolderOf(a.out);
+namespace {
 
-  double highest = std::max(static_cast<double>(start.T_max), static_cast<double>(start.T_hyst));
-  std::size_t points = 0;
+void modelOptions(const FitArguments& a, fitting::FitOptions& options) {
+  if (a.model == "continuum")
+    options.model = fitting::ModelKind::Continuum;
+  else if (a.model == "grid")
+    options.model = fitting::ModelKind::Grid;
+  else
+    throw DataError("--model: \"" + a.model + "\" is neither continuum nor grid");
+  char* end = nullptr;
+  const double tol = std::strtod(a.tol.c_str(), &end);
+  if (a.tol.empty() || end != a.tol.c_str() + a.tol.size() || !std::isfinite(tol) || !(tol > 0.0))
+    throw DataError("--tol: \"" + a.tol + "\" is not a positive number");
+  if (tol < fitting::kSmallestTolerance)
+    throw DataError("--tol: " + a.tol + " is below 1e-14, finer than double arithmetic can sum the integrals");
+  options.tolerance = tol;
+}
+
+std::vector<Dataset> readData(const FitArguments& a, const parameters::ParameterSet& start) {
+  std::vector<Dataset> data;
+  for (const std::string& text : a.zfcfc) {
+    const measured::ZfcFcData both = measured::readZfcFc(parseDataOption(text).file);
+    measured::Curve zfc = both.zfc, fc = both.fc;
+    zfc.field = fc.field = both.field;
+    data.push_back(temperatureDataset("--zfcfc", CurveKind::Zfc, zfc, text, start));
+    data.push_back(temperatureDataset("--zfcfc", CurveKind::Fc, fc, text, start));
+  }
+  for (const std::string& text : a.zfc)
+    data.push_back(temperatureDataset("--zfc", CurveKind::Zfc,
+                                      measured::readTemperatureCurve(parseDataOption(text).file), text, start));
+  for (const std::string& text : a.fc)
+    data.push_back(temperatureDataset("--fc", CurveKind::Fc, measured::readTemperatureCurve(parseDataOption(text).file),
+                                      text, start));
+  for (const std::string& text : a.loop) data.push_back(loopDataset(text, start));
+  if (data.empty()) throw DataError("no measured data: give --zfcfc, --zfc, --fc or --loop");
+  // Names are one word (the curves file's first column): the second ZFC is ZFC-2.
+  for (std::size_t d = 0; d < data.size(); ++d) {
+    int same = 1;
+    for (std::size_t e = 0; e < d; ++e) same += data[e].kind == data[d].kind ? 1 : 0;
+    if (same > 1) data[d].name += "-" + std::to_string(same);
+  }
+  return data;
+}
+
+// The highest temperature the model is evaluated at (Tc must lie above it),
+// each measured temperature checked against Tc.
+double highestTemperature(const std::vector<Dataset>& data, const parameters::ParameterSet& start) {
+  double highest = static_cast<double>(start.T_max);
   for (const Dataset& d : data) {
-    points += d.curve.size();
-    if (d.kind == CurveKind::Loop) continue;
+    if (d.kind == CurveKind::Loop) {
+      if (!(d.temperature > 0.0f) || !(d.temperature < start.Tc))
+        throw DataError(d.name + ": the loop's temperature " + std::to_string(d.temperature) +
+                        " K is not between 0 and Tc = " + std::to_string(start.Tc) + " K");
+      highest = std::max(highest, static_cast<double>(d.temperature));
+      continue;
+    }
     checkTemperatures(d, start.Tc);
     for (double T : d.curve.x) highest = std::max(highest, T);
   }
+  return highest;
+}
+
+// The fitted record: the file's own values where the fit did not change
+// them; with one ZFC/FC field ha is that field, with one loop temperature
+// T_hyst is that temperature.
+parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
+                                      const std::vector<Dataset>& data,
+                                      const parameters::ParameterSet& start) {
+  parameters::ParameterSet p = fitting::gridParameters(r.best, start.m, start);
+  std::vector<float> fields, temperatures;
+  for (const Dataset& d : data)
+    (d.kind == CurveKind::Loop ? temperatures : fields).push_back(d.kind == CurveKind::Loop ? d.temperature : d.field);
+  const auto single = [](std::vector<float> v) {
+    std::sort(v.begin(), v.end());
+    return !v.empty() && v.front() == v.back();
+  };
+  if (single(fields)) p.ha = fields.front();
+  if (single(temperatures)) p.T_hyst = temperatures.front();
+  return p;
+}
+
+}  // namespace
+
+int runFit(const FitArguments& a) {
   fitting::FitOptions options;
-  options.free = fitting::parseFreeParameters(a.free, start, highest);
+  modelOptions(a, options);
+  const parameters::ParameterSet start = readParameters(a.params);
+  const std::vector<Dataset> data = readData(a, start);
+  requireFolderOf(a.out);
+  const model::ModelParameters physics = fitting::physicsOf(start);
+  options.free = fitting::parseFreeParameters(a.free, physics, highestTemperature(data, start));
+  options.m = start.m;
   options.starts = a.starts;
+  options.startFromData = !a.givenStart;
   options.progress = &std::cerr;
+  std::size_t points = 0;
+  for (const Dataset& d : data) points += d.curve.size();
   if (points < options.free.size())
     throw DataError("the data hold " + std::to_string(points) + " points, fewer than the " +
                     std::to_string(options.free.size()) + " free parameters");
 
-  const fitting::FitResult result = fitting::fitParameters(start, data, options);
-  std::cout << notes.str();
+  fitting::FitResult result = fitting::fitParameters(physics, data, options);
+  if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
   fitting::writeReport(std::cout, result, data);
-  writeTextFile(a.out, parameters::formatParameterRecord(result.best));
+  writeTextFile(a.out, parameters::formatParameterRecord(fittedRecord(result, data, start)));
   const std::string base = stem(a.out);
   writeFitCurves(base + ".curves.txt", data, result.model, result.sigma);
   drawFit(base, data);
   std::cerr << "fit: wrote " << a.out << " and " << base << ".curves.txt" << std::endl;
   if (!result.converged) {
-    std::cerr << "preisach-lab fit: the fit did not converge: " << result.termination << std::endl;
+    std::cerr << "preisach-lab fit: the fit ended where the gradient is not small: not at a minimum" << std::endl;
     return 1;
   }
   return 0;

@@ -2,25 +2,42 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 namespace preisach::lab {
 
 struct FitArguments {
   bool chosen = false;
   std::string params;
-  std::string zfcfc, zfc, fc, loop;
+  // Data files, each with an optional "@VALUE": the field in Oe of a ZFC/FC
+  // curve, the temperature in K of a loop.
+  std::vector<std::string> zfcfc, zfc, fc, loop;
   std::string free;
   std::string out;
+  std::string model = "continuum";  // continuum or grid
+  std::string tol = "1e-10";        // checked by runFit
   int starts = 1;
+  bool givenStart = false;  // the parameter file's values as the start, not the data's
 };
 
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.
 void addFitCommand(CLI::App& app, FitArguments& arguments);
 
+// "FILE@VALUE" split into the file and the value; a text whose part after
+// the last "@" is not a number is a file name without a value. A value that
+// is not finite throws measured::DataError.
+struct DataOption {
+  std::string file;
+  bool hasValue = false;
+  double value = 0.0;
+};
+DataOption parseDataOption(const std::string& text);
+
 // Reads the data and the start, fits, writes the report to standard output
 // and the fitted parameter file, the fitted curves and (with gnuplot) their
-// picture beside --out. Returns the exit status: 0 when the fit converged.
-// An input it cannot use throws measured::DataError.
+// picture beside --out. Returns the exit status: 0 when the fit ended at a
+// minimum. An input it cannot use throws measured::DataError before
+// anything is written.
 int runFit(const FitArguments& arguments);
 
 }  // namespace preisach::lab

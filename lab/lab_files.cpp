@@ -116,7 +116,7 @@ void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data)
   const std::string curves = base + ".curves.txt";
   // One colour per dataset, shared by its points, its fit and its residuals.
   const auto colour = [](const std::string& name) {
-    return name == "ZFC" ? "#1f5fa8" : name == "FC" ? "#c0392b" : "#1e8449";
+    return name.rfind("ZFC", 0) == 0 ? "#1f5fa8" : name.rfind("FC", 0) == 0 ? "#c0392b" : "#1e8449";
   };
   const auto panel = [&](bool isLoop) {
     const char* axis = isLoop ? "H (Oe)" : "T (K)";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct Curve {
   std::vector<double> moment;
   std::vector<double> error;  // empty when the file has no error column
   std::vector<int> line;      // the line of each point in its file, from 1
+  // The mean of a magnetometer file's field (Oe) and temperature (K) columns
+  // over the curve's points, where the column has values.
+  std::optional<double> field;
+  std::optional<double> temperature;
   std::size_t size() const { return x.size(); }
   bool hasErrors() const { return !error.empty(); }
 };

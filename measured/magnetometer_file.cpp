@@ -158,12 +158,18 @@ Curve curveOf(const std::string& path,
               bool errors) {
   Curve curve;
   curve.file = path;
+  double fieldSum = 0.0, temperatureSum = 0.0;
+  std::size_t fields = 0, temperatures = 0;
   for (std::size_t k = begin; k < end; ++k) {
     curve.x.push_back(temperatureAxis ? points[k].temperature : points[k].field);
     curve.moment.push_back(points[k].moment);
     if (errors) curve.error.push_back(points[k].error);
     curve.line.push_back(points[k].line);
+    if (!std::isnan(points[k].field)) fieldSum += points[k].field, ++fields;
+    if (!std::isnan(points[k].temperature)) temperatureSum += points[k].temperature, ++temperatures;
   }
+  if (fields > 0) curve.field = fieldSum / static_cast<double>(fields);
+  if (temperatures > 0) curve.temperature = temperatureSum / static_cast<double>(temperatures);
   return curve;
 }
 

@@ -7,10 +7,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "lab/fit_command.h"
 #include "lab/lab_files.h"
 #include "test_support.h"
 
@@ -31,7 +33,8 @@ TEST(LabCommand, GivesHelpOnEveryCommand) {
   EXPECT_NE(top.out.find("fit"), std::string::npos) << top.out;
   const RunResult fit = lab(w, "fit --help");
   EXPECT_EQ(fit.status, 0);
-  for (const char* option : {"--params", "--zfcfc", "--zfc", "--fc", "--loop", "--free", "--out", "--starts"})
+  for (const char* option : {"--params", "--zfcfc", "--zfc", "--fc", "--loop", "--free", "--out", "--starts", "--model",
+                             "--tol", "in K", "in Oe", "in emu"})
     EXPECT_NE(fit.out.find(option), std::string::npos) << option;
   const RunResult history = lab(w, "history --help");
   EXPECT_EQ(history.status, 0);
@@ -52,6 +55,7 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
   writeFile(w.root() / "two.txt", "5 1e-16 2e-16\n");
   // Ha_max is 2000 Oe: 2001 is an overshoot taken as 2000, 2100 lies beyond.
   writeFile(w.root() / "farloop.txt", "2001 1e-16\n2100 1e-16\n0 0\n");
+  writeFile(w.root() / "nearloop.txt", "100 1e-16\n-100 -1e-16\n");
   struct Case {
     std::string arguments;
     std::string line;
@@ -65,8 +69,14 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
       {"fit --zfcfc curves.txt --free N --out nowhere/fit.txt", "nowhere/fit.txt: the folder nowhere does not exist"},
       {"forc --out-dir nowhere", "nowhere/forc-diagram.txt: the folder nowhere does not exist"},
       {"fit --params nothere.txt --zfcfc two.txt --free N", "nothere.txt: cannot be opened"},
-      {"fit --zfcfc two.txt --zfc two.txt --free N", "excludes"},
-      {"fit --zfc two.txt --free N", "requires --fc"},
+      {"fit --zfcfc two.txt --model fine --free N", "--model: \"fine\" is neither continuum nor grid"},
+      {"fit --zfcfc two.txt --tol abc --free N", "--tol: \"abc\" is not a positive number"},
+      {"fit --zfcfc two.txt --tol -1e-8 --free N", "--tol: \"-1e-8\" is not a positive number"},
+      {"fit --zfcfc two.txt --tol 0 --free N", "--tol: \"0\" is not a positive number"},
+      {"fit --zfcfc two.txt --tol nan --free N", "--tol: \"nan\" is not a positive number"},
+      {"fit --zfcfc two.txt --tol 1e-15 --free N", "--tol: 1e-15 is below 1e-14"},
+      {"fit --zfcfc two.txt@inf --free N", "two.txt@inf\": the value after @ is not a finite number"},
+      {"fit --loop nearloop.txt@900 --free N", "the loop's temperature 900.000000 K is not between 0 and Tc"},
       {"fit --loop farloop.txt --free N", "farloop.txt:2:1: the field 2100.000000 Oe lies outside the loop's range"},
   };
   for (const Case& c : cases) {
@@ -74,7 +84,12 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
     EXPECT_NE(r.status, 0) << c.arguments;
     EXPECT_NE(r.err.find(c.line), std::string::npos) << c.arguments << ": " << r.err;
     EXPECT_LE(countLines(r.err), 2u) << c.arguments << ": " << r.err;
+    if (c.arguments.find("--tol") != std::string::npos || c.arguments.find("--model") != std::string::npos) {
+      EXPECT_EQ(r.status, 2) << c.arguments;
+      EXPECT_EQ(countLines(r.err), 1u) << c.arguments << ": " << r.err;
+    }
     EXPECT_FALSE(std::filesystem::exists(w.dataDir() / "Parameters.fit.txt")) << c.arguments;
+    EXPECT_FALSE(std::filesystem::exists(w.dataDir() / "Parameters.fit.curves.txt")) << c.arguments;
   }
   writeFile(w.dataDir() / "Parameters.txt", "600 1e-15 q");
   const RunResult refused = lab(w, "fit --zfcfc two.txt --free N");
@@ -113,8 +128,9 @@ TEST(LabCommand, WritesAParameterFileWithWhichThePreisachProgramReproducesTheFit
   ASSERT_EQ(w.run("").status, 0);
   std::filesystem::copy_file(w.dataDir() / "ZFCFCbc.txt", w.root() / "measured.txt");
   w.writeParameters("600 1e-15 0.5 330 1.5 100 1 100 1 0 0.8 G 40 0.01 y 100 300 n 300 2000 50 300 0.1 n");
-  const RunResult r = lab(w, "fit --zfcfc measured.txt --free hc0_mean,N --out fitted.txt");
+  const RunResult r = lab(w, "fit --model grid --zfcfc measured.txt --free hc0_mean,N --out fitted.txt");
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("the program's grid at m = 40"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("[[Variables]]"), std::string::npos);
   EXPECT_NE(r.out.find("uniform per dataset"), std::string::npos) << "the file has no error column";
   EXPECT_NE(r.err.find("fit: start 1, iteration 1:"), std::string::npos) << r.err;
@@ -128,6 +144,96 @@ TEST(LabCommand, WritesAParameterFileWithWhichThePreisachProgramReproducesTheFit
                              std::filesystem::copy_options::overwrite_existing);
   ASSERT_EQ(w.run("").status, 0);
   EXPECT_EQ(readFile(w.dataDir() / "ZFCFCbc.txt"), zfcFcRows(curves));
+}
+
+TEST(LabCommand, SplitsADataOptionAtItsLastAtSign) {
+  const lab::DataOption field = lab::parseDataOption("curves.txt@50");
+  EXPECT_EQ(field.file, "curves.txt");
+  EXPECT_TRUE(field.hasValue);
+  EXPECT_EQ(field.value, 50.0);
+  const lab::DataOption negative = lab::parseDataOption("a@b/curves.dat@-1.5e2");
+  EXPECT_EQ(negative.file, "a@b/curves.dat");
+  EXPECT_EQ(negative.value, -150.0);
+  // No number after the @: the whole text is the file's name.
+  const lab::DataOption name = lab::parseDataOption("me@home.txt");
+  EXPECT_EQ(name.file, "me@home.txt");
+  EXPECT_FALSE(name.hasValue);
+  EXPECT_FALSE(lab::parseDataOption("curves.txt@").hasValue);
+  EXPECT_FALSE(lab::parseDataOption("curves.txt").hasValue);
+}
+
+// A magnetometer file of the ZFC and FC rows "T M_ZFC M_FC" in `field` Oe.
+std::string magnetometerFile(const std::string& rows, double field) {
+  std::string text = "[Header]\nTITLE,test\n[Data]\nComment,Temperature (K),Magnetic Field (Oe),Moment (emu)\n";
+  for (int branch = 0; branch < 2; ++branch) {
+    std::istringstream in(rows);
+    bool first = true;
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream row(line);
+      std::string T, zfc, fc;
+      row >> T >> zfc >> fc;
+      text += std::string(first ? (branch == 0 ? "ZFC" : "FC") : "") + "," + T + "," + std::to_string(field) + "," +
+              (branch == 0 ? zfc : fc) + "\n";
+      first = false;
+    }
+  }
+  return text;
+}
+
+TEST(LabCommand, FitsManyDatasetsEachInItsOwnFieldOnTheContinuum) {
+  Workspace w;
+  // ZFC/FC of the program at m = 200 in 100 Oe; the start's file says 40 Oe.
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 200 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  ASSERT_EQ(w.run("").status, 0);
+  const std::string rows = readFile(w.dataDir() / "ZFCFCbc.txt");
+  writeFile(w.root() / "plain.txt", rows);
+  writeFile(w.root() / "instrument.dat", magnetometerFile(rows, 100.0));
+  w.writeParameters("600 1e-15 0.5 330 1.5 100 1 100 1 0 0.8 G 200 0.01 y 40 300 n 300 2000 50 300 0.1 n");
+  const RunResult r =
+      lab(w, "fit --zfcfc instrument.dat --zfcfc plain.txt@100 --free hc0_mean,N --starts 2 --out fitted.txt");
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  for (const char* line : {"continuum limit of the grid sums (integrals to a relative tolerance of 1e-10)",
+                           "ZFC (instrument.dat): 39 points in 100 Oe (the mean of the file's field column)",
+                           "ZFC-2 (plain.txt): 39 points in 100 Oe (the field from --zfcfc plain.txt@100)",
+                           "[[Grid]] (preisach at m = 200", "[[Minima]]"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  // The fitted file records the one field the fit used.
+  const std::string fitted = readFile(w.root() / "fitted.txt");
+  std::istringstream values(fitted);
+  std::vector<std::string> v{std::istream_iterator<std::string>(values), std::istream_iterator<std::string>()};
+  ASSERT_EQ(v.size(), 24u) << fitted;
+  EXPECT_EQ(v[15], "100") << fitted;
+}
+
+TEST(LabCommand, TakesALoopsTemperatureFromItsSuffixIntoTheFittedFile) {
+  Workspace w;
+  w.writeParameters("600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 100 0.01 n 100 300 y 250 1000 50 300 0.1 n");
+  ASSERT_EQ(w.run("").status, 0);
+  std::filesystem::copy_file(w.dataDir() / "momentbc.txt", w.root() / "loop.txt");
+  w.writeParameters("600 1e-15 0.5 330 1.5 60 1 100 1 20 0.8 G 100 0.01 n 100 300 y 300 1000 50 300 0.1 n");
+  const RunResult r = lab(w, "fit --loop loop.txt@250 --free hc0_mean,N --out fitted.txt");
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("points at 250 K (the temperature from --loop loop.txt@250)"), std::string::npos) << r.out;
+  std::istringstream values(readFile(w.root() / "fitted.txt"));
+  std::vector<std::string> v{std::istream_iterator<std::string>(values), std::istream_iterator<std::string>()};
+  ASSERT_EQ(v.size(), 24u);
+  EXPECT_EQ(v[18], "250");
+  // The same loop as a magnetometer file measured at 249 and 251 K: its
+  // temperature is the column's mean.
+  std::string instrument = "[Header]\n[Data]\nTemperature (K),Magnetic Field (Oe),Moment (emu)\n";
+  std::istringstream rows(readFile(w.root() / "loop.txt"));
+  int row = 0;
+  for (std::string line; std::getline(rows, line); ++row) {
+    std::istringstream cells(line);
+    std::string H, M;
+    cells >> H >> M;
+    instrument += (row % 2 == 0 ? "249," : "251,") + H + "," + M + "\n";
+  }
+  writeFile(w.root() / "loop.dat", instrument);
+  const RunResult fromColumn = lab(w, "fit --loop loop.dat --free hc0_mean,N --out fitted2.txt");
+  ASSERT_EQ(fromColumn.status, 0) << fromColumn.err << fromColumn.out;
+  EXPECT_NE(fromColumn.out.find("points at 250 K (the mean of the file's temperature column)"), std::string::npos)
+      << fromColumn.out;
 }
 
 constexpr char kLoopRecord[] = "600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 40 0.01 n 100 300 y 300 1000 50 300 0.1 n";

@@ -1,0 +1,139 @@
+#include <algorithm>
+#include <cmath>
+#include <iomanip>
+#include <sstream>
+
+#include "fitting/fit.h"
+
+namespace preisach::fitting {
+
+namespace {
+
+std::string formatted(double value, int digits = 6) {
+  std::ostringstream s;
+  s << std::setprecision(digits) << value;
+  return s.str();
+}
+
+void writeModel(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
+  out << "[[Model]]\n";
+  if (r.modelKind == ModelKind::Continuum)
+    out << "    model              = continuum limit of the grid sums (integrals to a relative tolerance of "
+        << formatted(r.tolerance, 3) << "), Jacobian by automatic differentiation\n";
+  else
+    out << "    model              = the program's grid at m = " << r.m
+        << ", Jacobian by central differences with measured steps\n";
+  for (const Dataset& d : data) {
+    out << "    " << d.name << " (" << d.curve.file << "): " << d.curve.size() << " points ";
+    if (d.kind == CurveKind::Loop)
+      out << "at " << formatted(static_cast<double>(d.temperature)) << " K";
+    else
+      out << "in " << formatted(static_cast<double>(d.field)) << " Oe";
+    out << " (" << d.condition << ")\n";
+  }
+  for (const std::string& n : r.startNotes) out << "    start: " << n << "\n";
+}
+
+void writeStatistics(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
+  const double n = static_cast<double>(r.points), k = static_cast<double>(r.values.size());
+  const double reduced = n > k ? r.chiSquare / (n - k) : std::nan("");
+  out << "[[Fit Statistics]]\n";
+  out << "    # fitting method   = Levenberg-Marquardt, bounded trust region (Ceres Solver)\n";
+  out << "    # iterations       = " << r.iterations << " over " << r.starts << (r.starts == 1 ? " start" : " starts")
+      << "\n";
+  out << "    # data points      = " << r.points;
+  for (const Dataset& d : data) out << (&d == &data.front() ? " (" : ", ") << d.name << " " << d.curve.size();
+  out << ")\n";
+  out << "    # variables        = " << r.values.size() << "\n";
+  out << "    chi-square         = " << formatted(r.chiSquare, 7) << "\n";
+  out << "    reduced chi-square = " << formatted(reduced, 7) << "\n";
+  out << "    Akaike info crit   = " << formatted(n * std::log(r.chiSquare / n) + 2.0 * k, 7) << "\n";
+  out << "    Bayesian info crit = " << formatted(n * std::log(r.chiSquare / n) + std::log(n) * k, 7) << "\n";
+  out << "    at a minimum       = " << (r.converged ? "yes" : "no") << " (a further Gauss-Newton step would lower "
+      << "chi-square by " << formatted(r.newtonDecrement, 2) << ")\n";
+  out << "    condition number   = " << formatted(r.conditionNumber, 3) << " (Jacobian, unit columns)\n";
+  out << "    time               = " << formatted(r.seconds, 3) << " s\n";
+  out << "    weights            = "
+      << (r.measuredErrors ? "the data's standard errors"
+                           : "uniform per dataset (no error column); errors scaled by the reduced chi-square")
+      << "\n";
+}
+
+void writeVariables(std::ostream& out, const FitResult& r) {
+  out << "[[Variables]] (K, Oe, emu)\n";
+  std::size_t width = 0;
+  for (const std::string& name : r.names) width = std::max(width, name.size());
+  for (std::size_t j = 0; j < r.values.size(); ++j) {
+    out << "    " << std::left << std::setw(static_cast<int>(width) + 1) << (r.names[j] + ":") << std::right << " "
+        << formatted(r.values[j], 7);
+    if (std::isfinite(r.errors[j]))
+      out << " +/- " << formatted(r.errors[j], 3) << " (" << formatted(100.0 * r.errors[j] / std::fabs(r.values[j]), 3)
+          << "%)";
+    else
+      out << " +/- (not determined)";
+    out << (r.units[j].empty() ? "" : " " + r.units[j]) << " (init = " << formatted(r.start[j], 7) << ")\n";
+  }
+  out << "[[Correlations]] (unreported correlations are < 0.100)\n";
+  std::vector<std::pair<double, std::string>> correlations;
+  for (std::size_t i = 0; i < r.values.size(); ++i)
+    for (std::size_t j = i + 1; j < r.values.size(); ++j)
+      if (std::fabs(r.correlation[i][j]) > 0.1)
+        correlations.push_back({std::fabs(r.correlation[i][j]), "    C(" + r.names[i] + ", " + r.names[j] +
+                                                                    ") = " + formatted(r.correlation[i][j], 3)});
+  std::sort(correlations.begin(), correlations.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (const auto& c : correlations) out << c.second << "\n";
+  if (!r.undetermined.empty()) {
+    out << "[[Not determined]]\n";
+    for (const std::string& u : r.undetermined) out << "    " << u << "\n";
+  }
+}
+
+void writeMinima(std::ostream& out, const FitResult& r) {
+  out << "[[Minima]] (" << r.minima.size() << (r.minima.size() == 1 ? " minimum" : " distinct minima") << " over "
+      << r.starts << (r.starts == 1 ? " start" : " starts") << "; starts that end at one point within its errors are "
+      << "one minimum";
+  if (r.stalled > 0) out << "; " << r.stalled << " stalled where the gradient is not small";
+  out << ")\n";
+  for (const Minimum& m : r.minima) {
+    out << "    chi-square " << formatted(m.chiSquare, 7) << " (" << m.starts << (m.starts == 1 ? " start" : " starts")
+        << "):";
+    for (std::size_t j = 0; j < m.values.size(); ++j) out << " " << r.names[j] << " = " << formatted(m.values[j], 6);
+    out << "\n";
+  }
+}
+
+void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
+  if (r.gridDeparture.empty()) return;
+  out << "[[Grid]] (preisach at m = " << r.m << " against the fitted continuum curves: largest |M_grid - M_cont| "
+      << "over largest |M_cont|; the grid's error falls as 1/m)\n";
+  for (std::size_t d = 0; d < data.size(); ++d) {
+    out << "    " << data[d].name << ": " << formatted(r.gridDeparture[d], 3);
+    // The m at which the grid's departure falls to the data's smallest
+    // relative error.
+    double largest = 0.0;
+    for (double M : r.model[d]) largest = std::max(largest, std::fabs(M));
+    const double relative = *std::min_element(data[d].sigma.begin(), data[d].sigma.end()) / largest;
+    const double m = std::ceil(static_cast<double>(r.m) * r.gridDeparture[d] / relative);
+    if (std::isfinite(m) && m > static_cast<double>(r.m))
+      out << " (above the data's relative error " << formatted(relative, 2)
+          << ": run preisach at m >= " << formatted(m, 10) << ")";
+    out << "\n";
+  }
+}
+
+}  // namespace
+
+void writeReport(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
+  writeModel(out, r, data);
+  writeStatistics(out, r, data);
+  writeVariables(out, r);
+  writeMinima(out, r);
+  writeGrid(out, r, data);
+  if (!r.warnings.empty()) {
+    out << "[[Warnings]]\n";
+    for (const std::string& w : r.warnings) out << "    " << w << "\n";
+  }
+  out << std::flush;
+}
+
+}  // namespace preisach::fitting
