@@ -49,19 +49,16 @@ struct ZfcCase {
 };
 
 model::ModelParameters physicsOf(const ZfcCase& c) {
-  model::ModelParameters p = test::physicsOf(c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
-                                             c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.shape);
-  p.T_max = c.T_max;
+  model::ModelParameters p;
+  p.Tc = c.Tc, p.mu0 = c.mu0, p.Gamma = c.Gamma, p.ha = c.ha, p.hc0_mean = c.hc0_mean, p.Gamma_c = c.Gamma_c;
+  p.sigmac0 = c.sigmac0, p.Gamma_cprim = c.Gamma_cprim, p.sigmai0 = c.sigmai0, p.Gamma_i = c.Gamma_i, p.km = c.km;
+  p.N = c.N, p.PDF = c.shape, p.T_max = c.T_max;
   return p;
 }
 
 void expectSameZfcFc(const ZfcCase& c) {
-  const zfcfc::ZfcFcPointValues fast =
-      test::evaluateZfcFcPoint(c.T_max, c.T, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
-                               c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
-  const zfcfc::ZfcFcPointValues slow =
-      reference::evaluateZfcFcPoint(c.T_max, c.T, c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c, c.sigmac0,
-                                    c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+  const zfcfc::ZfcFcPointValues fast = zfcfc::evaluateZfcFcPoint(physicsOf(c), c.m, c.T);
+  const zfcfc::ZfcFcPointValues slow = reference::evaluateZfcFcPoint(physicsOf(c), c.m, c.T);
   ASSERT_EQ(describe(fast), describe(slow))
       << "shape " << static_cast<char>(c.shape) << " m=" << c.m << " T=" << c.T << " T_max=" << c.T_max
       << " Tc=" << c.Tc << " ha=" << c.ha << " sigmas " << c.sigmac0 << "," << c.sigmai0 << " mu0=" << c.mu0;
@@ -131,9 +128,7 @@ TEST(FastZfcFcPoints, SumManyTemperaturesInOneSweepAsTheReferenceDoesOneByOne) {
     const std::vector<zfcfc::ZfcFcPointValues> together = zfcfc::evaluateZfcFcPoints(physicsOf(c), c.m, temperatures);
     ASSERT_EQ(together.size(), temperatures.size());
     for (std::size_t k = 0; k < temperatures.size(); ++k) {
-      const zfcfc::ZfcFcPointValues slow =
-          reference::evaluateZfcFcPoint(c.T_max, temperatures[k], c.Tc, c.mu0, c.Gamma, c.ha, c.hc0_mean, c.Gamma_c,
-                                        c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape);
+      const zfcfc::ZfcFcPointValues slow = reference::evaluateZfcFcPoint(physicsOf(c), c.m, temperatures[k]);
       ASSERT_EQ(describe(together[k]), describe(slow))
           << "case " << n << " shape " << static_cast<char>(c.shape) << " T=" << temperatures[k];
     }
@@ -159,14 +154,20 @@ struct LoopCase {
   float T_hyst, Ha_max, Norm_coeff, s, lambda, f;
 };
 
+// A loop's parameters; ha, the field of the ZFC/FC curves, is left at 0.
+model::ModelParameters physicsOf(const LoopCase& c) {
+  model::ModelParameters p;
+  p.Tc = c.Tc, p.mu0 = c.mu0, p.Gamma = c.Gamma, p.hc0_mean = c.hc0_mean, p.Gamma_c = c.Gamma_c;
+  p.sigmac0 = c.sigmac0, p.Gamma_cprim = c.Gamma_cprim, p.sigmai0 = c.sigmai0, p.Gamma_i = c.Gamma_i, p.km = c.km;
+  p.N = c.N, p.PDF = c.shape, p.T_hyst = c.T_hyst, p.Ha_max = c.Ha_max, p.s = c.s, p.lambda = c.lambda, p.f = c.f;
+  return p;
+}
+
 // Every field of both branches, and a few fields off the schedule.
 void expectSameLoop(const LoopCase& c) {
   for (hysteresis::Branch branch : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending}) {
     const float ha_max = branch == hysteresis::Branch::Descending ? c.Ha_max : -c.Ha_max;
-    model::ModelParameters physics = test::physicsOf(c.Tc, c.mu0, c.Gamma, 0.0f, c.hc0_mean, c.Gamma_c, c.sigmac0,
-                                                     c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.shape);
-    physics.T_hyst = c.T_hyst, physics.Ha_max = c.Ha_max, physics.s = c.s, physics.lambda = c.lambda, physics.f = c.f;
-    const hysteresis::HysteresisBranch fast(physics, c.m, branch);
+    const hysteresis::HysteresisBranch fast(physicsOf(c), c.m, branch);
     std::vector<float> fields = driver::fieldSchedule(c.Ha_max, branch);
     for (float extra : {0.0f, 0.3f * c.Ha_max, -c.Ha_max, c.Ha_max, 1.5f * c.Ha_max}) fields.push_back(extra);
     // Every field alone, and all of them in one sweep.
@@ -174,9 +175,8 @@ void expectSameLoop(const LoopCase& c) {
     ASSERT_EQ(together.size(), fields.size());
     for (std::size_t k = 0; k < fields.size(); ++k) {
       const float ha = fields[k];
-      const hysteresis::HysteresisPointValues slow = reference::evaluateHysteresisPoint(
-          c.Tc, c.mu0, c.Gamma, ha, c.hc0_mean, c.Gamma_c, c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N,
-          c.m, c.shape, c.T_hyst, ha_max, c.Norm_coeff, c.s, c.lambda, c.f);
+      const hysteresis::HysteresisPointValues slow =
+          reference::evaluateHysteresisPoint(physicsOf(c), c.m, ha, ha_max, c.Norm_coeff);
       ASSERT_EQ(describe(fast.evaluate(ha, c.Norm_coeff)), describe(slow))
           << "shape " << static_cast<char>(c.shape) << " m=" << c.m << " Ha_max=" << c.Ha_max << " ha=" << ha
           << " branch " << static_cast<int>(branch) << " sigmas " << c.sigmac0 << "," << c.sigmai0;
@@ -235,10 +235,10 @@ Normalised normaliseWith(Normalise normalise, const LoopCase& c) {
   const std::string path = (dir.path() / "PDFbc.txt").string();
   std::FILE* map = std::fopen(path.c_str(), "w");
   std::ostringstream out, err;
+  model::ModelParameters p = physicsOf(c);
+  p.ha = 100.0f;
   Normalised n;
-  n.Norm_coeff = test::hex(normalise(model::Console{out, err}, map, c.Tc, c.mu0, c.Gamma, 100.0f, c.hc0_mean, c.Gamma_c,
-                                     c.sigmac0, c.Gamma_cprim, c.sigmai0, c.Gamma_i, c.km, c.N, c.m, c.shape, c.T_hyst,
-                                     c.Ha_max, 'y', &n.counted));
+  n.Norm_coeff = test::hex(normalise(model::Console{out, err}, map, p, c.m, c.T_hyst, c.Ha_max, 'y', &n.counted));
   n.out = out.str();
   n.err = err.str();
   n.map = test::readFile(path);
