@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/console_lines.h"
 #include "driver/hysteresis_loop.h"
 #include "hysteresis/loop_pass.h"
 #include "model/normalisation.h"
@@ -229,16 +230,26 @@ struct Normalised {
   std::int32_t counted = 0;
 };
 
-template <typename Normalise>
-Normalised normaliseWith(Normalise normalise, const LoopCase& c) {
+// The program's normalisation step, or the reference's values printed by
+// the same console lines.
+Normalised normalise(const LoopCase& c, bool byReference) {
   test::TempDir dir;
   const std::string path = (dir.path() / "PDFbc.txt").string();
   std::FILE* map = std::fopen(path.c_str(), "w");
   std::ostringstream out, err;
+  const model::Console console{out, err};
   model::ModelParameters p = physicsOf(c);
   p.ha = 100.0f;
   Normalised n;
-  n.Norm_coeff = test::hex(normalise(model::Console{out, err}, map, p, c.m, c.T_hyst, c.Ha_max, 'y', &n.counted));
+  if (byReference) {
+    const model::NormalisationValues v = reference::evaluateNormalisation(map, p, c.m, c.T_hyst, c.Ha_max);
+    driver::printNormalisation(console, v);
+    n.counted = v.rectangle.count;
+    n.Norm_coeff = test::hex(v.Norm_coeff);
+  } else {
+    n.Norm_coeff = test::hex(test::normaliseDensity(console, map, p, c.m, c.T_hyst, c.Ha_max, 'y', &n.counted));
+  }
+  std::fclose(map);  // flushes the rows still buffered
   n.out = out.str();
   n.err = err.str();
   n.map = test::readFile(path);
@@ -267,8 +278,8 @@ TEST(FastNormalisation, WritesTheSameLinesMapAndCoefficientAsTheReference) {
     c.m = static_cast<std::int32_t>(pick({0.0f, 2.0f, 3.0f, 10.0f, 40.0f}));
     c.T_hyst = pick({0.0f, 300.0f, 620.0f});
     c.Ha_max = pick({1.0f, 3000.0f, -1.0f, 0.0f});
-    const Normalised fast = normaliseWith(test::normaliseDensity, c);
-    const Normalised slow = normaliseWith(reference::normaliseDensity, c);
+    const Normalised fast = normalise(c, false);
+    const Normalised slow = normalise(c, true);
     ASSERT_EQ(fast.out, slow.out) << n;
     ASSERT_EQ(fast.err, slow.err) << n;
     ASSERT_EQ(fast.map, slow.map) << n;
