@@ -149,22 +149,13 @@ DensityFactors::DensityFactors(const DensityParameters& p)
               scaledParameter(p.T, p.Tc, p.sigmac0, p.Gamma_cprim), scaledParameter(p.T, p.Tc, p.sigmai0, p.Gamma_i),
               p.km} {}
 
-double preisachDensity(float T,
-                       float Tc,
-                       float hc0_mean,
-                       float Gamma_c,
-                       float sigmac0,
-                       float Gamma_cprim,
-                       float sigmai0,
-                       float Gamma_i,
-                       float km,
-                       float hc,
-                       float hi,
-                       float A,
-                       DensityShape shape) {
-  const DensityFactors factors(
-      DensityParameters{T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, A, shape});
+double preisachDensity(const DensityParameters& p, float hc, float hi) {
+  const DensityFactors factors(p);
   return factors.combine(factors.column(hc), factors.row(hi));
+}
+
+double DensityParameters::at(double hc, double hi) const {
+  return preisachDensity(*this, static_cast<float>(hc), static_cast<float>(hi));
 }
 
 DensityTable::DensityTable(const DensityParameters& p, const GridAxis& hcAxis, const GridAxis& hiAxis) : factors_(p) {

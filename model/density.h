@@ -52,27 +52,10 @@ bool isDensityShape(char letter);
 // "G, L, M, N": the letters for messages.
 std::string densityShapeLetters();
 
-// Density at (hc, hi) and temperature T, centred at (hcm(T), km) with widths
-// sigma_c(T), sigma_i(T); hcm and both widths follow the scaling law from
-// (hc0_mean, Gamma_c), (sigmac0, Gamma_cprim), (sigmai0, Gamma_i). A is the
-// amplitude. A zero width divides by zero; a letter that is not a shape
-// gives a quiet NaN.
-double preisachDensity(float T,
-                       float Tc,
-                       float hc0_mean,
-                       float Gamma_c,
-                       float sigmac0,
-                       float Gamma_cprim,
-                       float sigmai0,
-                       float Gamma_i,
-                       float km,
-                       float hc,
-                       float hi,
-                       float A,
-                       DensityShape shape);
-
-// The density's arguments at one temperature, for the grid computations: a
-// node's float64 coordinates are rounded to float32 for the evaluation.
+// The density's arguments at one temperature: the scaling laws of its
+// centre hcm(T) and widths sigma_c(T), sigma_i(T) from (hc0_mean, Gamma_c),
+// (sigmac0, Gamma_cprim), (sigmai0, Gamma_i), the hi centre km, the
+// amplitude A and the shape.
 struct DensityParameters {
   float T;
   float Tc;
@@ -86,11 +69,15 @@ struct DensityParameters {
   float A;
   DensityShape shape;
 
-  double at(double hc, double hi) const {
-    return preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, static_cast<float>(hc),
-                           static_cast<float>(hi), A, shape);
-  }
+  // At a grid node: its float64 coordinates are rounded to float32 for the
+  // evaluation.
+  double at(double hc, double hi) const;
 };
+
+// Density at (hc, hi), centred at (hcm(T), km) with widths sigma_c(T),
+// sigma_i(T). A zero width divides by zero; a letter that is not a shape
+// gives a quiet NaN.
+double preisachDensity(const DensityParameters& p, float hc, float hi);
 
 // The density at one temperature in separable form: every shape is a factor
 // of hc alone (column) multiplied or divided, in the last step of its

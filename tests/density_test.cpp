@@ -20,7 +20,7 @@ constexpr DensityShape kShapes[] = {DensityShape::G, DensityShape::L, DensitySha
 // Density at T = 0 (every scaled quantity equals its parameter), Tc = 100.
 double densityAtZeroKelvin(
     DensityShape shape, float hcm, float sigc, float sigi, float km, float hc, float hi, float A) {
-  return preisachDensity(0.0f, 100.0f, hcm, 1.0f, sigc, 1.0f, sigi, 1.0f, km, hc, hi, A, shape);
+  return preisachDensity({0.0f, 100.0f, hcm, 1.0f, sigc, 1.0f, sigi, 1.0f, km, A, shape}, hc, hi);
 }
 
 std::string scientific(double value) {
@@ -82,9 +82,10 @@ TEST(PreisachDensity, TakesCentreAndWidthsFromTheScalingLawAtT) {
   const float sigc = scaledParameter(T, Tc, 30.0f, 1.0f);
   const float sigi = scaledParameter(T, Tc, 40.0f, 0.5f);
   for (DensityShape shape : kShapes) {
-    const double atT = preisachDensity(T, Tc, 300.0f, 1.5f, 30.0f, 1.0f, 40.0f, 0.5f, 5.0f, 150.0f, 20.0f, 1.0f, shape);
+    const double atT =
+        preisachDensity({T, Tc, 300.0f, 1.5f, 30.0f, 1.0f, 40.0f, 0.5f, 5.0f, 1.0f, shape}, 150.0f, 20.0f);
     const double scaled =
-        preisachDensity(0.0f, Tc, hcm, 1.5f, sigc, 1.0f, sigi, 0.5f, 5.0f, 150.0f, 20.0f, 1.0f, shape);
+        preisachDensity({0.0f, Tc, hcm, 1.5f, sigc, 1.0f, sigi, 0.5f, 5.0f, 1.0f, shape}, 150.0f, 20.0f);
     EXPECT_EQ(atT, scaled) << static_cast<char>(shape);
   }
 }
@@ -107,8 +108,9 @@ TEST(PreisachDensity, IsBitForBitTheStepByStepEvaluation) {
       const float hc0 = field(random) * 0.2f, gc = exponent(random), sc = width(random), gcp = exponent(random);
       const float si = width(random), gi = exponent(random), km = field(random) * 0.1f;
       const float hc = field(random) + 3000.0f, hi = field(random), A = width(random);
-      const double fast = preisachDensity(T, Tc, hc0, gc, sc, gcp, si, gi, km, hc, hi, A, shape);
-      const double step = reference::preisachDensity(T, Tc, hc0, gc, sc, gcp, si, gi, km, hc, hi, A, shape);
+      const DensityParameters p{T, Tc, hc0, gc, sc, gcp, si, gi, km, A, shape};
+      const double fast = preisachDensity(p, hc, hi);
+      const double step = reference::preisachDensity(p, hc, hi);
       ASSERT_EQ(test::hex(fast), test::hex(step)) << static_cast<char>(shape) << " at (" << hc << ", " << hi << ")";
     }
   }

@@ -154,8 +154,7 @@ Reversed simulateNodes(const ParameterSet& p, const std::vector<float>& fields) 
         continue;
       if (state[static_cast<std::size_t>(i * hiAxis.nodeCount() + j)] == saturation) continue;
       const Extended rho =
-          reference::preisachDensity(p.T_hyst, p.Tc, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0,
-                                     p.Gamma_i, p.km, static_cast<float>(hc), static_cast<float>(hi), p.N, p.PDF);
+          reference::preisachDensity(reference::densityOf(p, p.T_hyst), static_cast<float>(hc), static_cast<float>(hi));
       ++r.count;
       r.sum = static_cast<double>(rho * mu + static_cast<Extended>(r.sum));
     }

@@ -43,8 +43,7 @@ TEST(ForcDistribution, ReproducesTheModelsDensity) {
   const double mu = model::scaledParameter(p.T_hyst, p.Tc, p.mu0, p.Gamma);
   const auto expected = [&](const ForcValue& v) {
     return 0.5 * Norm_coeff * mu *
-           model::preisachDensity(p.T_hyst, p.Tc, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0, p.Gamma_i,
-                                  p.km, static_cast<float>(v.Hc), static_cast<float>(-v.Hu), p.N, p.PDF);
+           model::preisachDensity(model::densityAt(p, p.T_hyst), static_cast<float>(v.Hc), static_cast<float>(-v.Hu));
   };
   ForcValue peak;
   double peakExpected = 0.0;

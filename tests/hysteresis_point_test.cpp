@@ -17,7 +17,6 @@
 namespace preisach::hysteresis {
 namespace {
 
-using test::evaluateHysteresisPoint;
 using test::hysteresisPoint;
 
 // A loop setting: Tc = 600, mu0 = 3.45e-15 (so hts(T) is T in oersted),
@@ -35,10 +34,16 @@ struct Loop {
   float f = 0.25f;
   model::DensityShape shape = model::DensityShape::G;
 
+  ModelParameters physics() const {
+    ModelParameters p;
+    p.Tc = 600.0f, p.mu0 = 3.45e-15f, p.Gamma = 0.5f, p.hc0_mean = hc0_mean, p.Gamma_c = 1.0f, p.sigmac0 = sigmac0;
+    p.Gamma_cprim = 1.0f, p.sigmai0 = sigmai0, p.Gamma_i = 1.0f, p.km = 0.0f, p.N = 1.0f, p.PDF = shape;
+    p.T_hyst = T_hyst, p.Ha_max = Ha_max, p.s = s, p.lambda = lambda, p.f = f;
+    return p;
+  }
+
   HysteresisPointValues at(float ha, Branch branch) const {
-    const float ha_max = branch == Branch::Descending ? Ha_max : branch == Branch::Ascending ? -Ha_max : 0.0f;
-    return evaluateHysteresisPoint(600.0f, 3.45e-15f, 0.5f, ha, hc0_mean, 1.0f, sigmac0, 1.0f, sigmai0, 1.0f, 0.0f,
-                                   1.0f, m, shape, T_hyst, ha_max, Norm_coeff, s, lambda, f);
+    return evaluateHysteresisPoint(physics(), m, ha, branch, Norm_coeff);
   }
 };
 
@@ -114,9 +119,8 @@ TEST(HysteresisPoint, SaturatesAtNMuForADensityInsideTheTriangle) {
   loop.hc0_mean = 300.0f;
   loop.sigmac0 = loop.sigmai0 = 30.0f;
   std::ostringstream out, err;
-  loop.Norm_coeff = static_cast<float>(test::normaliseDensity(
-      model::Console{out, err}, nullptr, 600.0f, 3.45e-15f, 0.5f, 0.0f, loop.hc0_mean, 1.0f, loop.sigmac0, 1.0f,
-      loop.sigmai0, 1.0f, 0.0f, 1.0f, loop.m, loop.shape, loop.T_hyst, loop.Ha_max, 'n'));
+  loop.Norm_coeff = static_cast<float>(
+      test::normaliseDensity(model::Console{out, err}, nullptr, loop.physics(), loop.m, loop.T_hyst, loop.Ha_max, 'n'));
   const HysteresisPointValues top = loop.at(loop.Ha_max, Branch::Descending);
   EXPECT_NEAR(top.M_irr / top.mu, 1.0, kGridEstimate);
   EXPECT_NEAR(loop.at(-loop.Ha_max, Branch::Ascending).M_irr / top.mu, -1.0, kGridEstimate);
@@ -179,9 +183,10 @@ Printed print(float ha, float ha_max) {
   const std::string path = (dir.path() / "momentbc.txt").string();
   std::FILE* file = std::fopen(path.c_str(), "w");
   std::ostringstream out, err;
+  Loop loop;  // the default loop without its reversible part
+  loop.f = 0.0f;
   Printed p;
-  p.M = hysteresisPoint(model::Console{out, err}, file, 600.0f, 3.45e-15f, 0.5f, ha, 0.5f, 1.0f, 10.0f, 1.0f, 10.0f,
-                        1.0f, 0.0f, 1.0f, 10, model::DensityShape::G, 47.0f, ha_max, 2.0f, 0.5f, 2.0f, 0.0f);
+  p.M = hysteresisPoint(model::Console{out, err}, file, loop.physics(), loop.m, ha, ha_max, loop.Norm_coeff);
   std::fclose(file);
   p.out = out.str();
   p.row = test::readFile(path);

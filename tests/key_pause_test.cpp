@@ -104,13 +104,20 @@ class TerminalRun {
   std::string output_;
 };
 
+// The program came to its pause after the first pass, the terminal in key
+// mode.
+::testing::AssertionResult pausesForAKey(TerminalRun& run) {
+  if (!run.started()) return ::testing::AssertionFailure() << "the program did not start";
+  if (!run.waitFor("Calculate PDFn")) return ::testing::AssertionFailure() << "no pass printed: " << run.output();
+  if (!run.waitForKeyMode()) return ::testing::AssertionFailure() << "the terminal stayed in line mode";
+  return ::testing::AssertionSuccess();
+}
+
 TEST(KeyPause, TakesOneKeyWithoutEchoOrEnter) {
   Workspace w;
   w.writeParameters(kRecord);
   TerminalRun run(w);
-  ASSERT_TRUE(run.started());
-  ASSERT_TRUE(run.waitFor("Calculate PDFn"));
-  ASSERT_TRUE(run.waitForKeyMode());
+  ASSERT_TRUE(pausesForAKey(run));
   run.type("q");  // no Enter
   ASSERT_TRUE(run.waitFor("If you want to continue press"));
   EXPECT_TRUE(run.lineMode());
@@ -125,9 +132,7 @@ TEST(KeyPause, GivesTheTerminalBackWhenCtrlCEndsTheProgram) {
   Workspace w;
   w.writeParameters(kRecord);
   TerminalRun run(w);
-  ASSERT_TRUE(run.started());
-  ASSERT_TRUE(run.waitFor("Calculate PDFn"));
-  ASSERT_TRUE(run.waitForKeyMode());
+  ASSERT_TRUE(pausesForAKey(run));
   run.type("\x03");  // Ctrl-C: the terminal sends SIGINT
   const int status = run.finish();
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;

@@ -9,6 +9,7 @@
 
 #include "model/console.h"
 #include "model/grid.h"
+#include "model/model_parameters.h"
 #include "program_wrappers.h"
 #include "test_support.h"
 
@@ -24,6 +25,16 @@ struct Grid {
   float Ha_max = 1.0f;
   float T = 0.0f;
   DensityShape shape = DensityShape::G;
+
+  // The worked example (Tc = 100, mu0 = 3.45e-15, hc0_mean = 0.5, km = 0,
+  // N = 1, ha = 100) with this grid's widths and shape.
+  ModelParameters physics() const {
+    ModelParameters p;
+    p.Tc = 100.0f, p.mu0 = 3.45e-15f, p.Gamma = 1.0f, p.ha = 100.0f, p.hc0_mean = 0.5f, p.Gamma_c = 1.0f;
+    p.sigmac0 = sigmac0, p.Gamma_cprim = 1.0f, p.sigmai0 = sigmai0, p.Gamma_i = 1.0f, p.km = 0.0f, p.N = 1.0f;
+    p.PDF = shape;
+    return p;
+  }
 };
 
 struct Normalised {
@@ -33,16 +44,14 @@ struct Normalised {
   std::string map;
 };
 
-// The worked example (Tc = 100, mu0 = 3.45e-15, hc0_mean = 0.5, km = 0, N = 1,
-// ha = 100) on the grid given, with the map written to a real file.
+// The worked example on the grid given, with the map written to a real file.
 Normalised normalise(const Grid& g, char flag = 'y') {
   test::TempDir dir;
   const std::string mapPath = (dir.path() / "PDFbc.txt").string();
   std::FILE* map = std::fopen(mapPath.c_str(), "w");
   std::ostringstream out, err;
   Normalised n;
-  n.Norm_coeff = normaliseDensity(Console{out, err}, map, 100.0f, 3.45e-15f, 1.0f, 100.0f, 0.5f, 1.0f, g.sigmac0, 1.0f,
-                                  g.sigmai0, 1.0f, 0.0f, 1.0f, g.m, g.shape, g.T, g.Ha_max, flag);
+  n.Norm_coeff = normaliseDensity(Console{out, err}, map, g.physics(), g.m, g.T, g.Ha_max, flag);
   // The map is left open for its owner, written or not: it must still take
   // a row.
   EXPECT_GT(std::fprintf(map, "owner\n"), 0);
@@ -79,8 +88,8 @@ TEST(NormaliseDensity, CountsOnlyNodesStrictlyInsideTheRectangle) {
       std::string line;
       ASSERT_TRUE(std::getline(rows, line));
       const double rho =
-          preisachDensity(0.0f, 100.0f, 0.5f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, static_cast<float>(hc.coordinate(i)),
-                          static_cast<float>(hi.coordinate(j)), 1.0f, DensityShape::G);
+          preisachDensity({0.0f, 100.0f, 0.5f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 1.0f, DensityShape::G},
+                          static_cast<float>(hc.coordinate(i)), static_cast<float>(hi.coordinate(j)));
       char expected[96];
       std::snprintf(expected, sizeof expected, "%e %e %e", hc.coordinate(i), hi.coordinate(j), rho);
       EXPECT_EQ(line, expected) << i << "," << j;

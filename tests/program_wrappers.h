@@ -1,141 +1,81 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
+#include "driver/console_lines.h"
+#include "driver/density_map.h"
 #include "hysteresis/hysteresis_point.h"
 #include "model/console.h"
 #include "model/model_parameters.h"
+#include "model/normalisation.h"
 #include "zfcfc/zfcfc_point.h"
 
-// The program's three computations with the argument lists the model is
-// written in (every value of the parameter file in its place), printing and
-// writing as one call of the program does: what the worked examples are
-// stated for. The program itself takes ModelParameters whole.
+// The program's three computations called as one step of the program calls
+// them, printing and writing what it prints and writes: what the worked
+// examples are stated for. The values alone come from the kernels, which
+// the tests call directly.
 namespace preisach::test {
 
-// ModelParameters from the positional block the three computations share.
-model::ModelParameters physicsOf(float Tc,
-                                 float mu0,
-                                 float Gamma,
-                                 float ha,
-                                 float hc0_mean,
-                                 float Gamma_c,
-                                 float sigmac0,
-                                 float Gamma_cprim,
-                                 float sigmai0,
-                                 float Gamma_i,
-                                 float km,
-                                 float N,
-                                 model::DensityShape PDF);
+namespace detail {
 
-// The branch that the sign of ha_max selects (+Ha_max descending, -Ha_max
-// ascending, 0 or NaN none), and p with Ha_max = |ha_max|.
-model::Branch branchOf(float ha_max);
-model::ModelParameters withExtent(model::ModelParameters p, float ha_max);
+// The branch the sign of ha_max selects.
+inline model::Branch branchOf(float ha_max) {
+  if (ha_max > 0.0f) return model::Branch::Descending;
+  if (ha_max < 0.0f) return model::Branch::Ascending;
+  return model::Branch::None;
+}
 
-double normaliseDensity(const model::Console& console,
-                        std::FILE* mapFile,
-                        float Tc,
-                        float mu0,
-                        float Gamma,
-                        float ha,
-                        float hc0_mean,
-                        float Gamma_c,
-                        float sigmac0,
-                        float Gamma_cprim,
-                        float sigmai0,
-                        float Gamma_i,
-                        float km,
-                        float N,
-                        std::int32_t m,
-                        model::DensityShape PDF,
-                        float T,
-                        float Ha_max,
-                        char Calculate_PDF,
-                        std::int32_t* countedNodes = nullptr);
+}  // namespace detail
 
-zfcfc::ZfcFcPointValues evaluateZfcFcPoint(float T_max,
-                                           float T,
-                                           float Tc,
-                                           float mu0,
-                                           float Gamma,
-                                           float ha,
-                                           float hc0_mean,
-                                           float Gamma_c,
-                                           float sigmac0,
-                                           float Gamma_cprim,
-                                           float sigmai0,
-                                           float Gamma_i,
-                                           float km,
-                                           float N,
-                                           std::int32_t m,
-                                           model::DensityShape PDF);
+// The normalisation at temperature T over the rectangle of extent Ha_max,
+// the map written to mapFile when Calculate_PDF is 'y'; returns Norm_coeff.
+inline double normaliseDensity(const model::Console& console,
+                               std::FILE* mapFile,
+                               const model::ModelParameters& p,
+                               std::int32_t m,
+                               float T,
+                               float Ha_max,
+                               char Calculate_PDF,
+                               std::int32_t* countedNodes = nullptr) {
+  const model::RectangleTask writeMap = [mapFile](const model::RectangleNodes& nodes) {
+    driver::writeDensityMap(mapFile, nodes);
+  };
+  const model::NormalisationValues v =
+      model::evaluateNormalisation(p, m, T, Ha_max, Calculate_PDF == 'y' ? writeMap : nullptr);
+  driver::printNormalisation(console, v);
+  if (countedNodes != nullptr) *countedNodes = v.rectangle.count;
+  return v.Norm_coeff;
+}
 
-// Returns 0, as the program's point does.
-double zfcfcPoint(const model::Console& console,
-                  std::FILE* zfcFcFile,
-                  std::FILE* separateFile,
-                  float T_max,
-                  float T,
-                  float Tc,
-                  float mu0,
-                  float Gamma,
-                  float ha,
-                  float hc0_mean,
-                  float Gamma_c,
-                  float sigmac0,
-                  float Gamma_cprim,
-                  float sigmai0,
-                  float Gamma_i,
-                  float km,
-                  float N,
-                  std::int32_t m,
-                  model::DensityShape PDF);
+// The ZFC/FC point at T; returns 0, as the program's point does.
+inline double zfcfcPoint(const model::Console& console,
+                         std::FILE* zfcFcFile,
+                         std::FILE* separateFile,
+                         const model::ModelParameters& p,
+                         std::int32_t m,
+                         float T) {
+  driver::printZfcFcPoint(console, zfcFcFile, separateFile, T, zfcfc::evaluateZfcFcPoint(p, m, T));
+  return 0.0;
+}
 
-hysteresis::HysteresisPointValues evaluateHysteresisPoint(float Tc,
-                                                          float mu0,
-                                                          float Gamma,
-                                                          float ha,
-                                                          float hc0_mean,
-                                                          float Gamma_c,
-                                                          float sigmac0,
-                                                          float Gamma_cprim,
-                                                          float sigmai0,
-                                                          float Gamma_i,
-                                                          float km,
-                                                          float N,
-                                                          std::int32_t m,
-                                                          model::DensityShape PDF,
-                                                          float T_hyst,
-                                                          float ha_max,
-                                                          float Norm_coeff,
-                                                          float s,
-                                                          float lambda,
-                                                          float f);
-
-// Returns M, or 0 when no branch runs.
-double hysteresisPoint(const model::Console& console,
-                       std::FILE* momentFile,
-                       float Tc,
-                       float mu0,
-                       float Gamma,
-                       float ha,
-                       float hc0_mean,
-                       float Gamma_c,
-                       float sigmac0,
-                       float Gamma_cprim,
-                       float sigmai0,
-                       float Gamma_i,
-                       float km,
-                       float N,
-                       std::int32_t m,
-                       model::DensityShape PDF,
-                       float T_hyst,
-                       float ha_max,
-                       float Norm_coeff,
-                       float s,
-                       float lambda,
-                       float f);
+// The loop's point at ha on the branch that the sign of ha_max selects
+// (+Ha_max descending, -Ha_max ascending, 0 or NaN none), of extent
+// |ha_max|; returns M, or 0 when no branch runs.
+inline double hysteresisPoint(const model::Console& console,
+                              std::FILE* momentFile,
+                              const model::ModelParameters& p,
+                              std::int32_t m,
+                              float ha,
+                              float ha_max,
+                              float Norm_coeff) {
+  model::ModelParameters loop = p;
+  loop.Ha_max = std::fabs(ha_max);
+  const hysteresis::HysteresisPointValues v =
+      hysteresis::evaluateHysteresisPoint(loop, m, ha, detail::branchOf(ha_max), Norm_coeff);
+  driver::printHysteresisPoint(console, momentFile, ha, Norm_coeff, v);
+  return v.branch == model::Branch::None ? 0.0 : v.M;
+}
 
 }  // namespace preisach::test

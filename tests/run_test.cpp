@@ -87,20 +87,24 @@ TEST(Run, RefusesAPipeOrAHugeFileInPlaceOfTheParameterFile) {
             "this pass\n");
 }
 
+// A pass that computes nothing: the prompt alone on the console and one
+// message on the error stream.
+void expectOnlyTheMessage(const RunResult& r, const std::string& message) {
+  EXPECT_EQ(r.out, kPrompt);
+  EXPECT_EQ(r.err, message);
+}
+
 TEST(Run, SaysSoWhenTheParameterFileIsADirectory) {
   Workspace w;
   std::filesystem::create_directory(w.dataDir() / "Parameters.txt");
-  const RunResult r = w.run("");
-  EXPECT_EQ(r.out, kPrompt);
-  EXPECT_EQ(r.err, "cannot read Magnetism/Parameters.txt: Is a directory\n");
+  expectOnlyTheMessage(w.run(""), "cannot read Magnetism/Parameters.txt: Is a directory\n");
 }
 
 TEST(Run, SaysSoWhenTheParameterFileHoldsNoValue) {
   Workspace w;
   w.writeParameters(" \n\n\t\n");
-  const RunResult r = w.run("");
-  EXPECT_EQ(r.out, kPrompt);
-  EXPECT_EQ(r.err, "Magnetism/Parameters.txt holds no parameter value; nothing is computed in this pass\n");
+  expectOnlyTheMessage(w.run(""),
+                       "Magnetism/Parameters.txt holds no parameter value; nothing is computed in this pass\n");
 }
 
 TEST(Run, NamesTheFieldThatCouldNotBeRead) {

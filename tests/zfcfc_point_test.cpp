@@ -16,7 +16,6 @@
 namespace preisach::zfcfc {
 namespace {
 
-using test::evaluateZfcFcPoint;
 using test::zfcfcPoint;
 
 // The worked grid example: mu0 = 3.45e-15 makes every thermal field nearly
@@ -32,13 +31,15 @@ struct Point {
   float sigma = 100.0f;
   model::DensityShape shape = model::DensityShape::G;
 
-  ZfcFcPointValues evaluate() const {
-    return evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f, 1.0f, m, shape);
+  // Gamma = 0.5, hc0_mean = 30, km = 0, N = 1, every other exponent 1.
+  ModelParameters physics() const {
+    ModelParameters p;
+    p.Tc = Tc, p.mu0 = mu0, p.Gamma = 0.5f, p.ha = ha, p.hc0_mean = 30.0f, p.Gamma_c = 1.0f, p.sigmac0 = sigma;
+    p.Gamma_cprim = 1.0f, p.sigmai0 = sigma, p.Gamma_i = 1.0f, p.km = 0.0f, p.N = 1.0f, p.PDF = shape, p.T_max = T_max;
+    return p;
   }
-  ZfcFcPointValues evaluateByReference() const {
-    return reference::evaluateZfcFcPoint(T_max, T, Tc, mu0, 0.5f, ha, 30.0f, 1.0f, sigma, 1.0f, sigma, 1.0f, 0.0f, 1.0f,
-                                         m, shape);
-  }
+  ZfcFcPointValues evaluate() const { return evaluateZfcFcPoint(physics(), m, T); }
+  ZfcFcPointValues evaluateByReference() const { return reference::evaluateZfcFcPoint(physics(), m, T); }
 };
 
 TEST(ZfcFcPoint, CountsTheWorkedGridExampleInEveryRegion) {
@@ -146,9 +147,7 @@ TEST(ZfcFcPoint, PrintsItsSixLinesAndTwoRows) {
   std::FILE* sep = std::fopen(sepPath.c_str(), "w");
   std::ostringstream out, err;
   const Point p;
-  EXPECT_EQ(zfcfcPoint(model::Console{out, err}, zfc, sep, p.T_max, p.T, p.Tc, p.mu0, 0.5f, p.ha, 30.0f, 1.0f, p.sigma,
-                       1.0f, p.sigma, 1.0f, 0.0f, 1.0f, p.m, p.shape),
-            0.0);
+  EXPECT_EQ(zfcfcPoint(model::Console{out, err}, zfc, sep, p.physics(), p.m, p.T), 0.0);
   std::fclose(zfc);
   std::fclose(sep);
   const ZfcFcPointValues v = p.evaluate();

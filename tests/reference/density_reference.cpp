@@ -82,23 +82,12 @@ double mixedGaussianShape(float A, double qc, double di, float sigc, float sigi)
 
 }  // namespace
 
-double preisachDensity(float T,
-                       float Tc,
-                       float hc0_mean,
-                       float Gamma_c,
-                       float sigmac0,
-                       float Gamma_cprim,
-                       float sigmai0,
-                       float Gamma_i,
-                       float km,
-                       float hc,
-                       float hi,
-                       float A,
-                       DensityShape shape) {
-  const float hcm = scaledParameter(T, Tc, hc0_mean, Gamma_c);
-  const float sigc = scaledParameter(T, Tc, sigmac0, Gamma_cprim);
-  const float sigi = scaledParameter(T, Tc, sigmai0, Gamma_i);
-  switch (shape) {
+double preisachDensity(const model::DensityParameters& p, float hc, float hi) {
+  const float hcm = scaledParameter(p.T, p.Tc, p.hc0_mean, p.Gamma_c);
+  const float sigc = scaledParameter(p.T, p.Tc, p.sigmac0, p.Gamma_cprim);
+  const float sigi = scaledParameter(p.T, p.Tc, p.sigmai0, p.Gamma_i);
+  const float A = p.A, km = p.km;
+  switch (p.shape) {
     case DensityShape::G:
       return gaussianShape(A, distance(hc, hcm), distance(hi, km), sigc, sigi);
     case DensityShape::L:
@@ -109,6 +98,13 @@ double preisachDensity(float T,
       return mixedGaussianShape(A, quarterReduced(hc, hcm, sigc), distance(hi, km), sigc, sigi);
   }
   return std::numeric_limits<double>::quiet_NaN();
+}
+
+model::DensityParameters densityOf(const model::ModelParameters& p, float T) {
+  model::DensityParameters d{};
+  d.T = T, d.Tc = p.Tc, d.hc0_mean = p.hc0_mean, d.Gamma_c = p.Gamma_c, d.sigmac0 = p.sigmac0;
+  d.Gamma_cprim = p.Gamma_cprim, d.sigmai0 = p.sigmai0, d.Gamma_i = p.Gamma_i, d.km = p.km, d.A = p.N, d.shape = p.PDF;
+  return d;
 }
 
 }  // namespace preisach::reference

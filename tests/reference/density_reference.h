@@ -1,23 +1,16 @@
 #pragma once
 
 #include "model/density.h"
+#include "model/model_parameters.h"
 
 namespace preisach::reference {
 
 // The density at one point, each shape's steps transcribed one after the
 // other with nothing cached: the oracle for the model's separable form.
-double preisachDensity(float T,
-                       float Tc,
-                       float hc0_mean,
-                       float Gamma_c,
-                       float sigmac0,
-                       float Gamma_cprim,
-                       float sigmai0,
-                       float Gamma_i,
-                       float km,
-                       float hc,
-                       float hi,
-                       float A,
-                       model::DensityShape shape);
+double preisachDensity(const model::DensityParameters& p, float hc, float hi);
+
+// The density's arguments of the model at temperature T, with the
+// amplitude N.
+model::DensityParameters densityOf(const model::ModelParameters& p, float T);
 
 }  // namespace preisach::reference

@@ -58,12 +58,11 @@ Extended mean(double sum, std::int32_t count) {
 }
 
 // Temperature quantities, branch, grid and the counters' start.
-HysteresisPointValues start(
-    float Tc, float mu0, float Gamma, std::int32_t m, float sigmac0, float sigmai0, float T_hyst, float ha_max) {
+HysteresisPointValues start(const model::ModelParameters& p, std::int32_t m, float ha_max) {
   HysteresisPointValues v;
-  v.mu = static_cast<double>(scaledParameter(T_hyst, Tc, mu0, Gamma));
-  const double hts_T = static_cast<double>(ext(kBoltzmann) * ext(T_hyst) / ext(mu0) * ext(kFluctuationFactor));
-  v.hts_T0 = static_cast<double>(ext(kBoltzmannTimes5K) / ext(mu0) * ext(kFluctuationFactor));
+  v.mu = static_cast<double>(scaledParameter(p.T_hyst, p.Tc, p.mu0, p.Gamma));
+  const double hts_T = static_cast<double>(ext(kBoltzmann) * ext(p.T_hyst) / ext(p.mu0) * ext(kFluctuationFactor));
+  v.hts_T0 = static_cast<double>(ext(kBoltzmannTimes5K) / ext(p.mu0) * ext(kFluctuationFactor));
   // The printed floor line: the thermal field in units of the one at 5 K.
   v.floorValue = std::floor(static_cast<double>(ext(hts_T) / ext(v.hts_T0) + ext(1.0)));
   // A thermal field that is not positive starts both counters at 1.
@@ -72,8 +71,8 @@ HysteresisPointValues start(
   v.branch = ha_max > 0.0f ? Branch::Descending : ha_max < 0.0f ? Branch::Ascending : Branch::None;
   if (v.branch == Branch::None) return v;
   v.H = std::fabs(ha_max);
-  v.hcAxis = referenceAxis(0.0, static_cast<double>(v.H), m, sigmac0);
-  v.hiAxis = referenceAxis(-static_cast<double>(v.H), static_cast<double>(v.H), m, sigmai0);
+  v.hcAxis = referenceAxis(0.0, static_cast<double>(v.H), m, p.sigmac0);
+  v.hiAxis = referenceAxis(-static_cast<double>(v.H), static_cast<double>(v.H), m, p.sigmai0);
   return v;
 }
 
@@ -81,7 +80,8 @@ HysteresisPointValues start(
 // (H - ha) * 0.25 descending, c * mean2 * c with c = H - (H - ha) * 0.5
 // ascending; then the reversible part, M_irr counted against the saturation
 // the branch left, M and the two columns of the row.
-void finish(HysteresisPointValues& v, float ha, float N, float Norm_coeff, float s, float lambda, float f) {
+void finish(HysteresisPointValues& v, const model::ModelParameters& p, float ha, float Norm_coeff) {
+  const float N = p.N, s = p.s, lambda = p.lambda, f = p.f;
   const Extended H = ext(v.H);
   v.Integral1 = static_cast<double>(mean(v.sum1, v.k1) * ext(2.0 * static_cast<double>(v.H)) * H * ext(0.5));
   const Extended mean2 = mean(v.sum2, v.k2);
@@ -103,34 +103,16 @@ void finish(HysteresisPointValues& v, float ha, float N, float Norm_coeff, float
 
 }  // namespace
 
-HysteresisPointValues evaluateHysteresisPoint(float Tc,
-                                              float mu0,
-                                              float Gamma,
-                                              float ha,
-                                              float hc0_mean,
-                                              float Gamma_c,
-                                              float sigmac0,
-                                              float Gamma_cprim,
-                                              float sigmai0,
-                                              float Gamma_i,
-                                              float km,
-                                              float N,
-                                              std::int32_t m,
-                                              model::DensityShape PDF,
-                                              float T_hyst,
-                                              float ha_max,
-                                              float Norm_coeff,
-                                              float s,
-                                              float lambda,
-                                              float f) {
-  HysteresisPointValues v = start(Tc, mu0, Gamma, m, sigmac0, sigmai0, T_hyst, ha_max);
+HysteresisPointValues evaluateHysteresisPoint(
+    const model::ModelParameters& p, std::int32_t m, float ha, float ha_max, float Norm_coeff) {
+  HysteresisPointValues v = start(p, m, ha_max);
   if (v.branch == Branch::None) return v;
   const float H = v.H;
   const bool descending = v.branch == Branch::Descending;
   // The density afresh for every region a node belongs to.
-  const auto p = [&](double hc, double hi) {
-    return reference::preisachDensity(T_hyst, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km,
-                                      static_cast<float>(hc), static_cast<float>(hi), N, PDF);
+  const model::DensityParameters density = densityOf(p, p.T_hyst);
+  const auto rho = [&](double hc, double hi) {
+    return reference::preisachDensity(density, static_cast<float>(hc), static_cast<float>(hi));
   };
   for (std::int32_t i = 0; i < referenceNodeCount(v.hcAxis); ++i) {
     const double hc = referenceCoordinate(v.hcAxis, i);
@@ -138,11 +120,11 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
       const double hi = referenceCoordinate(v.hiAxis, j);
       if (inTriangle(hc, hi, H)) {
         ++v.k1;
-        v.sum1 = accumulate(v.sum1, p(hc, hi), v.mu);
+        v.sum1 = accumulate(v.sum1, rho(hc, hi), v.mu);
       }
       if (descending ? reversedSinceSaturationUp(hc, hi, H, ha) : reversedSinceSaturationDown(hc, hi, H, ha)) {
         ++v.k2;
-        v.sum2 = accumulate(v.sum2, p(hc, hi), v.mu);
+        v.sum2 = accumulate(v.sum2, rho(hc, hi), v.mu);
       }
       // At the branch's starting field the reversed region is empty: a mean
       // of 0 over a count of 1.
@@ -152,7 +134,7 @@ HysteresisPointValues evaluateHysteresisPoint(float Tc,
       }
     }
   }
-  finish(v, ha, N, Norm_coeff, s, lambda, f);
+  finish(v, p, ha, Norm_coeff);
   return v;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "hysteresis/hysteresis_point.h"
+#include "model/model_parameters.h"
 
 namespace preisach::reference {
 
@@ -11,25 +12,10 @@ namespace preisach::reference {
 // belongs to, the starting-field rule applied at every node. Its grid,
 // density, integrals and mixture are its own: it shares no code with the
 // program's hysteresis evaluation, so that it can catch a slip there.
-hysteresis::HysteresisPointValues evaluateHysteresisPoint(float Tc,
-                                                          float mu0,
-                                                          float Gamma,
-                                                          float ha,
-                                                          float hc0_mean,
-                                                          float Gamma_c,
-                                                          float sigmac0,
-                                                          float Gamma_cprim,
-                                                          float sigmai0,
-                                                          float Gamma_i,
-                                                          float km,
-                                                          float N,
-                                                          std::int32_t m,
-                                                          model::DensityShape PDF,
-                                                          float T_hyst,
-                                                          float ha_max,
-                                                          float Norm_coeff,
-                                                          float s,
-                                                          float lambda,
-                                                          float f);
+// The loop's settings are p's (T_hyst, s, lambda, f); the sign of ha_max
+// picks the branch (+ descending, - ascending, 0 or NaN none) and its size
+// the extent H, in place of p.Ha_max.
+hysteresis::HysteresisPointValues evaluateHysteresisPoint(
+    const model::ModelParameters& p, std::int32_t m, float ha, float ha_max, float Norm_coeff);
 
 }  // namespace preisach::reference

@@ -2,59 +2,47 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ostream>
 
-#include "driver/console_lines.h"
-#include "model/grid.h"
-#include "model/scaling.h"
-#include "model/thermal.h"
+#include "model/library_math.h"
 #include "reference/density_reference.h"
+#include "reference/grid_reference.h"
+#include "reference/scaling_reference.h"
 
 namespace preisach::reference {
 
-using namespace model;
+using model::DensityParameters;
+using model::ext;
+using model::ModelParameters;
+using model::NormalisationValues;
+using model::RegionSum;
 
-NormalisationValues evaluateNormalisation(std::FILE* mapFile,
-                                          float Tc,
-                                          float mu0,
-                                          float Gamma,
-                                          float ha,
-                                          float hc0_mean,
-                                          float Gamma_c,
-                                          float sigmac0,
-                                          float Gamma_cprim,
-                                          float sigmai0,
-                                          float Gamma_i,
-                                          float km,
-                                          float N,
-                                          std::int32_t m,
-                                          DensityShape PDF,
-                                          float T,
-                                          float Ha_max) {
+NormalisationValues evaluateNormalisation(
+    std::FILE* mapFile, const ModelParameters& p, std::int32_t m, float T, float Ha_max) {
   using Extended = long double;
   NormalisationValues v;
-  v.mu = scaledParameter(T, Tc, mu0, Gamma);
-  // k1 and k2 only flag a thermal field that is not positive (T <= 0, or NaN).
-  const double hts_T = static_cast<double>(thermalField(T, mu0));
+  v.mu = scaledParameter(T, p.Tc, p.mu0, p.Gamma);
+  // k1 and k2 only flag a thermal field ((1.38e-16 T) / mu0) * 25 that is
+  // not positive (T <= 0, or NaN); the one at 5 K is formed from 6.9e-16.
+  const double hts_T = static_cast<double>(ext(1.38e-16) * ext(T) / ext(p.mu0) * ext(25.0f));
   v.k1 = v.k2 = hts_T > 0.0 ? 0 : 1;
-  v.hts_T0 = thermalFieldAt5K(mu0);
+  v.hts_T0 = static_cast<double>(ext(6.9e-16) / ext(p.mu0) * ext(25.0f));
   const double H = Ha_max;
-  v.hcAxis = makeGridAxis(0.0, H, m, sigmac0);
-  v.hiAxis = makeGridAxis(-H, H, m, sigmai0);
+  v.hcAxis = referenceAxis(0.0, H, m, p.sigmac0);
+  v.hiAxis = referenceAxis(-H, H, m, p.sigmai0);
   v.Ha_max = Ha_max;
-  v.ha = ha;
+  v.ha = p.ha;
   v.m = m;
+  const DensityParameters density = densityOf(p, T);
   std::int32_t k10 = 0;
   double sum = 0.0;
-  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
-    const double hc = v.hcAxis.coordinate(i);
-    for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j) {
-      const double hi = v.hiAxis.coordinate(j);
+  for (std::int32_t i = 0; i < referenceNodeCount(v.hcAxis); ++i) {
+    const double hc = referenceCoordinate(v.hcAxis, i);
+    for (std::int32_t j = 0; j < referenceNodeCount(v.hiAxis); ++j) {
+      const double hi = referenceCoordinate(v.hiAxis, j);
       // Strictly inside the rectangle: the first node of each axis never counts.
       if (-H >= hi || hi >= H || hc <= 0.0 || hc >= H) continue;
       ++k10;
-      const double rho = reference::preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i,
-                                                    km, static_cast<float>(hc), static_cast<float>(hi), N, PDF);
+      const double rho = reference::preisachDensity(density, static_cast<float>(hc), static_cast<float>(hi));
       sum = static_cast<double>(static_cast<Extended>(sum) + static_cast<Extended>(rho));
       if (mapFile != nullptr) std::fprintf(mapFile, "%e %e %e\n", hc, hi, rho);
     }
@@ -68,36 +56,8 @@ NormalisationValues evaluateNormalisation(std::FILE* mapFile,
       static_cast<double>(static_cast<Extended>(sum) / (static_cast<Extended>(k10) * static_cast<Extended>(1.0)));
   const double denominator = static_cast<double>(static_cast<Extended>(mean) * static_cast<Extended>(rangeHi) *
                                                  static_cast<Extended>(rangeHc));
-  v.Norm_coeff = static_cast<double>(static_cast<Extended>(N) / static_cast<Extended>(denominator));
+  v.Norm_coeff = static_cast<double>(static_cast<Extended>(p.N) / static_cast<Extended>(denominator));
   return v;
-}
-
-double normaliseDensity(const Console& console,
-                        std::FILE* mapFile,
-                        float Tc,
-                        float mu0,
-                        float Gamma,
-                        float ha,
-                        float hc0_mean,
-                        float Gamma_c,
-                        float sigmac0,
-                        float Gamma_cprim,
-                        float sigmai0,
-                        float Gamma_i,
-                        float km,
-                        float N,
-                        std::int32_t m,
-                        DensityShape PDF,
-                        float T,
-                        float Ha_max,
-                        char Calculate_PDF,
-                        std::int32_t* countedNodes) {
-  const NormalisationValues v =
-      reference::evaluateNormalisation(Calculate_PDF == 'y' ? mapFile : nullptr, Tc, mu0, Gamma, ha, hc0_mean, Gamma_c,
-                                       sigmac0, Gamma_cprim, sigmai0, Gamma_i, km, N, m, PDF, T, Ha_max);
-  driver::printNormalisation(console, v);
-  if (countedNodes != nullptr) *countedNodes = v.rectangle.count;
-  return v.Norm_coeff;
 }
 
 }  // namespace preisach::reference

@@ -12,9 +12,7 @@ std::vector<zfcfc::ZfcFcPointValues> pointByPoint(const model::ModelParameters& 
                                                   std::int32_t m,
                                                   const std::vector<float>& temperatures) {
   std::vector<zfcfc::ZfcFcPointValues> points;
-  for (float T : temperatures)
-    points.push_back(evaluateZfcFcPoint(p.T_max, T, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
-                                        p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, m, p.PDF));
+  for (float T : temperatures) points.push_back(evaluateZfcFcPoint(p, m, T));
   return points;
 }
 
@@ -27,14 +25,9 @@ driver::LoopRun fieldByField(const model::ModelParameters& p,
                              unsigned) {
   driver::LoopRun run;
   hysteresis::LoopValues& loop = run.values;
-  loop.normalisation =
-      reference::evaluateNormalisation(mapFile, p.Tc, p.mu0, p.Gamma, p.ha, p.hc0_mean, p.Gamma_c, p.sigmac0,
-                                       p.Gamma_cprim, p.sigmai0, p.Gamma_i, p.km, p.N, m, p.PDF, p.T_hyst, p.Ha_max);
+  loop.normalisation = reference::evaluateNormalisation(mapFile, p, m, p.T_hyst, p.Ha_max);
   const float Norm_coeff = static_cast<float>(loop.normalisation.Norm_coeff);
-  const auto point = [&](float ha, float ha_max) {
-    return evaluateHysteresisPoint(p.Tc, p.mu0, p.Gamma, ha, p.hc0_mean, p.Gamma_c, p.sigmac0, p.Gamma_cprim, p.sigmai0,
-                                   p.Gamma_i, p.km, p.N, m, p.PDF, p.T_hyst, ha_max, Norm_coeff, p.s, p.lambda, p.f);
-  };
+  const auto point = [&](float ha, float ha_max) { return evaluateHysteresisPoint(p, m, ha, ha_max, Norm_coeff); };
   // A loop whose extent is not positive has no branch.
   const float H = p.Ha_max > 0.0f ? p.Ha_max : 0.0f;
   for (float ha : down) loop.descending.push_back(point(ha, H));

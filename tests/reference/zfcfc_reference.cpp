@@ -3,27 +3,22 @@
 #include <cmath>
 #include <cstdint>
 
-#include "model/grid.h"
-#include "model/scaling.h"
+#include "model/library_math.h"
 #include "reference/density_reference.h"
+#include "reference/grid_reference.h"
+#include "reference/scaling_reference.h"
 
 namespace preisach::reference {
 
 namespace {
 
-// Written from the formulas of the model alone, sharing nothing with the
-// program's ZFC/FC code but the grid rule, the scaling law and the reversible
-// moment (each tested on its own): a slip in an integral, an area or a moment
+// Written from the formulas of the model alone, sharing no code with the
+// program's: the temperature law, the grid, the density and the reversible
+// moment are the oracle's own, so a slip in an integral, an area or a moment
 // of the program shows as a difference here.
-using Extended = long double;
+using model::ext;
+using model::Extended;
 using zfcfc::RegionSum;
-
-Extended ext(double x) {
-  return static_cast<Extended>(x);
-}
-Extended ext(float x) {
-  return static_cast<Extended>(x);
-}
 
 void add(RegionSum& region, Extended integrand) {
   ++region.count;
@@ -40,58 +35,54 @@ double thermal(double k, float T, float mu0) {
   return static_cast<double>(ext(k) * ext(T) / ext(mu0) * ext(25.0f));
 }
 
+// mu(T) tanh(x) with x = (ha + hi) * mu(T) * (1 / kB) / T in extended
+// precision, 1 / kB the extended reciprocal of the float64 1.38e-16.
+float reversibleMoment(float T, const model::ModelParameters& p, float hi) {
+  const float mu = scaledParameter(T, p.Tc, p.mu0, p.Gamma);
+  const Extended inverseBoltzmann = 1.0L / ext(1.38e-16);
+  const double t = std::tanh(static_cast<double>((ext(p.ha) + ext(hi)) * ext(mu) * inverseBoltzmann / ext(T)));
+  return static_cast<float>(ext(mu) * ext(t));
+}
+
 }  // namespace
 
-zfcfc::ZfcFcPointValues evaluateZfcFcPoint(float T_max,
-                                           float T,
-                                           float Tc,
-                                           float mu0,
-                                           float Gamma,
-                                           float ha,
-                                           float hc0_mean,
-                                           float Gamma_c,
-                                           float sigmac0,
-                                           float Gamma_cprim,
-                                           float sigmai0,
-                                           float Gamma_i,
-                                           float km,
-                                           float N,
-                                           std::int32_t m,
-                                           model::DensityShape PDF) {
+zfcfc::ZfcFcPointValues evaluateZfcFcPoint(const model::ModelParameters& p, std::int32_t m, float T) {
+  const float Tc = p.Tc, mu0 = p.mu0, Gamma = p.Gamma, ha = p.ha, N = p.N;
   zfcfc::ZfcFcPointValues v;
-  v.mu = static_cast<double>(model::scaledParameter(T, Tc, mu0, Gamma));
+  v.mu = static_cast<double>(scaledParameter(T, Tc, mu0, Gamma));
   v.hts_T = thermal(1.38e-16, T, mu0);
-  v.hts_Tmax = thermal(1.38e-16, T_max, mu0);
+  v.hts_Tmax = thermal(1.38e-16, p.T_max, mu0);
   v.hts_T0 = thermal(6.9e-16, 1.0f, mu0);
   v.floorValue = std::floor(static_cast<double>(ext(v.hts_T) / ext(v.hts_T0) + 1.0L));
   const double hiTop = static_cast<double>(ext(ha) + ext(v.hts_Tmax));
   const double hiBottom = static_cast<double>(-ext(ha) - ext(v.hts_Tmax));
-  v.hcAxis = model::makeGridAxis(0.0, v.hts_Tmax, m, sigmac0);
-  v.hiAxis = model::makeGridAxis(hiBottom, hiTop, m, sigmai0);
+  v.hcAxis = referenceAxis(0.0, v.hts_Tmax, m, p.sigmac0);
+  v.hiAxis = referenceAxis(hiBottom, hiTop, m, p.sigmai0);
 
   const Extended t = ext(v.hts_T), W = ext(v.hts_Tmax), h = ext(ha), mu = ext(v.mu);
-  const auto p = [&](double hc, double hi) {
-    return ext(reference::preisachDensity(T, Tc, hc0_mean, Gamma_c, sigmac0, Gamma_cprim, sigmai0, Gamma_i, km,
-                                          static_cast<float>(hc), static_cast<float>(hi), N, PDF));
+  const model::DensityParameters density = densityOf(p, T);
+  const auto rho = [&](double hc, double hi) {
+    return ext(reference::preisachDensity(density, static_cast<float>(hc), static_cast<float>(hi)));
   };
-  const auto r = [&](double hi) { return ext(model::reversibleMoment(T, Tc, mu0, Gamma, ha, static_cast<float>(hi))); };
-  for (std::int32_t i = 0; i < v.hcAxis.nodeCount(); ++i) {
-    const double hcGrid = v.hcAxis.coordinate(i);
+  const auto r = [&](double hi) { return ext(reversibleMoment(T, p, static_cast<float>(hi))); };
+  for (std::int32_t i = 0; i < referenceNodeCount(v.hcAxis); ++i) {
+    const double hcGrid = referenceCoordinate(v.hcAxis, i);
     const Extended hc = ext(hcGrid);
-    for (std::int32_t j = 0; j < v.hiAxis.nodeCount(); ++j) {
-      const double hiGrid = v.hiAxis.coordinate(j);
+    for (std::int32_t j = 0; j < referenceNodeCount(v.hiAxis); ++j) {
+      const double hiGrid = referenceCoordinate(v.hiAxis, j);
       const Extended hi = ext(hiGrid);
-      if (hcGrid > 0.0 && hc < W && -h - W < hi && hi < h + W) add(v.norm, p(hcGrid, hiGrid));
-      if (hcGrid > 0.0 && hc < t * ext(0.5) && -hc - h < hi && hi < hc - h) add(v.sp1, p(hcGrid, hiGrid) * r(hiGrid));
-      if (t * ext(0.5) < hc && hc < t && hc - h - t < hi && hi < -hc + t - h) add(v.sp2, p(hcGrid, hiGrid) * r(hiGrid));
-      if (hcGrid > 0.0 && hc < t * ext(0.5) && hc - h < hi && hi < W + h) add(v.up1, p(hcGrid, hiGrid) * mu);
-      if (hcGrid > 0.0 && hc < t * ext(0.5) && -W - h < hi && hi < -hc - h) add(v.down1, p(hcGrid, hiGrid) * mu);
-      if (t * ext(0.5) < hc && hc < t && -hc + t - h < hi && hi < W + h) add(v.up2, p(hcGrid, hiGrid) * mu);
-      if (t * ext(0.5) < hc && hc < t && -W - h < hi && hi < hc - h - t) add(v.down2, p(hcGrid, hiGrid) * mu);
-      if (t < hc && hc < W && hc - h - t < hi && hi < W + h) add(v.upZFC, p(hcGrid, hiGrid) * mu);
-      if (t < hc && hc < W && -W - h < hi && hi < -hc + t - h) add(v.downZFC, p(hcGrid, hiGrid) * mu);
-      if (t < hc && hc < W && -h < hi && hi < W + h) add(v.upFC, p(hcGrid, hiGrid) * mu);
-      if (t < hc && hc < W && -W - h < hi && hi < -h) add(v.downFC, p(hcGrid, hiGrid) * mu);
+      if (hcGrid > 0.0 && hc < W && -h - W < hi && hi < h + W) add(v.norm, rho(hcGrid, hiGrid));
+      if (hcGrid > 0.0 && hc < t * ext(0.5) && -hc - h < hi && hi < hc - h) add(v.sp1, rho(hcGrid, hiGrid) * r(hiGrid));
+      if (t * ext(0.5) < hc && hc < t && hc - h - t < hi && hi < -hc + t - h)
+        add(v.sp2, rho(hcGrid, hiGrid) * r(hiGrid));
+      if (hcGrid > 0.0 && hc < t * ext(0.5) && hc - h < hi && hi < W + h) add(v.up1, rho(hcGrid, hiGrid) * mu);
+      if (hcGrid > 0.0 && hc < t * ext(0.5) && -W - h < hi && hi < -hc - h) add(v.down1, rho(hcGrid, hiGrid) * mu);
+      if (t * ext(0.5) < hc && hc < t && -hc + t - h < hi && hi < W + h) add(v.up2, rho(hcGrid, hiGrid) * mu);
+      if (t * ext(0.5) < hc && hc < t && -W - h < hi && hi < hc - h - t) add(v.down2, rho(hcGrid, hiGrid) * mu);
+      if (t < hc && hc < W && hc - h - t < hi && hi < W + h) add(v.upZFC, rho(hcGrid, hiGrid) * mu);
+      if (t < hc && hc < W && -W - h < hi && hi < -hc + t - h) add(v.downZFC, rho(hcGrid, hiGrid) * mu);
+      if (t < hc && hc < W && -h < hi && hi < W + h) add(v.upFC, rho(hcGrid, hiGrid) * mu);
+      if (t < hc && hc < W && -W - h < hi && hi < -h) add(v.downFC, rho(hcGrid, hiGrid) * mu);
     }
   }
 
