@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "measured/read_report.h"
+
 namespace preisach::measured {
 
 // One measured curve: abscissae (temperatures in K or fields in Oe), moments
@@ -14,6 +16,7 @@ struct Curve {
   std::vector<double> moment;
   std::vector<double> error;  // empty when the file has no error column
   std::vector<int> line;      // the line of each point in its file, from 1
+  ReadReport report;
   std::size_t size() const { return x.size(); }
   bool hasErrors() const { return !error.empty(); }
 };

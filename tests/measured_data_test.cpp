@@ -5,7 +5,10 @@
 #include "measured/measured_data.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "test_support.h"
@@ -106,12 +109,18 @@ TEST_F(Files, ReadTheFreeCentreMomentAndSplitAtTheTurnaround) {
                    std::to_string(1e-6 * (k + 1)) + ",3e-9");
   rows.insert(rows.begin() + 3, ",99,12,50,,,,,");  // a row of another measurement: no moment
   const ZfcFcData d = readZfcFc(write("turn.dat", magnetometerFile(columns, rows)));
-  ASSERT_EQ(d.zfc.size(), 6u) << "ZFC runs up to 30 K, the dip of 0.25 K is jitter";
-  ASSERT_EQ(d.fc.size(), 3u);
-  EXPECT_EQ(d.zfc.x[5], 29.9);
-  EXPECT_EQ(d.fc.x[0], 20.1);
+  // ZFC runs up to 30 K (the dip of 0.25 K on the way is jitter); the FC
+  // curve starts with the next point, 29.9 K, where the cooling began.
+  ASSERT_EQ(d.zfc.size(), 5u);
+  ASSERT_EQ(d.fc.size(), 4u);
+  EXPECT_EQ(d.zfc.x[4], 30.0);
+  EXPECT_EQ(d.fc.x[0], 29.9);
+  EXPECT_EQ(d.fc.x[1], 20.1);
   EXPECT_EQ(d.zfc.moment[0], 1e-6);
-  EXPECT_EQ(d.fc.error[2], 3e-9);
+  EXPECT_EQ(d.fc.moment[0], 6e-6);
+  EXPECT_EQ(d.fc.error[3], 3e-9);
+  // The row of another measurement is passed over, with a note saying so.
+  EXPECT_EQ(d.report.notes.front(), "1 rows with empty moment cells skipped (line 10)");
 }
 
 TEST_F(Files, ReadALoopFromAMagnetometerFile) {
@@ -135,9 +144,11 @@ TEST_F(Files, RefuseWhatTheyCannotUseWithFileLineAndColumn) {
   EXPECT_EQ(refusal(loop, "100 1\n"), bad + ": holds fewer than two fields: no branch can be told");
   EXPECT_EQ(refusal(zfcfc, "[Header]\nTITLE,x\n"), bad + ": has a [Header] but no [Data] section");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Time Stamp (sec),Moment (emu)", {"1,2e-6"})),
-            bad + ":6: has no column \"Temperature (K)\"");
+            bad + ":6: has no column \"Temperature (K)\"; its columns are \"Time Stamp (sec)\" and \"Moment (emu)\"");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Temperature (K),Field (T)", {"1,2"})),
-            bad + ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" column");
+            bad +
+                ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" nor a \"DC Moment Fixed Ctr "
+                "(emu)\" column; its columns are \"Temperature (K)\" and \"Field (T)\"");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Temperature (K),Moment (emu)", {"5,1e-6", "10,2e-6", "20,3e-6"})),
             bad + ": has no ZFC/FC labels and its temperatures never turn around, so ZFC and FC cannot be told apart");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Comment,Temperature (K),Moment (emu)", {"FC,5,1e-6", ",10,2e-6"})),
@@ -151,6 +162,158 @@ TEST_F(Files, RefuseWhatTheyCannotUseWithFileLineAndColumn) {
   } catch (const DataError& e) {
     EXPECT_EQ(std::string(e.what()), missing + ": cannot be opened");
   }
+}
+
+// 38 temperatures of a ZFC/FC measurement as plain columns, each row ended
+// by `end`.
+std::string plainZfcFcRows(const std::string& end) {
+  std::string text = "# T M_ZFC M_FC" + end;
+  for (int k = 0; k < 38; ++k)
+    text += std::to_string(5 + 5 * k) + " " + std::to_string(k + 1) + "e-6 " + std::to_string(k + 2) + "e-6" + end;
+  return text;
+}
+
+TEST_F(Files, ReadEveryRowWhateverTheLineEnds) {
+  for (const std::string end : {"\n", "\r\n", "\r"}) {
+    const ZfcFcData d = readZfcFc(write("zfcfc.txt", plainZfcFcRows(end)));
+    ASSERT_EQ(d.zfc.size(), 38u) << "line end " << int(end.back());
+    EXPECT_EQ(d.zfc.x[37], 190.0);
+    EXPECT_EQ(d.fc.moment[37], 39e-6);
+    EXPECT_EQ(d.zfc.line[37], 39);  // the comment line, then one line per row
+  }
+  // A magnetometer file saved with old Macintosh line ends.
+  std::string cr = magnetometerFile("Temperature (K),Magnetic Field (Oe),Moment (emu)",
+                                    {"300,1000,1e-5", "300,0,2e-6", "300,-1000,-1e-5"});
+  for (char& c : cr)
+    if (c == '\n') c = '\r';
+  cr.erase(std::unique(cr.begin(), cr.end(), [](char a, char b) { return a == '\r' && b == '\r'; }), cr.end());
+  EXPECT_EQ(readLoop(write("loop.dat", cr)).loop.x, (std::vector<double>{1000, 0, -1000}));
+}
+
+TEST_F(Files, ReadAMagnetometerFileResavedWithTabsOrSemicolons) {
+  for (const char separator : {'\t', ';'}) {
+    std::string columns =
+        "Comment,Time Stamp (sec),Temperature (K),Magnetic Field (Oe),Moment (emu),M. Std. Err. (emu)";
+    std::vector<std::string> rows = {"ZFC,1,5,100,1e-6,1e-8", ",2,10,100,2e-6,1e-8", "FC,3,10,100,3e-6,2e-8",
+                                     ",4,5,100,3.5e-6,2e-8"};
+    std::replace(columns.begin(), columns.end(), ',', separator);
+    for (std::string& row : rows) std::replace(row.begin(), row.end(), ',', separator);
+    const ZfcFcData d = readZfcFc(write("saved.dat", magnetometerFile(columns, rows)));
+    ASSERT_EQ(d.zfc.size(), 2u) << separator;
+    ASSERT_EQ(d.fc.size(), 2u);
+    EXPECT_EQ(d.fc.moment[1], 3.5e-6);
+    EXPECT_EQ(d.fc.error[1], 2e-8);
+    EXPECT_EQ(*d.field, 100.0);
+    EXPECT_EQ(d.report.format,
+              separator == ';' ? "magnetometer file (semicolon-separated)" : "magnetometer file (tab-separated)");
+  }
+}
+
+TEST_F(Files, ReadTheFixedCentreMomentWhenItIsTheOnlyOne) {
+  const std::string columns =
+      "Temperature (K),Magnetic Field (Oe),Moment (emu),M. Std. Err. (emu),DC Moment Fixed Ctr (emu),"
+      "DC Moment Err Fixed Ctr (emu),DC Moment Free Ctr (emu),DC Moment Err Free Ctr (emu)";
+  const Curve c = readTemperatureCurve(
+      write("fixed.dat",
+            magnetometerFile(columns, {"5,50,,,1e-6,1e-9,,", "10,50,,,2e-6,2e-9,,", "15,50,,,3e-6,3e-9,2.9e-6,4e-9"})));
+  // The free-centre fit is preferred where a row has one.
+  EXPECT_EQ(c.moment, (std::vector<double>{1e-6, 2e-6, 2.9e-6}));
+  EXPECT_EQ(c.error, (std::vector<double>{1e-9, 2e-9, 4e-9}));
+  EXPECT_EQ(c.report.columns,
+            "T: \"Temperature (K)\", H: \"Magnetic Field (Oe)\", M: \"DC Moment Free Ctr (emu)\" (1 rows) with its "
+            "standard error \"DC Moment Err Free Ctr (emu)\" \"DC Moment Fixed Ctr (emu)\" (2 rows) with its standard "
+            "error \"DC Moment Err Fixed Ctr (emu)\"");
+  EXPECT_EQ(describe(c.report),
+            "magnetometer file (comma-separated), fields in Oe, moments in emu; " + c.report.columns);
+}
+
+TEST_F(Files, TakeLowerCaseSectionsAndAByteOrderMark) {
+  const std::string file =
+      "\xEF\xBB\xBF[header]\r\nTITLE,x\r\n[data]\r\nTemperature (K),Moment (emu)\r\n5,1e-6\r\n10,2e-6\r\n";
+  EXPECT_EQ(readTemperatureCurve(write("lower.dat", file)).moment, (std::vector<double>{1e-6, 2e-6}));
+  const std::string plain =
+      "\xEF\xBB\xBF"
+      "5 1e-6\n10 2e-6\n";
+  EXPECT_EQ(readTemperatureCurve(write("bom.txt", plain)).x, (std::vector<double>{5, 10}));
+}
+
+TEST_F(Files, TakeTheThirdColumnAsTheErrorUnlessItsNameSaysOtherwise) {
+  const Curve c = readTemperatureCurve(write("named.txt", "T M dM\n5 1e-6 1e-8\n10 2e-6 2e-8\n"));
+  EXPECT_EQ(c.error, (std::vector<double>{1e-8, 2e-8}));
+  EXPECT_EQ(c.report.columns, "T: column 1 \"T\", M: column 2 \"M\", standard error: column 3 \"dM\"");
+  EXPECT_TRUE(c.report.notes.empty());
+  // Without a header the third column is the error too; a header naming it
+  // a temperature says otherwise, and the report says it is not used.
+  EXPECT_TRUE(readTemperatureCurve(write("bare.txt", "5 1e-6 1e-8\n10 2e-6 2e-8\n")).hasErrors());
+  const Curve other = readLoop(write("other.txt", "H M T\n5 1e-6 300\n10 2e-6 300\n")).loop;
+  EXPECT_FALSE(other.hasErrors());
+  EXPECT_EQ(other.report.notes, (std::vector<std::string>{"columns 3 to 3 are not used (not named or placed as "
+                                                          "standard errors)"}));
+}
+
+TEST_F(Files, RefuseAFieldWhoseMeanOverflowsNamingItsLine) {
+  const auto zfcfc = [](const std::string& path) { readZfcFc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(zfcfc, magnetometerFile("Comment,Temperature (K),Magnetic Field (Oe),Moment (emu)",
+                                            {"ZFC,5,1e308,1e-6", ",10,1e308,2e-6", "FC,10,1e308,3e-6"})),
+            bad + ":8:3: the fields add up past the largest number: no mean field");
+  EXPECT_EQ(refusal(zfcfc,
+                    magnetometerFile("Comment,Temperature (K),Magnetic Field (Oe),Moment (emu)", {"ZFC,5,1e999,1e-6"})),
+            bad + ":7:3: field is 1e999");
+}
+
+TEST_F(Files, RefuseWhatIsNoRegularFileBeforeReadingIt) {
+  const std::string folder = dir_.path().string();
+  EXPECT_EQ(refusal([&](const std::string&) { readZfcFc(folder); }, ""),
+            folder + ": is a folder, not a file of measured data");
+  EXPECT_EQ(refusal([](const std::string&) { readLoop("/dev/zero"); }, ""),
+            "/dev/zero: is not a regular file (a device, a FIFO or a socket): give a file of measured data");
+  const std::string fifo = (dir_.path() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(refusal([&](const std::string&) { readTemperatureCurve(fifo); }, ""),
+            fifo + ": is not a regular file (a device, a FIFO or a socket): give a file of measured data");
+  // A sparse file of 65 MB: refused by its size, without reading it.
+  const std::string huge = write("huge.txt", "5 1 2\n");
+  std::filesystem::resize_file(huge, std::uintmax_t{65} << 20);
+  EXPECT_EQ(refusal([&](const std::string&) { readZfcFc(huge); }, ""),
+            huge + ": is larger than 64 MB, the most a reader takes");
+}
+
+TEST_F(Files, EscapeAndCutTheFileTextTheyQuote) {
+  const auto zfcfc = [](const std::string& path) { readZfcFc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(zfcfc, "5 1 2\n10 1 x\x01\x7f\n"), bad + ":2:3: M_FC \"x\\x01\\x7F\" is not a number");
+  const std::string longCell(5 << 20, 'x');
+  const std::string message = refusal(zfcfc, "5 1 2\n10 1 " + longCell + "\n");
+  EXPECT_EQ(message, bad + ":2:3: M_FC \"" + std::string(80, 'x') + "...\" is not a number");
+  // A long name among the columns of a magnetometer file is cut as well.
+  const std::string columns = "Temperature (K)," + std::string(1000, 'n');
+  EXPECT_EQ(refusal(zfcfc, magnetometerFile(columns, {"5,1"})),
+            bad +
+                ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" nor a \"DC Moment Fixed Ctr "
+                "(emu)\" column; its columns are \"Temperature (K)\" and \"" +
+                std::string(80, 'n') + "...\"");
+}
+
+TEST_F(Files, RefuseOlderColumnNamesListingWhatTheyExpectAndFound) {
+  const auto loop = [](const std::string& path) { readLoop(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(loop, magnetometerFile("Temperature (K),Field (Oe),Long Moment (emu)", {"300,100,1e-6"})),
+            bad +
+                ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" nor a \"DC Moment Fixed Ctr "
+                "(emu)\" column; its columns are \"Temperature (K)\", \"Field (Oe)\" and \"Long Moment (emu)\"");
+  EXPECT_EQ(refusal(loop, magnetometerFile("Temperature (K),Field (Oe),Moment (emu)", {"300,100,1e-6"})),
+            bad +
+                ":6: has no column \"Magnetic Field (Oe)\"; its columns are \"Temperature (K)\", \"Field (Oe)\" and "
+                "\"Moment (emu)\"");
+}
+
+TEST_F(Files, ReadTheSameFromMemoryAsFromTheFile) {
+  const std::string text = plainZfcFcRows("\n");
+  const ZfcFcData fromText = readZfcFcText("memory", text);
+  const ZfcFcData fromFile = readZfcFc(write("zfcfc.txt", text));
+  EXPECT_EQ(fromText.fc.moment, fromFile.fc.moment);
+  EXPECT_EQ(fromText.zfc.file, "memory");
 }
 
 }  // namespace
