@@ -8,9 +8,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "measured/pmc_format.h"
 #include "test_support.h"
 
 namespace preisach::measured {
@@ -314,6 +316,108 @@ TEST_F(Files, ReadTheSameFromMemoryAsFromTheFile) {
   const ZfcFcData fromFile = readZfcFc(write("zfcfc.txt", text));
   EXPECT_EQ(fromText.fc.moment, fromFile.fc.moment);
   EXPECT_EQ(fromText.zfc.file, "memory");
+}
+
+// A FORC file in the PMC layout: `header`, then three curves with their
+// calibration points, fields `unit` times 1000, 0, ... (in the file's unit)
+// and moments 2e-3 at calibration, 1e-3 along the curves.
+std::string pmcFile(const std::string& header, double unit = 1.0) {
+  std::string text = "MicroMag 2900/3900 Data File (Series 0016)\n" + header + "\n";
+  char row[64];
+  for (int curve = 0; curve < 3; ++curve) {
+    std::snprintf(row, sizeof row, "%+.6E,%+.6E\n\n", 1000 * unit, 2e-3);
+    text += row;
+    for (int k = 0; k <= 3; ++k) {
+      std::snprintf(row, sizeof row, "%+.6E,%+.6E\n", 100 * (k - curve) * unit, 1e-3);
+      text += row;
+    }
+    text += "\n";
+  }
+  return text + "MicroMag 2900/3900 Data File ends\n";
+}
+
+constexpr double kTeslaPerOe = 1e-4;
+constexpr double kAmPerOe = 1e3 / (4 * 3.14159265358979323846);
+// The file holds seven significant digits (%+.6E) of the converted values.
+constexpr double kConverted = 1e-6;
+
+TEST_F(Files, TakePmcUnitsOnlyFromTheUnitsLineAndTheColumnRow) {
+  // A source path with "(T)" and "(Am2)" in it says nothing about units.
+  const ForcSet cgs = readPmcText("cgs.frc", pmcFile("Source  C:\\runs(T)\\sample(Am2).frc\nUnits of measure: cgs\n"));
+  EXPECT_EQ(cgs.curves[0].calibrationField, 1000.0);
+  EXPECT_EQ(cgs.curves[0].calibrationMoment, 2e-3);
+  EXPECT_EQ(cgs.report.fieldUnit, "Oe");
+  EXPECT_EQ(cgs.report.momentUnit, "emu");
+  EXPECT_TRUE(cgs.report.notes.empty());
+  // Without any statement: CGS, with a note.
+  const ForcSet bare = readPmcText("bare.frc", pmcFile("Source  /data/field(T)\n"));
+  EXPECT_EQ(bare.curves[1].H[0], -100.0);
+  EXPECT_EQ(bare.report.notes, (std::vector<std::string>{"states no units: read as CGS (Oe, emu), the units this "
+                                                         "program writes"}));
+  // SiMuNaughtH: fields in T (mu0 H), moments in A m^2.
+  const ForcSet mu0H = readPmcText("mu0h.frc", pmcFile("Units of measure\tSiMuNaughtH\n", kTeslaPerOe));
+  EXPECT_NEAR(mu0H.curves[0].calibrationField, 1000.0, kConverted * 1000.0);
+  EXPECT_NEAR(mu0H.curves[0].calibrationMoment, 2.0, kConverted);  // 2e-3 A m^2 is 2 emu
+  EXPECT_EQ(mu0H.report.fieldUnit, "T");
+  // A row of column names: the field in A/m.
+  const ForcSet am = readPmcText("am.frc", pmcFile("Units of measure: SI\nField (A/m), Moment (Am2)\n", kAmPerOe));
+  EXPECT_NEAR(am.curves[2].H[3], 100.0, kConverted * 100.0);
+  EXPECT_EQ(am.report.fieldUnit, "A/m");
+  EXPECT_EQ(am.report.columns,
+            "field and moment: the first two numbers of each data line; units from the Units of measure line (line 2); "
+            "units from the column-header row (line 3)");
+}
+
+TEST_F(Files, DecidePlainSiFieldsByTheHeadersMagnitudesAndSaySo) {
+  // HSat = 1.5 can only be tesla; 1.2e5 can only be A/m (1500 Oe).
+  const ForcSet tesla =
+      readPmcText("t.frc", pmcFile("Units of measure: SI\nHSat           = +1.500000E-01\n", kTeslaPerOe));
+  EXPECT_NEAR(tesla.curves[0].calibrationField, 1000.0, kConverted * 1000.0);
+  EXPECT_EQ(tesla.report.notes,
+            (std::vector<std::string>{"\"Units of measure: SI\" leaves the field unit open: read as T, as the header's "
+                                      "largest field value (hsat), 0.15, is at most 30"}));
+  const ForcSet am = readPmcText("am.frc", pmcFile("Units of measure: SI\nHSat\t1.2e5\n", kAmPerOe));
+  EXPECT_NEAR(am.curves[0].calibrationField, 1000.0, kConverted * 1000.0);  // not 1.6e8 Oe
+  EXPECT_EQ(am.report.fieldUnit, "A/m");
+}
+
+TEST_F(Files, RefusePmcFilesOfUnknownOrDisagreeingUnits) {
+  const auto pmc = [](const std::string& path) { readPmc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: furlongs\n")),
+            bad + ":2: states units of measure \"furlongs\": known are cgs, SI and SiMuNaughtH");
+  EXPECT_EQ(refusal(pmc, pmcFile("Field (furlongs), Moment (emu)\n")),
+            bad + ":2: gives the field in unknown units \"(furlongs)\"");
+  EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: cgs\n    (T)          (Am2)\n")),
+            bad + ":3: gives the field in T but the Units of measure line (line 2) says Oe");
+  // A header in T over data in A/m.
+  EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: SI\nHSat = 0.15\n", kAmPerOe)),
+            bad +
+                ":3: the header's fields (up to 0.15) and the data's (up to 79577.5) differ by more than a factor "
+                "1000: not in the same units");
+}
+
+TEST_F(Files, RefusePmcFilesCutShortOrDisagreeingWithTheirCounts) {
+  const auto pmc = [](const std::string& path) { readPmc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  const std::string whole = pmcFile("NCrv           = 3\nNData          = 12\n");
+  EXPECT_EQ(readPmcText("whole.frc", whole).curves.size(), 3u);
+  EXPECT_EQ(readPmcText("with-calibrations.frc", pmcFile("NData = 15\n")).points(), 12u);
+  EXPECT_EQ(refusal(pmc, pmcFile("NCrv = 4\n")), bad + ":2: NCrv = 4 but the file holds 3 reversal curves");
+  EXPECT_EQ(refusal(pmc, pmcFile("NData = 13\n")),
+            bad + ":2: NData = 13 but the file holds 12 points on its curves and 15 with the calibration points");
+  // Cut mid-number: the line is no data line (the last point is on line 24).
+  const std::string cut = whole.substr(0, whole.rfind("+1.000000E-03\n\nMicroMag"));
+  EXPECT_EQ(refusal(pmc, cut + "+1.000000E-\n"), bad + ":24: \"+1.000000E+02,+1.000000E-\" is not a data line");
+  // Cut mid-number without a line end: the number is shorter than those
+  // before it.
+  EXPECT_EQ(refusal(pmc, cut + "+1.00"),
+            bad +
+                ":24: the last line has no line end and its numbers are not written like those before it: the file "
+                "is cut short");
+  // A file whose last data line lacks only its line end is whole.
+  const std::string unended = whole.substr(0, whole.rfind("\n\nMicroMag"));
+  EXPECT_EQ(readPmcText("unended.frc", unended).curves[2].H.back(), 100.0);
 }
 
 }  // namespace
