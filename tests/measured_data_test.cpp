@@ -368,6 +368,21 @@ TEST_F(Files, TakePmcUnitsOnlyFromTheUnitsLineAndTheColumnRow) {
             "units from the column-header row (line 3)");
 }
 
+TEST_F(Files, ReadPmcFilesWithAnyLineEndAndAByteOrderMark) {
+  const std::string lf = pmcFile("NCrv = 3\n");
+  std::string cr = lf, crlf;
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const std::string& text : {lf, cr, crlf, "\xEF\xBB\xBF" + crlf}) {
+    const ForcSet forcs = readPmc(write("curves.frc", text));
+    ASSERT_EQ(forcs.curves.size(), 3u);
+    EXPECT_EQ(forcs.curves[2].H, (std::vector<double>{-200, -100, 0, 100}));
+  }
+  const std::string folder = dir_.path().string();
+  EXPECT_EQ(refusal([&](const std::string&) { readPmc(folder); }, ""),
+            folder + ": is a folder, not a file of measured data");
+}
+
 TEST_F(Files, DecidePlainSiFieldsByTheHeadersMagnitudesAndSaySo) {
   // HSat = 1.5 can only be tesla; 1.2e5 can only be A/m (1500 Oe).
   const ForcSet tesla =
