@@ -148,10 +148,20 @@ StatedUnits columnUnits(const std::string& path, const std::string& lower, int l
   return stated;
 }
 
+// A row of units alone: units in parentheses, separated by blanks or
+// commas, and nothing else ("(c) 2004 Princeton" is text).
 bool onlyUnits(const std::string& lower) {
-  return lower.find('(') != std::string::npos &&
-         lower.find_first_not_of("() \t,abcdefghijklmnopqrstuvwxyz0123456789/^") == std::string::npos &&
-         lower.find_first_not_of(" \t,") == lower.find('(');
+  bool any = false, inside = false;
+  for (char c : lower) {
+    if (c == '(' && !inside) {
+      inside = any = true;
+    } else if (c == ')' && inside) {
+      inside = false;
+    } else if (!inside && c != ' ' && c != '\t' && c != ',') {
+      return false;
+    }
+  }
+  return any && !inside;
 }
 
 // A header line: the units of measure, a column-header row, a value, or

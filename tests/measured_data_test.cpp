@@ -343,7 +343,8 @@ constexpr double kConverted = 1e-6;
 
 TEST_F(Files, TakePmcUnitsOnlyFromTheUnitsLineAndTheColumnRow) {
   // A source path with "(T)" and "(Am2)" in it says nothing about units.
-  const ForcSet cgs = readPmcText("cgs.frc", pmcFile("Source  C:\\runs(T)\\sample(Am2).frc\nUnits of measure: cgs\n"));
+  const ForcSet cgs = readPmcText(
+      "cgs.frc", pmcFile("Source  C:\\runs(T)\\sample(Am2).frc\n(c) 2004 Princeton (T)\nUnits of measure: cgs\n"));
   EXPECT_EQ(cgs.curves[0].calibrationField, 1000.0);
   EXPECT_EQ(cgs.curves[0].calibrationMoment, 2e-3);
   EXPECT_EQ(cgs.report.fieldUnit, "Oe");
