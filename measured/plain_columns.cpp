@@ -63,7 +63,8 @@ bool namedOther(const std::string& name) {
 // columns of a plain table. By position: the extra columns when every row
 // has the same 1 .. most of them (momentbc.txt, with two columns more than a
 // loop's two, has none). A header row overrides the position where it
-// names a column: as an error, or as another quantity.
+// names a column: as an error, or as another quantity; a column it leaves
+// unnamed goes by its position.
 std::size_t plainErrorColumns(const PlainTable& table, std::size_t columns, std::size_t most) {
   const std::size_t width = table.rows.front().cells.size();
   bool sameWidth = true;
@@ -71,8 +72,8 @@ std::size_t plainErrorColumns(const PlainTable& table, std::size_t columns, std:
   const std::size_t byPosition = sameWidth && width > columns && width - columns <= most ? width - columns : 0;
   if (table.names.empty()) return byPosition;
   std::size_t k = 0;
-  while (k < most && columns + k < table.names.size()) {
-    const std::string& name = table.names[columns + k];
+  while (k < most) {
+    const std::string name = columns + k < table.names.size() ? table.names[columns + k] : std::string();
     const std::size_t value = std::min(columns - 1, 1 + k);
     const std::string valueName = value < table.names.size() ? table.names[value] : std::string();
     if (namedError(name, valueName) || (!namedOther(name) && k < byPosition))

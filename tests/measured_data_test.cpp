@@ -247,6 +247,8 @@ TEST_F(Files, TakeTheThirdColumnAsTheErrorUnlessItsNameSaysOtherwise) {
   // Without a header the third column is the error too; a header naming it
   // a temperature says otherwise, and the report says it is not used.
   EXPECT_TRUE(readTemperatureCurve(write("bare.txt", "5 1e-6 1e-8\n10 2e-6 2e-8\n")).hasErrors());
+  EXPECT_EQ(readTemperatureCurve(write("short.txt", "T M\n5 1e-6 1e-8\n10 2e-6 2e-8\n")).error,
+            (std::vector<double>{1e-8, 2e-8}));
   const Curve other = readLoop(write("other.txt", "H M T\n5 1e-6 300\n10 2e-6 300\n")).loop;
   EXPECT_FALSE(other.hasErrors());
   EXPECT_EQ(other.report.notes, (std::vector<std::string>{"columns 3 to 3 are not used (not named or placed as "
