@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "measured/read_report.h"
+
 namespace preisach::measured {
 
 // One measured curve: abscissae (temperatures in K or fields in Oe), moments
@@ -19,6 +21,7 @@ struct Curve {
   // over the curve's points, where the column has values.
   std::optional<double> field;
   std::optional<double> temperature;
+  ReadReport report;
   std::size_t size() const { return x.size(); }
   bool hasErrors() const { return !error.empty(); }
 };

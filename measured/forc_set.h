@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "measured/read_report.h"
+
 namespace preisach::measured {
 
 // A set of first-order reversal curves, measured or simulated: for each
@@ -17,6 +19,7 @@ struct ForcSet {
     std::vector<double> M;
   };
   std::vector<Curve> curves;
+  ReadReport report;  // how a file was read; empty for a simulated set
 
   std::size_t points() const {
     std::size_t n = 0;

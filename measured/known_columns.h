@@ -15,10 +15,10 @@ enum class Role { Temperature, Field, Moment, MomentError, Comment };
 struct KnownColumn {
   Format format;
   Role role;
-  // The name as the file writes it; for plain columns and PMC files a piece
-  // of a name or of a header line, lower case, found in any case.
+  // The name as the file writes it, found in any case; for plain columns a
+  // whole name or a piece of one, for PMC files a unit in parentheses.
   const char* name;
-  bool wholeName;  // the name must match exactly, else it is a piece
+  bool wholeName;  // the name must match whole, else it is a piece
   const char* unit;
   double toLabUnit;  // the factor to K, Oe or emu
   // For a standard error: the name of the moment column it belongs to.

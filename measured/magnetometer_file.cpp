@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct MagnetometerTable {
   std::vector<std::string> names;
   std::vector<Row> rows;
   int namesLine = 0;
+  char separator = ',';
 };
 
 bool startsWithHeader(const std::vector<std::string>& lines) {
@@ -27,22 +29,48 @@ bool startsWithHeader(const std::vector<std::string>& lines) {
   return false;
 }
 
+// The separator of the data section: of comma, tab and semicolon the one the
+// row of column names holds most often outside quotes (the instrument
+// writes commas; a spreadsheet may save the file with tabs or semicolons).
+char separatorOf(const std::string& names) {
+  const char candidates[] = {',', '\t', ';'};
+  std::size_t counts[3] = {0, 0, 0};
+  bool quotes = false;
+  for (char c : names) {
+    if (c == '"') quotes = !quotes;
+    for (std::size_t k = 0; k < 3 && !quotes; ++k) counts[k] += c == candidates[k];
+  }
+  std::size_t best = 0;
+  for (std::size_t k = 1; k < 3; ++k)
+    if (counts[k] > counts[best]) best = k;
+  return candidates[best];
+}
+
+std::string separatorName(char separator) {
+  return separator == ',' ? "comma-separated" : separator == ';' ? "semicolon-separated" : "tab-separated";
+}
+
 MagnetometerTable readMagnetometer(const std::string& path, const std::vector<std::string>& lines) {
   MagnetometerTable table;
   std::size_t k = 0;
-  while (k < lines.size() && trimmed(lines[k]).compare(0, 6, "[Data]") != 0 &&
-         trimmed(lines[k]).compare(0, 6, "[DATA]") != 0)
-    ++k;
+  while (k < lines.size() && upperCase(trimmed(lines[k])).compare(0, 6, "[DATA]") != 0) ++k;
   if (k == lines.size()) refuse(path, 0, 0, "has a [Header] but no [Data] section");
   ++k;
   if (k == lines.size()) refuse(path, static_cast<int>(k), 0, "has no row of column names after [Data]");
-  table.names = commaCells(lines[k]);
+  table.separator = separatorOf(lines[k]);
+  table.names = separatedCells(lines[k], table.separator);
   table.namesLine = static_cast<int>(k) + 1;
   for (++k; k < lines.size(); ++k) {
     if (trimmed(lines[k]).empty()) continue;
-    table.rows.push_back({static_cast<int>(k) + 1, commaCells(lines[k])});
+    table.rows.push_back({static_cast<int>(k) + 1, separatedCells(lines[k], table.separator)});
   }
   return table;
+}
+
+// "; its columns are \"a\", \"b\" and \"c\"": what a refusal of a missing column
+// shows, so that a renamed column can be seen.
+std::string foundColumns(const MagnetometerTable& table) {
+  return "; its columns are " + quotedList(table.names);
 }
 
 // The index of the column of that name, or -1.
@@ -57,7 +85,8 @@ int columnNamed(const MagnetometerTable& table, const KnownColumn& known) {
 int roleColumn(const std::string& path, const MagnetometerTable& table, Role role, bool required) {
   const KnownColumn known = knownColumns(Format::Magnetometer, role).front();
   const int column = columnNamed(table, known);
-  if (required && column < 0) refuse(path, table.namesLine, 0, std::string("has no column \"") + known.name + "\"");
+  if (required && column < 0)
+    refuse(path, table.namesLine, 0, std::string("has no column \"") + known.name + "\"" + foundColumns(table));
   return column;
 }
 
@@ -72,6 +101,7 @@ const std::string& cellAt(const Row& row, int column) {
 struct MomentColumn {
   int moment;
   int error;
+  std::size_t rows = 0;  // the rows whose moment it gave
 };
 
 // The file's moment columns in the table's order of preference; refused
@@ -84,10 +114,10 @@ std::vector<MomentColumn> momentColumns(const std::string& path, const Magnetome
     int error = -1;
     for (const KnownColumn& e : knownColumns(Format::Magnetometer, Role::MomentError))
       if (std::string(e.errorOf) == moment.name) error = columnNamed(table, e);
-    found.push_back({columnNamed(table, moment), error});
+    found.push_back({columnNamed(table, moment), error, 0});
   }
   if (std::none_of(found.begin(), found.end(), [](const MomentColumn& c) { return c.moment >= 0; }))
-    refuse(path, table.namesLine, 0, missing + " column");
+    refuse(path, table.namesLine, 0, missing + " column" + foundColumns(table));
   return found;
 }
 
@@ -104,25 +134,61 @@ struct MagnetometerPoint {
 struct MagnetometerPoints {
   std::vector<MagnetometerPoint> points;
   bool errors = false;  // every point has a standard error
+  int fieldColumn = -1;
+  ReadReport report;
 };
+
+// The columns used and the rows passed over, in words.
+ReadReport magnetometerReport(const MagnetometerTable& table,
+                              const std::vector<MomentColumn>& moments,
+                              int temperature,
+                              int field,
+                              const std::vector<int>& skipped,
+                              const std::vector<int>& withoutError) {
+  ReadReport report;
+  report.format = "magnetometer file (" + separatorName(table.separator) + ")";
+  report.fieldUnit = field >= 0 ? "Oe" : "";
+  report.momentUnit = "emu";
+  const auto name = [&](int column) { return quoted(table.names[static_cast<std::size_t>(column)]); };
+  if (temperature >= 0) report.columns += "T: " + name(temperature) + ", ";
+  if (field >= 0) report.columns += "H: " + name(field) + ", ";
+  report.columns += "M:";
+  for (const MomentColumn& c : moments) {
+    if (c.rows == 0) continue;
+    report.columns += " " + name(c.moment) + " (" + std::to_string(c.rows) + " rows)";
+    if (c.error >= 0 && withoutError.empty()) report.columns += " with its standard error " + name(c.error);
+  }
+  if (!skipped.empty())
+    report.notes.push_back(std::to_string(skipped.size()) + " rows with empty moment cells skipped (" +
+                           lineList(skipped) + ")");
+  if (!withoutError.empty())
+    report.notes.push_back("standard errors left out: " + std::to_string(withoutError.size()) +
+                           " rows with a moment have none (" + lineList(withoutError) + ")");
+  return report;
+}
 
 // The points that carry a moment: from the first moment column (in the
 // table's order) whose cell has a value; rows with none are other
-// measurements and are passed over.
+// measurements, passed over with a note.
 MagnetometerPoints magnetometerPoints(const std::string& path,
                                       const MagnetometerTable& table,
                                       bool needTemperature,
                                       bool needField) {
-  const std::vector<MomentColumn> moments = momentColumns(path, table);
+  std::vector<MomentColumn> moments = momentColumns(path, table);
   const int temperature = roleColumn(path, table, Role::Temperature, needTemperature);
   const int field = roleColumn(path, table, Role::Field, needField);
   const int comment = roleColumn(path, table, Role::Comment, false);
   MagnetometerPoints found;
-  found.errors = std::any_of(moments.begin(), moments.end(), [](const MomentColumn& c) { return c.error >= 0; });
+  found.fieldColumn = field;
+  std::vector<int> skipped, withoutError;
   for (const Row& row : table.rows) {
     const auto from = std::find_if(moments.begin(), moments.end(),
                                    [&](const MomentColumn& c) { return !cellAt(row, c.moment).empty(); });
-    if (from == moments.end()) continue;
+    if (from == moments.end()) {
+      skipped.push_back(row.line);
+      continue;
+    }
+    ++from->rows;
     MagnetometerPoint point{};
     point.line = row.line;
     point.moment = numberAt(path, row, static_cast<std::size_t>(from->moment), "moment");
@@ -135,11 +201,15 @@ MagnetometerPoints magnetometerPoints(const std::string& path,
     point.error = std::nan("");
     if (from->error >= 0 && !cellAt(row, from->error).empty())
       point.error = numberAt(path, row, static_cast<std::size_t>(from->error), "standard error");
-    if (std::isnan(point.error)) found.errors = false;
+    if (std::isnan(point.error)) withoutError.push_back(row.line);
     point.comment = cellAt(row, comment);
     found.points.push_back(point);
   }
   if (found.points.empty()) refuse(path, 0, 0, "holds no row with a moment");
+  const bool anyError = std::any_of(moments.begin(), moments.end(), [](const MomentColumn& c) { return c.error >= 0; });
+  found.errors = anyError && withoutError.empty();
+  if (!anyError) withoutError.clear();  // no error column: nothing left out
+  found.report = magnetometerReport(table, moments, temperature, field, skipped, withoutError);
   return found;
 }
 
@@ -187,23 +257,29 @@ std::string segmentLabel(const std::string& comment) {
   return "";
 }
 
-// The end of the monotone run of temperatures starting at `begin`: where
-// the temperature first moves against the run's direction by more than
-// `tolerance` (measurement jitter is smaller).
-std::size_t monotoneRunEnd(const std::vector<MagnetometerPoint>& points, std::size_t begin, double tolerance) {
+// A monotone run of temperatures: the point where it reaches its extreme
+// (the first of equal ones) and where it has turned, moving against its
+// direction by more than `tolerance` (measurement jitter is smaller), or
+// the end of the points.
+struct TemperatureRun {
+  std::size_t last;
+  std::size_t end;
+};
+
+TemperatureRun monotoneRun(const std::vector<MagnetometerPoint>& points, std::size_t begin, double tolerance) {
   int direction = 0;
   double extreme = points[begin].temperature;
+  std::size_t last = begin;
   for (std::size_t k = begin + 1; k < points.size(); ++k) {
     const double T = points[k].temperature;
     if (direction == 0) {
-      if (std::fabs(T - extreme) > tolerance) direction = T > extreme ? 1 : -1;
-      extreme = direction > 0 ? std::max(extreme, T) : direction < 0 ? std::min(extreme, T) : extreme;
+      if (std::fabs(T - extreme) > tolerance) direction = T > extreme ? 1 : -1, extreme = T, last = k;
       continue;
     }
-    if ((T - extreme) * direction < -tolerance) return k;
-    extreme = direction > 0 ? std::max(extreme, T) : std::min(extreme, T);
+    if ((T - extreme) * direction < -tolerance) return {last, k};
+    if ((T - extreme) * direction > 0.0) extreme = T, last = k;
   }
-  return points.size();
+  return {last, points.size()};
 }
 
 // Split by the labels of the Comment column, a label holding until the
@@ -224,6 +300,7 @@ bool splitByLabels(const std::string& path, const MagnetometerPoints& found, Zfc
   if (fc.empty()) refuse(path, 0, 0, "has ZFC labels in its Comment column but no FC label");
   data.zfc = curveOf(path, zfc, 0, zfc.size(), true, found.errors);
   data.fc = curveOf(path, fc, 0, fc.size(), true, found.errors);
+  data.report.notes.push_back("split by the ZFC/FC labels of the Comment column");
   return true;
 }
 
@@ -233,36 +310,64 @@ void splitAtTurnaround(const std::string& path, const MagnetometerPoints& found,
   double low = points[0].temperature, high = low;
   for (const MagnetometerPoint& p : points) low = std::min(low, p.temperature), high = std::max(high, p.temperature);
   const double tolerance = std::max(0.5, 0.01 * (high - low));
-  const std::size_t turn = monotoneRunEnd(points, 0, tolerance);
-  if (turn >= points.size())
+  const TemperatureRun zfc = monotoneRun(points, 0, tolerance);
+  if (zfc.end >= points.size())
     refuse(path, 0, 0,
            "has no ZFC/FC labels and its temperatures never turn around, so ZFC and FC cannot be told apart");
-  const std::size_t end = monotoneRunEnd(points, turn, tolerance);
-  data.zfc = curveOf(path, points, 0, turn, true, found.errors);
-  data.fc = curveOf(path, points, turn, end, true, found.errors);
+  // The ZFC curve ends where its temperature is highest; the FC curve starts
+  // with the next point, which is usually measured at about that
+  // temperature, and ends where it turns in its turn.
+  const std::size_t fcBegin = zfc.last + 1;
+  const TemperatureRun fc = monotoneRun(points, fcBegin, tolerance);
+  const std::size_t fcEnd = fc.end < points.size() ? fc.last + 1 : points.size();
+  data.zfc = curveOf(path, points, 0, fcBegin, true, found.errors);
+  data.fc = curveOf(path, points, fcBegin, fcEnd, true, found.errors);
+  data.report.notes.push_back("no ZFC/FC labels: split where the temperature turns, FC from line " +
+                              std::to_string(points[fcBegin].line));
+  if (fcEnd < points.size())
+    data.report.notes.push_back(std::to_string(points.size() - fcEnd) +
+                                " points after the FC curve not used (from line " + std::to_string(points[fcEnd].line) +
+                                ")");
+}
+
+// The applied field of a ZFC/FC file: the mean of its field column, where it
+// has values; a sum past the largest double is refused at the line it
+// overflows (such a field is no field a magnetometer applies).
+std::optional<double> meanField(const std::string& path, const MagnetometerPoints& found) {
+  double sum = 0.0;
+  std::size_t fields = 0;
+  for (const MagnetometerPoint& p : found.points) {
+    if (std::isnan(p.field)) continue;
+    sum += p.field, ++fields;
+    if (!std::isfinite(sum))
+      refuse(path, p.line, found.fieldColumn + 1, "the fields add up past the largest number: no mean field");
+  }
+  if (fields == 0) return std::nullopt;
+  return sum / static_cast<double>(fields);
 }
 
 ZfcFcData magnetometerZfcFc(const std::string& path, const std::vector<std::string>& lines) {
   const MagnetometerPoints found = pointsOf(path, lines, true, false);
   ZfcFcData data;
-  // The applied field: the mean of the field column, where it has values.
-  double fieldSum = 0.0;
-  std::size_t fields = 0;
-  for (const MagnetometerPoint& p : found.points)
-    if (!std::isnan(p.field)) fieldSum += p.field, ++fields;
-  if (fields > 0) data.field = fieldSum / static_cast<double>(fields);
+  data.report = found.report;
+  data.field = meanField(path, found);
   if (!splitByLabels(path, found, data)) splitAtTurnaround(path, found, data);
+  data.zfc.report = data.fc.report = data.report;
   return data;
 }
 
 Curve magnetometerTemperatureCurve(const std::string& path, const std::vector<std::string>& lines) {
   const MagnetometerPoints found = pointsOf(path, lines, true, false);
-  return curveOf(path, found.points, 0, found.points.size(), true, found.errors);
+  Curve curve = curveOf(path, found.points, 0, found.points.size(), true, found.errors);
+  curve.report = found.report;
+  return curve;
 }
 
 Curve magnetometerFieldCurve(const std::string& path, const std::vector<std::string>& lines) {
   const MagnetometerPoints found = pointsOf(path, lines, false, true);
-  return curveOf(path, found.points, 0, found.points.size(), false, found.errors);
+  Curve curve = curveOf(path, found.points, 0, found.points.size(), false, found.errors);
+  curve.report = found.report;
+  return curve;
 }
 
 }  // namespace

@@ -23,17 +23,29 @@ const FormatReader& readerFor(const std::vector<std::string>& lines) {
 }  // namespace
 
 ZfcFcData readZfcFc(const std::string& path) {
-  const std::vector<std::string> lines = fileLines(path);
-  return readerFor(lines).zfcFc(path, lines);
+  return readZfcFcText(path, inputFileText(path));
 }
 
 Curve readTemperatureCurve(const std::string& path) {
-  const std::vector<std::string> lines = fileLines(path);
-  return readerFor(lines).temperatureCurve(path, lines);
+  return readTemperatureCurveText(path, inputFileText(path));
 }
 
 LoopData readLoop(const std::string& path) {
-  const std::vector<std::string> lines = fileLines(path);
+  return readLoopText(path, inputFileText(path));
+}
+
+ZfcFcData readZfcFcText(const std::string& path, const std::string& text) {
+  const std::vector<std::string> lines = textLines(text);
+  return readerFor(lines).zfcFc(path, lines);
+}
+
+Curve readTemperatureCurveText(const std::string& path, const std::string& text) {
+  const std::vector<std::string> lines = textLines(text);
+  return readerFor(lines).temperatureCurve(path, lines);
+}
+
+LoopData readLoopText(const std::string& path, const std::string& text) {
+  const std::vector<std::string> lines = textLines(text);
   LoopData data;
   data.loop = readerFor(lines).fieldCurve(path, lines);
   // A point is on the branch its field is moving along: the direction of the

@@ -10,11 +10,13 @@
 namespace preisach::measured {
 
 // A ZFC/FC measurement: both curves in one applied field. `field` is the
-// mean of the file's field column when it has one.
+// mean of the file's field column when it has one. `report` tells how the
+// file was read (its curves carry the same).
 struct ZfcFcData {
   Curve zfc;
   Curve fc;
   std::optional<double> field;
+  ReadReport report;
 };
 
 // A hysteresis loop; each point is on the descending (true) or ascending
@@ -26,8 +28,11 @@ struct LoopData {
 
 // The readers take plain columns (plain_columns.h) and magnetometer files
 // (magnetometer_file.h), told apart by their first lines; the columns each
-// format knows are listed in known_columns.cpp. CRLF line ends, empty cells
-// and extra columns are accepted; every refusal is a DataError.
+// format knows are listed in known_columns.cpp. LF, CRLF and CR line ends, a
+// byte-order mark, empty cells and extra columns are accepted; the input
+// must be a regular file of at most 64 MB. Every refusal is a DataError of
+// one line naming the file and, where there is one, the line and column.
+// What a reader passed over or decided is in the result's report.
 
 // Both curves from one file: plain columns T, M_ZFC, M_FC (the layout of
 // ZFCFCbc.txt), or a magnetometer file split by ZFC/FC labels in its
@@ -40,5 +45,11 @@ Curve readTemperatureCurve(const std::string& path);
 // A loop: plain columns H, M (momentbc.txt: its first two columns), or a
 // magnetometer file's field and moment.
 LoopData readLoop(const std::string& path);
+
+// The same on a file's text already in memory; `name` stands for the file
+// in messages.
+ZfcFcData readZfcFcText(const std::string& name, const std::string& text);
+Curve readTemperatureCurveText(const std::string& name, const std::string& text);
+LoopData readLoopText(const std::string& name, const std::string& text);
 
 }  // namespace preisach::measured

@@ -1,5 +1,6 @@
 #include "measured/plain_columns.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,22 +43,73 @@ PlainTable readPlain(const std::string& path, const std::vector<std::string>& li
   return table;
 }
 
+// Whether a header name says the column is a standard error: a piece of
+// its name ("err", "sigma", ...), or d or s before the name of the value
+// column it belongs to ("dM" after "M").
+bool namedError(const std::string& name, const std::string& valueName) {
+  if (namesRole(Format::PlainColumns, Role::MomentError, name)) return true;
+  const std::string lower = lowerCase(name);
+  return lower.size() > 1 && (lower[0] == 'd' || lower[0] == 's') && lower.substr(1) == lowerCase(valueName);
+}
+
+// Whether a header name says the column holds something else than an error.
+bool namedOther(const std::string& name) {
+  for (Role role : {Role::Temperature, Role::Field, Role::Moment, Role::Comment})
+    if (namesRole(Format::PlainColumns, role, name)) return true;
+  return false;
+}
+
 // How many standard-error columns (0 .. most) follow the `columns` value
-// columns of a plain table: those named so in the header, or, without a
-// header, the extra columns when every row has the same 1 .. most of them
-// (momentbc.txt, with two columns more than a loop's two, has none).
+// columns of a plain table. By position: the extra columns when every row
+// has the same 1 .. most of them (momentbc.txt, with two columns more than a
+// loop's two, has none). A header row overrides the position where it
+// names a column: as an error, or as another quantity; a column it leaves
+// unnamed goes by its position.
 std::size_t plainErrorColumns(const PlainTable& table, std::size_t columns, std::size_t most) {
-  if (!table.names.empty()) {
-    std::size_t k = 0;
-    while (k < most && columns + k < table.names.size() &&
-           namesRole(Format::PlainColumns, Role::MomentError, table.names[columns + k]))
-      ++k;
-    return k;
-  }
   const std::size_t width = table.rows.front().cells.size();
-  for (const Row& row : table.rows)
-    if (row.cells.size() != width) return 0;
-  return width > columns && width - columns <= most ? width - columns : 0;
+  bool sameWidth = true;
+  for (const Row& row : table.rows) sameWidth = sameWidth && row.cells.size() == width;
+  const std::size_t byPosition = sameWidth && width > columns && width - columns <= most ? width - columns : 0;
+  if (table.names.empty()) return byPosition;
+  std::size_t k = 0;
+  while (k < most) {
+    const std::string name = columns + k < table.names.size() ? table.names[columns + k] : std::string();
+    const std::size_t value = std::min(columns - 1, 1 + k);
+    const std::string valueName = value < table.names.size() ? table.names[value] : std::string();
+    if (namedError(name, valueName) || (!namedOther(name) && k < byPosition))
+      ++k;
+    else
+      break;
+  }
+  return k;
+}
+
+// "column 2 \"M_ZFC\"", or "column 2" without a header row.
+std::string columnName(const PlainTable& table, std::size_t column) {
+  std::string text = "column " + std::to_string(column + 1);
+  if (column < table.names.size()) text += " " + quoted(table.names[column]);
+  return text;
+}
+
+// The report: which column gave what, and the columns left unused.
+ReadReport plainReport(const PlainTable& table,
+                       const std::vector<const char*>& roles,
+                       const std::vector<std::size_t>& errorColumns) {
+  ReadReport report;
+  report.format = "plain columns (no units stated: read as K or Oe and emu)";
+  std::size_t used = 0;
+  for (std::size_t k = 0; k < roles.size(); ++k, ++used)
+    report.columns += std::string(k > 0 ? ", " : "") + roles[k] + ": " + columnName(table, k);
+  for (std::size_t column : errorColumns) {
+    report.columns += ", standard error: " + columnName(table, column);
+    used = std::max(used, column + 1);
+  }
+  std::size_t widest = table.names.size();
+  for (const Row& row : table.rows) widest = std::max(widest, row.cells.size());
+  if (widest > used)
+    report.notes.push_back("columns " + std::to_string(used + 1) + " to " + std::to_string(widest) +
+                           " are not used (not named or placed as standard errors)");
+  return report;
 }
 
 Curve plainCurve(const std::string& path,
@@ -88,19 +140,34 @@ ZfcFcData plainZfcFc(const std::string& path, const std::vector<std::string>& li
   ZfcFcData data;
   data.zfc = plainCurve(path, table, 1, 3, errors > 0, "M_ZFC");
   data.fc = plainCurve(path, table, 2, errors == 2 ? 4 : 3, errors > 0, "M_FC");
+  std::vector<std::size_t> errorColumns;
+  for (std::size_t k = 0; k < errors; ++k) errorColumns.push_back(3 + k);
+  data.report = plainReport(table, {"T", "M_ZFC", "M_FC"}, errorColumns);
+  data.zfc.report = data.fc.report = data.report;
   return data;
 }
 
 // The abscissa, the moment and perhaps its standard error.
-Curve plainCurveOf(const std::string& path, const std::vector<std::string>& lines) {
+Curve plainCurveOf(const std::string& path, const std::vector<std::string>& lines, const char* abscissa) {
   const PlainTable table = readPlain(path, lines);
-  return plainCurve(path, table, 1, 2, plainErrorColumns(table, 2, 1) == 1, "moment");
+  const bool errors = plainErrorColumns(table, 2, 1) == 1;
+  Curve curve = plainCurve(path, table, 1, 2, errors, "moment");
+  curve.report = plainReport(table, {abscissa, "M"}, errors ? std::vector<std::size_t>{2} : std::vector<std::size_t>{});
+  return curve;
+}
+
+Curve plainTemperatureCurve(const std::string& path, const std::vector<std::string>& lines) {
+  return plainCurveOf(path, lines, "T");
+}
+
+Curve plainFieldCurve(const std::string& path, const std::vector<std::string>& lines) {
+  return plainCurveOf(path, lines, "H");
 }
 
 }  // namespace
 
 const FormatReader& plainColumnsReader() {
-  static const FormatReader reader{Format::PlainColumns, anyLines, plainZfcFc, plainCurveOf, plainCurveOf};
+  static const FormatReader reader{Format::PlainColumns, anyLines, plainZfcFc, plainTemperatureCurve, plainFieldCurve};
   return reader;
 }
 

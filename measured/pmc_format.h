@@ -14,9 +14,17 @@ namespace preisach::measured {
 void writePmc(std::ostream& out, const ForcSet& forcs, double step, int smoothing, const std::string& source);
 
 // Reads FORCs in that format, its older text form and the newer
-// comma-separated export alike: the header's "Units of measure" (or units in
-// a row of column names) decide between CGS and SI (T and A m^2, converted
-// to Oe and emu). Throws DataError naming the file and line.
+// comma-separated export alike. Only the header's "Units of measure" line
+// and its column-header row decide the units (Oe, T or A/m; emu or A m^2,
+// converted to Oe and emu); where plain "SI" leaves the field unit open,
+// the magnitudes decide, with a note. The result's report names the units.
+// Refused with a DataError naming the file and line: unknown units, a line
+// that is neither data nor blank after the data began (a number cut
+// mid-way), a last line without its line end whose numbers are cut, counts
+// that disagree with NCrv or NData, fewer than three curves.
 ForcSet readPmc(const std::string& path);
+
+// The same on a file's text in memory; `name` stands for the file.
+ForcSet readPmcText(const std::string& name, const std::string& text);
 
 }  // namespace preisach::measured

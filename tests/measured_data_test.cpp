@@ -5,9 +5,14 @@
 #include "measured/measured_data.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "measured/pmc_format.h"
 #include "test_support.h"
 
 namespace preisach::measured {
@@ -106,12 +111,18 @@ TEST_F(Files, ReadTheFreeCentreMomentAndSplitAtTheTurnaround) {
                    std::to_string(1e-6 * (k + 1)) + ",3e-9");
   rows.insert(rows.begin() + 3, ",99,12,50,,,,,");  // a row of another measurement: no moment
   const ZfcFcData d = readZfcFc(write("turn.dat", magnetometerFile(columns, rows)));
-  ASSERT_EQ(d.zfc.size(), 6u) << "ZFC runs up to 30 K, the dip of 0.25 K is jitter";
-  ASSERT_EQ(d.fc.size(), 3u);
-  EXPECT_EQ(d.zfc.x[5], 29.9);
-  EXPECT_EQ(d.fc.x[0], 20.1);
+  // ZFC runs up to 30 K (the dip of 0.25 K on the way is jitter); the FC
+  // curve starts with the next point, 29.9 K, where the cooling began.
+  ASSERT_EQ(d.zfc.size(), 5u);
+  ASSERT_EQ(d.fc.size(), 4u);
+  EXPECT_EQ(d.zfc.x[4], 30.0);
+  EXPECT_EQ(d.fc.x[0], 29.9);
+  EXPECT_EQ(d.fc.x[1], 20.1);
   EXPECT_EQ(d.zfc.moment[0], 1e-6);
-  EXPECT_EQ(d.fc.error[2], 3e-9);
+  EXPECT_EQ(d.fc.moment[0], 6e-6);
+  EXPECT_EQ(d.fc.error[3], 3e-9);
+  // The row of another measurement is passed over, with a note saying so.
+  EXPECT_EQ(d.report.notes.front(), "1 rows with empty moment cells skipped (line 10)");
 }
 
 TEST_F(Files, ReadALoopFromAMagnetometerFile) {
@@ -135,9 +146,11 @@ TEST_F(Files, RefuseWhatTheyCannotUseWithFileLineAndColumn) {
   EXPECT_EQ(refusal(loop, "100 1\n"), bad + ": holds fewer than two fields: no branch can be told");
   EXPECT_EQ(refusal(zfcfc, "[Header]\nTITLE,x\n"), bad + ": has a [Header] but no [Data] section");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Time Stamp (sec),Moment (emu)", {"1,2e-6"})),
-            bad + ":6: has no column \"Temperature (K)\"");
+            bad + ":6: has no column \"Temperature (K)\"; its columns are \"Time Stamp (sec)\" and \"Moment (emu)\"");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Temperature (K),Field (T)", {"1,2"})),
-            bad + ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" column");
+            bad +
+                ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" nor a \"DC Moment Fixed Ctr "
+                "(emu)\" column; its columns are \"Temperature (K)\" and \"Field (T)\"");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Temperature (K),Moment (emu)", {"5,1e-6", "10,2e-6", "20,3e-6"})),
             bad + ": has no ZFC/FC labels and its temperatures never turn around, so ZFC and FC cannot be told apart");
   EXPECT_EQ(refusal(zfcfc, magnetometerFile("Comment,Temperature (K),Moment (emu)", {"FC,5,1e-6", ",10,2e-6"})),
@@ -151,6 +164,278 @@ TEST_F(Files, RefuseWhatTheyCannotUseWithFileLineAndColumn) {
   } catch (const DataError& e) {
     EXPECT_EQ(std::string(e.what()), missing + ": cannot be opened");
   }
+}
+
+// 38 temperatures of a ZFC/FC measurement as plain columns, each row ended
+// by `end`.
+std::string plainZfcFcRows(const std::string& end) {
+  std::string text = "# T M_ZFC M_FC" + end;
+  for (int k = 0; k < 38; ++k)
+    text += std::to_string(5 + 5 * k) + " " + std::to_string(k + 1) + "e-6 " + std::to_string(k + 2) + "e-6" + end;
+  return text;
+}
+
+TEST_F(Files, ReadEveryRowWhateverTheLineEnds) {
+  for (const std::string end : {"\n", "\r\n", "\r"}) {
+    const ZfcFcData d = readZfcFc(write("zfcfc.txt", plainZfcFcRows(end)));
+    ASSERT_EQ(d.zfc.size(), 38u) << "line end " << int(end.back());
+    EXPECT_EQ(d.zfc.x[37], 190.0);
+    EXPECT_EQ(d.fc.moment[37], 39e-6);
+    EXPECT_EQ(d.zfc.line[37], 39);  // the comment line, then one line per row
+  }
+  // A magnetometer file saved with old Macintosh line ends.
+  std::string cr = magnetometerFile("Temperature (K),Magnetic Field (Oe),Moment (emu)",
+                                    {"300,1000,1e-5", "300,0,2e-6", "300,-1000,-1e-5"});
+  for (char& c : cr)
+    if (c == '\n') c = '\r';
+  cr.erase(std::unique(cr.begin(), cr.end(), [](char a, char b) { return a == '\r' && b == '\r'; }), cr.end());
+  EXPECT_EQ(readLoop(write("loop.dat", cr)).loop.x, (std::vector<double>{1000, 0, -1000}));
+}
+
+TEST_F(Files, ReadAMagnetometerFileResavedWithTabsOrSemicolons) {
+  for (const char separator : {'\t', ';'}) {
+    std::string columns =
+        "Comment,Time Stamp (sec),Temperature (K),Magnetic Field (Oe),Moment (emu),M. Std. Err. (emu)";
+    std::vector<std::string> rows = {"ZFC,1,5,100,1e-6,1e-8", ",2,10,100,2e-6,1e-8", "FC,3,10,100,3e-6,2e-8",
+                                     ",4,5,100,3.5e-6,2e-8"};
+    std::replace(columns.begin(), columns.end(), ',', separator);
+    for (std::string& row : rows) std::replace(row.begin(), row.end(), ',', separator);
+    const ZfcFcData d = readZfcFc(write("saved.dat", magnetometerFile(columns, rows)));
+    ASSERT_EQ(d.zfc.size(), 2u) << separator;
+    ASSERT_EQ(d.fc.size(), 2u);
+    EXPECT_EQ(d.fc.moment[1], 3.5e-6);
+    EXPECT_EQ(d.fc.error[1], 2e-8);
+    EXPECT_EQ(*d.field, 100.0);
+    EXPECT_EQ(d.report.format,
+              separator == ';' ? "magnetometer file (semicolon-separated)" : "magnetometer file (tab-separated)");
+  }
+}
+
+TEST_F(Files, ReadTheFixedCentreMomentWhenItIsTheOnlyOne) {
+  const std::string columns =
+      "Temperature (K),Magnetic Field (Oe),Moment (emu),M. Std. Err. (emu),DC Moment Fixed Ctr (emu),"
+      "DC Moment Err Fixed Ctr (emu),DC Moment Free Ctr (emu),DC Moment Err Free Ctr (emu)";
+  const Curve c = readTemperatureCurve(
+      write("fixed.dat",
+            magnetometerFile(columns, {"5,50,,,1e-6,1e-9,,", "10,50,,,2e-6,2e-9,,", "15,50,,,3e-6,3e-9,2.9e-6,4e-9"})));
+  // The free-centre fit is preferred where a row has one.
+  EXPECT_EQ(c.moment, (std::vector<double>{1e-6, 2e-6, 2.9e-6}));
+  EXPECT_EQ(c.error, (std::vector<double>{1e-9, 2e-9, 4e-9}));
+  EXPECT_EQ(c.report.columns,
+            "T: \"Temperature (K)\", H: \"Magnetic Field (Oe)\", M: \"DC Moment Free Ctr (emu)\" (1 rows) with its "
+            "standard error \"DC Moment Err Free Ctr (emu)\" \"DC Moment Fixed Ctr (emu)\" (2 rows) with its standard "
+            "error \"DC Moment Err Fixed Ctr (emu)\"");
+  EXPECT_EQ(describe(c.report),
+            "magnetometer file (comma-separated), fields in Oe, moments in emu; " + c.report.columns);
+}
+
+TEST_F(Files, TakeLowerCaseSectionsAndAByteOrderMark) {
+  const std::string file =
+      "\xEF\xBB\xBF[header]\r\nTITLE,x\r\n[data]\r\nTemperature (K),Moment (emu)\r\n5,1e-6\r\n10,2e-6\r\n";
+  EXPECT_EQ(readTemperatureCurve(write("lower.dat", file)).moment, (std::vector<double>{1e-6, 2e-6}));
+  const std::string plain =
+      "\xEF\xBB\xBF"
+      "5 1e-6\n10 2e-6\n";
+  EXPECT_EQ(readTemperatureCurve(write("bom.txt", plain)).x, (std::vector<double>{5, 10}));
+}
+
+TEST_F(Files, TakeTheThirdColumnAsTheErrorUnlessItsNameSaysOtherwise) {
+  const Curve c = readTemperatureCurve(write("named.txt", "T M dM\n5 1e-6 1e-8\n10 2e-6 2e-8\n"));
+  EXPECT_EQ(c.error, (std::vector<double>{1e-8, 2e-8}));
+  EXPECT_EQ(c.report.columns, "T: column 1 \"T\", M: column 2 \"M\", standard error: column 3 \"dM\"");
+  EXPECT_TRUE(c.report.notes.empty());
+  // Without a header the third column is the error too; a header naming it
+  // a temperature says otherwise, and the report says it is not used.
+  EXPECT_TRUE(readTemperatureCurve(write("bare.txt", "5 1e-6 1e-8\n10 2e-6 2e-8\n")).hasErrors());
+  EXPECT_EQ(readTemperatureCurve(write("short.txt", "T M\n5 1e-6 1e-8\n10 2e-6 2e-8\n")).error,
+            (std::vector<double>{1e-8, 2e-8}));
+  const Curve other = readLoop(write("other.txt", "H M T\n5 1e-6 300\n10 2e-6 300\n")).loop;
+  EXPECT_FALSE(other.hasErrors());
+  EXPECT_EQ(other.report.notes, (std::vector<std::string>{"columns 3 to 3 are not used (not named or placed as "
+                                                          "standard errors)"}));
+}
+
+TEST_F(Files, RefuseAFieldWhoseMeanOverflowsNamingItsLine) {
+  const auto zfcfc = [](const std::string& path) { readZfcFc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(zfcfc, magnetometerFile("Comment,Temperature (K),Magnetic Field (Oe),Moment (emu)",
+                                            {"ZFC,5,1e308,1e-6", ",10,1e308,2e-6", "FC,10,1e308,3e-6"})),
+            bad + ":8:3: the fields add up past the largest number: no mean field");
+  EXPECT_EQ(refusal(zfcfc,
+                    magnetometerFile("Comment,Temperature (K),Magnetic Field (Oe),Moment (emu)", {"ZFC,5,1e999,1e-6"})),
+            bad + ":7:3: field is 1e999");
+}
+
+TEST_F(Files, RefuseWhatIsNoRegularFileBeforeReadingIt) {
+  const std::string folder = dir_.path().string();
+  EXPECT_EQ(refusal([&](const std::string&) { readZfcFc(folder); }, ""),
+            folder + ": is a folder, not a file of measured data");
+  EXPECT_EQ(refusal([](const std::string&) { readLoop("/dev/zero"); }, ""),
+            "/dev/zero: is not a regular file (a device, a FIFO or a socket): give a file of measured data");
+  const std::string fifo = (dir_.path() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(refusal([&](const std::string&) { readTemperatureCurve(fifo); }, ""),
+            fifo + ": is not a regular file (a device, a FIFO or a socket): give a file of measured data");
+  // A sparse file of 65 MB: refused by its size, without reading it.
+  const std::string huge = write("huge.txt", "5 1 2\n");
+  std::filesystem::resize_file(huge, std::uintmax_t{65} << 20);
+  EXPECT_EQ(refusal([&](const std::string&) { readZfcFc(huge); }, ""),
+            huge + ": is larger than 64 MB, the most a reader takes");
+}
+
+TEST_F(Files, EscapeAndCutTheFileTextTheyQuote) {
+  const auto zfcfc = [](const std::string& path) { readZfcFc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(zfcfc, "5 1 2\n10 1 x\x01\x7f\n"), bad + ":2:3: M_FC \"x\\x01\\x7F\" is not a number");
+  const std::string longCell(5 << 20, 'x');
+  const std::string message = refusal(zfcfc, "5 1 2\n10 1 " + longCell + "\n");
+  EXPECT_EQ(message, bad + ":2:3: M_FC \"" + std::string(80, 'x') + "...\" is not a number");
+  // A long name among the columns of a magnetometer file is cut as well.
+  const std::string columns = "Temperature (K)," + std::string(1000, 'n');
+  EXPECT_EQ(refusal(zfcfc, magnetometerFile(columns, {"5,1"})),
+            bad +
+                ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" nor a \"DC Moment Fixed Ctr "
+                "(emu)\" column; its columns are \"Temperature (K)\" and \"" +
+                std::string(80, 'n') + "...\"");
+}
+
+TEST_F(Files, RefuseOlderColumnNamesListingWhatTheyExpectAndFound) {
+  const auto loop = [](const std::string& path) { readLoop(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(loop, magnetometerFile("Temperature (K),Field (Oe),Long Moment (emu)", {"300,100,1e-6"})),
+            bad +
+                ":6: has neither a \"Moment (emu)\" nor a \"DC Moment Free Ctr (emu)\" nor a \"DC Moment Fixed Ctr "
+                "(emu)\" column; its columns are \"Temperature (K)\", \"Field (Oe)\" and \"Long Moment (emu)\"");
+  EXPECT_EQ(refusal(loop, magnetometerFile("Temperature (K),Field (Oe),Moment (emu)", {"300,100,1e-6"})),
+            bad +
+                ":6: has no column \"Magnetic Field (Oe)\"; its columns are \"Temperature (K)\", \"Field (Oe)\" and "
+                "\"Moment (emu)\"");
+}
+
+TEST_F(Files, ReadTheSameFromMemoryAsFromTheFile) {
+  const std::string text = plainZfcFcRows("\n");
+  const ZfcFcData fromText = readZfcFcText("memory", text);
+  const ZfcFcData fromFile = readZfcFc(write("zfcfc.txt", text));
+  EXPECT_EQ(fromText.fc.moment, fromFile.fc.moment);
+  EXPECT_EQ(fromText.zfc.file, "memory");
+}
+
+// A FORC file in the PMC layout: `header`, then three curves with their
+// calibration points, fields `unit` times 1000, 0, ... (in the file's unit)
+// and moments 2e-3 at calibration, 1e-3 along the curves.
+std::string pmcFile(const std::string& header, double unit = 1.0) {
+  std::string text = "MicroMag 2900/3900 Data File (Series 0016)\n" + header + "\n";
+  char row[64];
+  for (int curve = 0; curve < 3; ++curve) {
+    std::snprintf(row, sizeof row, "%+.6E,%+.6E\n\n", 1000 * unit, 2e-3);
+    text += row;
+    for (int k = 0; k <= 3; ++k) {
+      std::snprintf(row, sizeof row, "%+.6E,%+.6E\n", 100 * (k - curve) * unit, 1e-3);
+      text += row;
+    }
+    text += "\n";
+  }
+  return text + "MicroMag 2900/3900 Data File ends\n";
+}
+
+constexpr double kTeslaPerOe = 1e-4;
+constexpr double kAmPerOe = 1e3 / (4 * 3.14159265358979323846);
+// The file holds seven significant digits (%+.6E) of the converted values.
+constexpr double kConverted = 1e-6;
+
+TEST_F(Files, TakePmcUnitsOnlyFromTheUnitsLineAndTheColumnRow) {
+  // A source path with "(T)" and "(Am2)" in it says nothing about units.
+  const ForcSet cgs = readPmcText(
+      "cgs.frc", pmcFile("Source  C:\\runs(T)\\sample(Am2).frc\n(c) 2004 Princeton (T)\nUnits of measure: cgs\n"));
+  EXPECT_EQ(cgs.curves[0].calibrationField, 1000.0);
+  EXPECT_EQ(cgs.curves[0].calibrationMoment, 2e-3);
+  EXPECT_EQ(cgs.report.fieldUnit, "Oe");
+  EXPECT_EQ(cgs.report.momentUnit, "emu");
+  EXPECT_TRUE(cgs.report.notes.empty());
+  // Without any statement: CGS, with a note.
+  const ForcSet bare = readPmcText("bare.frc", pmcFile("Source  /data/field(T)\n"));
+  EXPECT_EQ(bare.curves[1].H[0], -100.0);
+  EXPECT_EQ(bare.report.notes, (std::vector<std::string>{"states no units: read as CGS (Oe, emu), the units this "
+                                                         "program writes"}));
+  // SiMuNaughtH: fields in T (mu0 H), moments in A m^2.
+  const ForcSet mu0H = readPmcText("mu0h.frc", pmcFile("Units of measure\tSiMuNaughtH\n", kTeslaPerOe));
+  EXPECT_NEAR(mu0H.curves[0].calibrationField, 1000.0, kConverted * 1000.0);
+  EXPECT_NEAR(mu0H.curves[0].calibrationMoment, 2.0, kConverted);  // 2e-3 A m^2 is 2 emu
+  EXPECT_EQ(mu0H.report.fieldUnit, "T");
+  // A row of column names: the field in A/m.
+  const ForcSet am = readPmcText("am.frc", pmcFile("Units of measure: SI\nField (A/m), Moment (Am2)\n", kAmPerOe));
+  EXPECT_NEAR(am.curves[2].H[3], 100.0, kConverted * 100.0);
+  EXPECT_EQ(am.report.fieldUnit, "A/m");
+  EXPECT_EQ(am.report.columns,
+            "field and moment: the first two numbers of each data line; units from the Units of measure line (line 2); "
+            "units from the column-header row (line 3)");
+}
+
+TEST_F(Files, ReadPmcFilesWithAnyLineEndAndAByteOrderMark) {
+  const std::string lf = pmcFile("NCrv = 3\n");
+  std::string cr = lf, crlf;
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const std::string& text : {lf, cr, crlf, "\xEF\xBB\xBF" + crlf}) {
+    const ForcSet forcs = readPmc(write("curves.frc", text));
+    ASSERT_EQ(forcs.curves.size(), 3u);
+    EXPECT_EQ(forcs.curves[2].H, (std::vector<double>{-200, -100, 0, 100}));
+  }
+  const std::string folder = dir_.path().string();
+  EXPECT_EQ(refusal([&](const std::string&) { readPmc(folder); }, ""),
+            folder + ": is a folder, not a file of measured data");
+}
+
+TEST_F(Files, DecidePlainSiFieldsByTheHeadersMagnitudesAndSaySo) {
+  // HSat = 1.5 can only be tesla; 1.2e5 can only be A/m (1500 Oe).
+  const ForcSet tesla =
+      readPmcText("t.frc", pmcFile("Units of measure: SI\nHSat           = +1.500000E-01\n", kTeslaPerOe));
+  EXPECT_NEAR(tesla.curves[0].calibrationField, 1000.0, kConverted * 1000.0);
+  EXPECT_EQ(tesla.report.notes,
+            (std::vector<std::string>{"\"Units of measure: SI\" leaves the field unit open: read as T, as the header's "
+                                      "largest field value (hsat), 0.15, is at most 30"}));
+  const ForcSet am = readPmcText("am.frc", pmcFile("Units of measure: SI\nHSat\t1.2e5\n", kAmPerOe));
+  EXPECT_NEAR(am.curves[0].calibrationField, 1000.0, kConverted * 1000.0);  // not 1.6e8 Oe
+  EXPECT_EQ(am.report.fieldUnit, "A/m");
+}
+
+TEST_F(Files, RefusePmcFilesOfUnknownOrDisagreeingUnits) {
+  const auto pmc = [](const std::string& path) { readPmc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: furlongs\n")),
+            bad + ":2: states units of measure \"furlongs\": known are cgs, SI and SiMuNaughtH");
+  EXPECT_EQ(refusal(pmc, pmcFile("Field (furlongs), Moment (emu)\n")),
+            bad + ":2: gives the field in unknown units \"(furlongs)\"");
+  EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: cgs\n    (T)          (Am2)\n")),
+            bad + ":3: gives the field in T but the Units of measure line (line 2) says Oe");
+  // A header in T over data in A/m.
+  EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: SI\nHSat = 0.15\n", kAmPerOe)),
+            bad +
+                ":3: the header's fields (up to 0.15) and the data's (up to 79577.5) differ by more than a factor "
+                "1000: not in the same units");
+}
+
+TEST_F(Files, RefusePmcFilesCutShortOrDisagreeingWithTheirCounts) {
+  const auto pmc = [](const std::string& path) { readPmc(path); };
+  const std::string bad = (dir_.path() / "bad.txt").string();
+  const std::string whole = pmcFile("NCrv           = 3\nNData          = 12\n");
+  EXPECT_EQ(readPmcText("whole.frc", whole).curves.size(), 3u);
+  EXPECT_EQ(readPmcText("with-calibrations.frc", pmcFile("NData = 15\n")).points(), 12u);
+  EXPECT_EQ(refusal(pmc, pmcFile("NCrv = 4\n")), bad + ":2: NCrv = 4 but the file holds 3 reversal curves");
+  EXPECT_EQ(refusal(pmc, pmcFile("NData = 13\n")),
+            bad + ":2: NData = 13 but the file holds 12 points on its curves and 15 with the calibration points");
+  // Cut mid-number: the line is no data line (the last point is on line 24).
+  const std::string cut = whole.substr(0, whole.rfind("+1.000000E-03\n\nMicroMag"));
+  EXPECT_EQ(refusal(pmc, cut + "+1.000000E-\n"), bad + ":24: \"+1.000000E+02,+1.000000E-\" is not a data line");
+  // Cut mid-number without a line end: the number is shorter than those
+  // before it.
+  EXPECT_EQ(refusal(pmc, cut + "+1.00"),
+            bad +
+                ":24: the last line has no line end and its numbers are not written like those before it: the file "
+                "is cut short");
+  // A file whose last data line lacks only its line end is whole.
+  const std::string unended = whole.substr(0, whole.rfind("\n\nMicroMag"));
+  EXPECT_EQ(readPmcText("unended.frc", unended).curves[2].H.back(), 100.0);
 }
 
 }  // namespace
