@@ -20,20 +20,11 @@ namespace {
 
 using preisach::continuum::Physics;
 
-preisach::model::ModelParameters modelOf(const preisach::parameters::ParameterSet& s) {
-  preisach::model::ModelParameters p;
-  p.Tc = s.Tc, p.mu0 = s.mu0, p.Gamma = s.Gamma, p.hc0_mean = s.hc0_mean, p.Gamma_c = s.Gamma_c;
-  p.sigmac0 = s.sigmac0, p.Gamma_cprim = s.Gamma_cprim, p.sigmai0 = s.sigmai0, p.Gamma_i = s.Gamma_i;
-  p.km = s.km, p.N = s.N, p.PDF = s.PDF, p.ha = s.ha, p.T_max = s.T_max, p.T_hyst = s.T_hyst;
-  p.Ha_max = s.Ha_max, p.s = s.s, p.lambda = s.lambda, p.f = s.f;
-  return p;
-}
-
 preisach::model::ModelParameters defaultFile() {
   std::ifstream file(PREISACH_SOURCE_DIR "/Magnetism/Parameters.txt");
   std::ostringstream text;
   text << file.rdbuf();
-  return modelOf(preisach::support::parametersFrom(text.str()));
+  return preisach::parameters::modelParameters(preisach::support::parametersFrom(text.str()));
 }
 
 // The best of `runs` timings of `work`, in seconds; `work` returns a value
