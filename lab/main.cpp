@@ -1,17 +1,59 @@
 // preisach-lab: what goes beyond the interactive program, on the same model
 // code and arithmetic. Results go to the files the options name, progress
-// and errors to standard error; the exit status is 0 only on success.
+// and errors to standard error. Exit status: 0 on success, 1 when the work
+// was done but did not succeed (a fit that did not converge, a report that
+// could not be written), 2 for input it cannot use, options included.
+
+#include <glog/logging.h>
 
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
 
+#include "driver/output_files.h"
 #include "lab/fit_command.h"
 #include "lab/history_command.h"
+#include "lab/result_set.h"
 #include "measured/data_error.h"
 
+namespace {
+
+// Ceres logs through glog; the lab reports what matters itself, in its own
+// lines, so glog writes neither log files nor lines on standard error.
+void silenceLibraryLogging(const char* program) {
+  FLAGS_logtostderr = true;
+  FLAGS_minloglevel = google::GLOG_FATAL;
+  google::InitGoogleLogging(program);
+}
+
+// A CLI11 parse error as one line; --help is not an error.
+int parseFailure(const CLI::App& app, const CLI::ParseError& e) {
+  if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+    app.exit(e);
+    return preisach::lab::standardOutputIntact() ? 0 : 1;
+  }
+  std::cerr << "preisach-lab: " << e.what() << " (see preisach-lab --help)" << std::endl;
+  return 2;
+}
+
+int run(const preisach::lab::FitArguments& fit,
+        const preisach::lab::HistoryArguments& history,
+        const preisach::lab::ForcArguments& forc) {
+  if (fit.chosen) return preisach::lab::runFit(fit);
+  if (history.chosen) return preisach::lab::runHistory(history);
+  if (forc.chosen) return preisach::lab::runForc(forc);
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  CLI::App app{"preisach-lab: fit the Preisach model to measured curves, follow any field history, FORCs"};
+  preisach::lab::guardStandardDescriptors();
+  preisach::driver::removeTemporaryFilesOnInterrupt();
+  silenceLibraryLogging(argv[0]);
+  CLI::App app{
+      "preisach-lab: fit the Preisach model to measured curves, follow any field history, FORCs "
+      "(temperatures in K, fields in Oe, moments in emu)"};
   app.require_subcommand(1);
   preisach::lab::FitArguments fit;
   preisach::lab::addFitCommand(app, fit);
@@ -22,15 +64,18 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    return parseFailure(app, e);
   }
+  int status = 2;
   try {
-    if (fit.chosen) return preisach::lab::runFit(fit);
-    if (history.chosen) return preisach::lab::runHistory(history);
-    if (forc.chosen) return preisach::lab::runForc(forc);
+    status = run(fit, history, forc);
   } catch (const std::exception& e) {
     std::cerr << "preisach-lab: " << e.what() << std::endl;
     return 2;
   }
-  return 2;
+  if (!preisach::lab::standardOutputIntact()) {
+    std::cerr << "preisach-lab: standard output cannot be written: the report is lost" << std::endl;
+    return 1;
+  }
+  return status;
 }
