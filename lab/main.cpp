@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
   preisach::lab::addHistoryCommand(app, history);
   preisach::lab::ForcArguments forc;
   preisach::lab::addForcCommand(app, forc);
+  for (CLI::App* command : app.get_subcommands({}))
+    command->footer("Units: temperatures in K, fields in Oe, moments in emu.");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -112,7 +112,12 @@ void requireWritableFolderOf(const std::string& path) {
 void guardStandardDescriptors() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (fcntl(fd, F_GETFD) != -1) continue;
-    if (fd == STDOUT_FILENO) standardOutputWasClosed = true;
+    // A closed standard output is opened on /dev/full: whatever is written
+    // to it fails, and the failure is seen as for a full disk.
+    if (fd == STDOUT_FILENO) {
+      standardOutputWasClosed = true;
+      if (open("/dev/full", O_WRONLY) == STDOUT_FILENO) continue;
+    }
     if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) == -1) _exit(2);
   }
 }

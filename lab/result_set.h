@@ -48,8 +48,9 @@ void requireWritableFolder(const std::string& folder);
 void requireWritableFolderOf(const std::string& path);
 
 // To be called first in main(): a standard descriptor closed by whoever
-// started the program is opened on /dev/null, so that no file opened later
-// takes its number, and a closed standard output is remembered.
+// started the program is opened again (standard output on /dev/full, so
+// that a write to it fails; the others on /dev/null), so that no file
+// opened later takes its number.
 void guardStandardDescriptors();
 
 // Writes `text` to standard output and flushes it; throws
