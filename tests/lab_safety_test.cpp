@@ -131,6 +131,22 @@ TEST(LabSafety, AFailedForcRunLeavesThePreviousResultsAsTheyWere) {
             (std::vector<std::string>{"Parameters.txt", "forc-curves.frc", "forc-diagram.png", "forc-diagram.txt"}));
 }
 
+// A file size limit of 4 kB (ulimit -f counts kB) with SIGXFSZ ignored makes
+// every larger write fail as on a full disk.
+TEST(LabSafety, AFullDiskLeavesNoFragmentAndThePreviousResults) {
+  Workspace w;
+  w.writeParameters(kLoopRecord);
+  for (const char* name : {"forc-curves.frc", "forc-diagram.txt"})
+    writeFile(w.dataDir() / name, std::string("previous ") + name);
+  const RunResult r = w.runCommand("cd '" + w.root().string() + "' && trap '' XFSZ && ulimit -f 4 && '" +
+                                   PREISACH_LAB_EXECUTABLE + "' forc --step 50 > stdout.txt 2> stderr.txt < /dev/null");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("cannot write Magnetism/forc-curves.frc"), std::string::npos) << r.err;
+  for (const char* name : {"forc-curves.frc", "forc-diagram.txt"})
+    EXPECT_EQ(readFile(w.dataDir() / name), std::string("previous ") + name);
+  EXPECT_EQ(namesIn(w.dataDir()), (std::vector<std::string>{"Parameters.txt", "forc-curves.frc", "forc-diagram.txt"}));
+}
+
 TEST(LabSafety, TwoForcRunsIntoOneFolderLeaveADiagramOfTheCurvesBesideIt) {
   Workspace w;
   w.writeParameters(kLoopRecord);
