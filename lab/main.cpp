@@ -63,6 +63,17 @@ int main(int argc, char** argv) {
   preisach::lab::addForcCommand(app, forc);
   for (CLI::App* command : app.get_subcommands({}))
     command->footer("Units: temperatures in K, fields in Oe, moments in emu.");
+  // A word that is no command would otherwise be reported as a missing one.
+  const auto isCommand = [&app](const std::string& word) {
+    for (const CLI::App* command : app.get_subcommands({}))
+      if (command->get_name() == word) return true;
+    return false;
+  };
+  if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
+    std::cerr << "preisach-lab: \"" << argv[1] << "\" is not a command: fit, history or forc (see preisach-lab --help)"
+              << std::endl;
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

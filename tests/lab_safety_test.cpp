@@ -180,7 +180,7 @@ TEST(LabSafety, RefusesNonFiniteAndOutOfRangeNumbersByNameInOneLine) {
       {"forc --step 5x", "\"5x\" is not a number"},
       {"forc --sf 50", "--sf"},
       {"forc --bogus", "--bogus"},
-      {"fly", "preisach-lab:"},
+      {"fly", "\"fly\" is not a command: fit, history or forc"},
       {"", "A subcommand is required"},
   };
   for (const Case& c : cases) {
