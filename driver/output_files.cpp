@@ -91,15 +91,14 @@ bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Removes the temporary files of `fileName` that no running process writes:
-// what a program killed outright left behind. The process id follows the
-// file name in a temporary file's name; a name without one is from an older
-// version of the program.
-void removeStaleTemporaries(const char* fileName) {
-  const std::string prefix = std::string(fileName) + ".";
+// Removes the temporary files of `fileName` in `folder` that no running
+// process writes: what a program killed outright left behind. The process id
+// follows the file name in a temporary file's name; a name without one is
+// from an older version of the program.
+void removeStaleTemporaries(const std::filesystem::path& folder, const std::string& fileName) {
+  const std::string prefix = fileName + ".";
   std::error_code error;
-  for (std::filesystem::directory_iterator entry(parameters::kDataDirectory, error), end; !error && entry != end;
-       entry.increment(error)) {
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
     if (name.compare(0, prefix.size(), prefix) != 0 || !endsWith(name, kTemporarySuffix)) continue;
     const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - (sizeof kTemporarySuffix - 1));
@@ -176,8 +175,15 @@ void removeTemporaryFilesOnInterrupt() {
 std::unique_ptr<ResultFile> ResultFile::create(const char* fileName,
                                                const char* consequence,
                                                const model::Console& console) {
-  const std::string finalPath = parameters::dataFilePath(fileName);
-  removeStaleTemporaries(fileName);
+  return createAt(parameters::dataFilePath(fileName), consequence, console);
+}
+
+std::unique_ptr<ResultFile> ResultFile::createAt(const std::string& finalPath,
+                                                 const char* consequence,
+                                                 const model::Console& console) {
+  const std::filesystem::path place(finalPath);
+  const std::filesystem::path folder = place.has_parent_path() ? place.parent_path() : std::filesystem::path(".");
+  removeStaleTemporaries(folder, place.filename().string());
   std::string temporaryPath;
   int reason = 0;
   std::FILE* handle = nullptr;

@@ -25,6 +25,12 @@ class ResultFile {
   static std::unique_ptr<ResultFile> create(const char* fileName,
                                             const char* consequence,
                                             const model::Console& console);
+  // The same for a file at any path: its temporary file is made in the
+  // folder of `finalPath` (the current folder when it names none), so that
+  // the final move stays within one file system.
+  static std::unique_ptr<ResultFile> createAt(const std::string& finalPath,
+                                              const char* consequence,
+                                              const model::Console& console);
 
   ~ResultFile();  // not committed: the temporary file is closed and removed
   ResultFile(const ResultFile&) = delete;
@@ -32,6 +38,9 @@ class ResultFile {
 
   // The rows go here; the handle stays owned by this object.
   std::FILE* handle() const { return handle_; }
+  // Where the rows are until commit(): a caller may read them back from here.
+  const std::string& temporaryPath() const { return temporaryPath_; }
+  const std::string& finalPath() const { return finalPath_; }
   // Closes the file, checks that every row reached it and moves it over the
   // final name; a write, close or move that fails is reported on
   // console.err, and the previous file stays. writeError is the errno of a

@@ -42,9 +42,14 @@ std::vector<std::vector<ForcValue>> forcDistribution(const ForcSet& forcs, int s
     const double Hr = forcs.curves[i].H.front();
     for (std::size_t i2 = i - s; i2 <= i + s; ++i2) {
       const ForcSet::Curve& other = forcs.curves[i2];
+      // A window holding more points than the lattice is refused as soon as
+      // the surplus is seen: however densely a curve is measured, a point
+      // costs a search and 2 S + 2 steps, so the whole distribution stays
+      // linear in the number of points.
       const auto first = std::lower_bound(other.H.begin(), other.H.end(), H - (S + 0.25) * dH);
       int taken = 0;
       for (auto it = first; it != other.H.end() && *it <= H + (S + 0.25) * dH; ++it, ++taken) {
+        if (taken == 2 * S + 1) return false;
         x.push_back((other.H.front() - Hr) / dHr);
         y.push_back((*it - H) / dH);
         z.push_back(other.M[static_cast<std::size_t>(it - other.H.begin())]);

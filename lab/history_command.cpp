@@ -5,12 +5,16 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "history/field_history.h"
 #include "history/forc_distribution.h"
 #include "history/forc_simulation.h"
+#include "lab/gnuplot.h"
 #include "lab/lab_files.h"
+#include "lab/result_set.h"
+#include "lab/run_limits.h"
 #include "measured/data_error.h"
 #include "measured/pmc_format.h"
 #include "parameters/data_directory.h"
@@ -50,14 +54,29 @@ std::vector<float> readFields(const std::string& path, float Ha_max) {
 }
 
 void checkLoopParameters(const parameters::ParameterSet& p, const std::string& path) {
-  if (!(p.Ha_max > 0.0f)) throw DataError(path + ": Ha_max must be positive for a field history");
+  if (!(p.Ha_max > 0.0f) || !std::isfinite(p.Ha_max))
+    throw DataError(path + ": Ha_max must be a positive finite field for a field history");
+}
+
+// The bound of the option itself; a run also refuses a step above Ha_max,
+// which leaves fewer than three reversal curves and so no distribution.
+constexpr double kLargestStep = 1e7;  // Oe
+constexpr double kMostReversalCurves = 2000.0;
+
+// The curves of the protocol and their points, as simulateForcs makes them:
+// n reversal fields, the k-th curve with k points after its saturation.
+Work forcWork(double Ha_max, double step, std::int32_t m) {
+  const double curves = std::floor(2.0 * Ha_max / step) + 1.0;
+  Work work;
+  work.fieldPoints = curves * (curves + 1.0) / 2.0 + curves;
+  work.m = m;
+  return work;
 }
 
 // The picture shows where the distribution lives: the points above 5 % of
 // its largest magnitude, with a margin.
-void drawForcDiagram(const std::vector<std::vector<history::ForcValue>>& blocks,
-                     const std::string& diagram,
-                     const std::string& picture) {
+std::optional<std::string> drawForcDiagram(const std::vector<std::vector<history::ForcValue>>& blocks,
+                                           const std::string& diagram) {
   double largest = 0.0;
   for (const auto& block : blocks)
     for (const history::ForcValue& v : block) largest = std::max(largest, std::fabs(v.rho));
@@ -74,8 +93,8 @@ void drawForcDiagram(const std::vector<std::vector<history::ForcValue>>& blocks,
   const double margin = 0.25 * std::max(hcMax, huMax - huMin);
   std::ostringstream gp;
   gp << "set terminal pngcairo size 820,700 font ',11'\n";
-  gp << "set output '" << picture << "'\n";
-  gp << "stats '" << diagram << "' using 3 nooutput\n";
+  gp << "set output picture\n";
+  gp << "stats diagram using 3 nooutput\n";
   gp << "limit = (abs(STATS_min) > abs(STATS_max) ? abs(STATS_min) : abs(STATS_max))\n";
   gp << "set cbrange [-limit:limit]\n";
   // Filled contours: 17 levels of a diverging scale, the middle one (white)
@@ -90,35 +109,43 @@ void drawForcDiagram(const std::vector<std::vector<history::ForcValue>>& blocks,
   gp << "set format cb '%.1te%+T'\n";
   gp << "set title 'FORC distribution'\n";
   gp << "set grid front\n";
-  gp << "splot '" << diagram << "' using 1:2:3 with pm3d notitle\n";
-  runGnuplot(gp.str());
+  gp << "splot diagram using 1:2:3 with pm3d notitle\n";
+  return drawPng(gp.str(), {{"diagram", diagram}});
 }
 
 }  // namespace
 
 void addHistoryCommand(CLI::App& app, HistoryArguments& a) {
-  CLI::App* history = app.add_subcommand("history", "The moment along any field history, from positive saturation");
-  history->add_option("--params", a.params, "parameter file (T_hyst, Ha_max, the grid and the density)")
+  CLI::App* history = app.add_subcommand(
+      "history", "The moment (emu) along any field history (Oe), from positive saturation, at T_hyst (K)");
+  history->add_option("--params", a.params, "parameter file (T_hyst in K, Ha_max in Oe, the grid and the density)")
       ->default_val(parameters::dataFilePath(parameters::kParameterFileName));
-  history->add_option("--fields", a.fields, "one field (Oe) per line, # comments allowed")->required();
-  history->add_option("--out", a.out, "rows \"%f %e %e %e\" as momentbc.txt: field, M, (1 - f) M_irr, f M_rev")
+  history->add_option("--fields", a.fields, "one field in Oe per line, each within +-Ha_max, # comments allowed")
+      ->required();
+  history
+      ->add_option("--out", a.out, "rows \"%f %e %e %e\" as momentbc.txt: field (Oe), M, (1 - f) M_irr, f M_rev (emu)")
       ->default_val(parameters::dataFilePath("history.txt"));
+  history->add_flag("--progress", a.progress, "a progress line on standard error every few seconds");
   history->callback([&a] { a.chosen = true; });
 }
 
 int runHistory(const HistoryArguments& a) {
   const parameters::ParameterSet p = readParameters(a.params);
   checkLoopParameters(p, a.params);
-  const std::vector<float> fields = readFields(a.fields, p.Ha_max);
   requireFolderOf(a.out);
-  history::FieldHistory sample(parameters::modelParameters(p), p.m);
+  const std::vector<float> fields = readFields(a.fields, p.Ha_max);
+  requireFeasible({static_cast<double>(fields.size()), p.m}, "history: " + a.fields);
   std::string rows;
-  char row[160];
-  for (float field : fields) {
-    const hysteresis::HysteresisPointValues v = sample.apply(field);
-    std::snprintf(row, sizeof row, "%f %e %e %e\n", static_cast<double>(field), v.M, v.irreversibleColumn,
-                  v.reversibleColumn);
-    rows += row;
+  {
+    const ProgressLines progress("history", progressWanted(a.progress));
+    history::FieldHistory sample(parameters::modelParameters(p), p.m);
+    char row[160];
+    for (float field : fields) {
+      const hysteresis::HysteresisPointValues v = sample.apply(field);
+      std::snprintf(row, sizeof row, "%f %e %e %e\n", static_cast<double>(field), v.M, v.irreversibleColumn,
+                    v.reversibleColumn);
+      rows += row;
+    }
   }
   writeTextFile(a.out, rows);
   std::cerr << "history: " << fields.size() << " fields, written to " << a.out << std::endl;
@@ -126,55 +153,93 @@ int runHistory(const HistoryArguments& a) {
 }
 
 void addForcCommand(CLI::App& app, ForcArguments& a) {
-  CLI::App* forc = app.add_subcommand("forc", "First-order reversal curves and their FORC distribution");
-  forc->add_option("--params", a.params, "parameter file (T_hyst, Ha_max, the grid and the density)")
+  CLI::App* forc = app.add_subcommand(
+      "forc", "First-order reversal curves (fields in Oe, moments in emu, at T_hyst in K) and their FORC distribution");
+  forc->add_option("--params", a.params, "parameter file (T_hyst in K, Ha_max in Oe, the grid and the density)")
       ->default_val(parameters::dataFilePath(parameters::kParameterFileName));
   forc->add_option("--step", a.step,
-                   "field step of the reversal fields and along the curves (Oe); default 1 % of 2 Ha_max")
-      ->check(CLI::PositiveNumber);
+                   "field step in Oe of the reversal fields and along the curves, at most Ha_max; "
+                   "default 1 % of 2 Ha_max")
+      ->check(finiteNumberIn(0.0, kLargestStep, "Oe", true));
   forc->add_option("--sf", a.smoothing, "smoothing factor SF: the quadratic fit spans (2 SF + 1)^2 points")
       ->default_val(3)
       ->check(CLI::Range(1, 20));
-  forc->add_option("--measured", a.measured, "process measured FORCs (PMC MicroMag text) instead of simulating");
+  forc->add_option("--measured", a.measured,
+                   "process measured FORCs (PMC MicroMag text, fields in Oe, moments in emu) instead of simulating");
   forc->add_option("--out-dir", a.outDir, "folder of forc-curves.frc, forc-diagram.txt and forc-diagram.png")
       ->default_val(std::string(parameters::kDataDirectory));
+  forc->add_flag("--progress", a.progress, "a progress line on standard error every few seconds");
   forc->callback([&a] { a.chosen = true; });
 }
+
+namespace {
+
+struct SimulatedForcs {
+  measured::ForcSet forcs;
+  double step = 0.0;
+  std::string source;
+};
+
+SimulatedForcs simulate(const ForcArguments& a) {
+  const parameters::ParameterSet p = readParameters(a.params);
+  checkLoopParameters(p, a.params);
+  const double Ha_max = static_cast<double>(p.Ha_max);
+  SimulatedForcs s;
+  s.step = a.step == 0.0 ? 0.02 * Ha_max : a.step;
+  if (s.step > Ha_max)
+    throw DataError("--step " + formatNumber(s.step) + " Oe is larger than Ha_max = " + formatNumber(Ha_max) +
+                    " Oe: it leaves fewer than three reversal curves");
+  // The curves' points grow as the square of their number, and the
+  // distribution and its picture with them.
+  if (2.0 * Ha_max / s.step > kMostReversalCurves)
+    throw DataError("--step " + formatNumber(s.step) + " Oe makes more than " + formatNumber(kMostReversalCurves) +
+                    " reversal curves; take a larger step");
+  requireFeasible(forcWork(Ha_max, s.step, p.m), "forc --step " + formatNumber(s.step));
+  const long curves = static_cast<long>(std::floor(2.0 * Ha_max / s.step)) + 1;
+  std::cerr << "forc: simulating " << curves << " reversal curves" << std::endl;
+  const ProgressLines progress("forc", progressWanted(a.progress));
+  s.forcs = history::simulateForcs(parameters::modelParameters(p), p.m, s.step);
+  s.source = "preisach-lab forc, " + a.params;
+  return s;
+}
+
+}  // namespace
 
 int runForc(const ForcArguments& a) {
   const std::string base = a.outDir.empty() ? std::string(".") : a.outDir;
   requireFolderOf(base + "/forc-diagram.txt");
+  ResultSet results;
   measured::ForcSet forcs;
-  double step = a.step;
-  std::string source;
   if (!a.measured.empty()) {
     forcs = measured::readPmc(a.measured);
-    source = a.measured;
   } else {
-    const parameters::ParameterSet p = readParameters(a.params);
-    checkLoopParameters(p, a.params);
-    if (step == 0.0) step = 0.02 * static_cast<double>(p.Ha_max);
-    if (2.0 * static_cast<double>(p.Ha_max) / step > 2000.0)
-      throw DataError("--step " + formatNumber(step) + " Oe makes more than 2000 reversal curves; take a larger step");
-    std::cerr << "forc: simulating " << static_cast<long>(2.0 * static_cast<double>(p.Ha_max) / step) + 1
-              << " reversal curves" << std::endl;
-    forcs = history::simulateForcs(parameters::modelParameters(p), p.m, step);
-    source = "preisach-lab forc, " + a.params;
-  }
-  if (a.measured.empty()) {
+    const SimulatedForcs simulated = simulate(a);
     // The diagram is made from the curves as written, so that the file read
     // back as a measurement gives the same diagram.
     std::ostringstream pmc;
-    measured::writePmc(pmc, forcs, step, a.smoothing, source);
-    writeTextFile(base + "/forc-curves.frc", pmc.str());
-    forcs = measured::readPmc(base + "/forc-curves.frc");
+    measured::writePmc(pmc, simulated.forcs, simulated.step, a.smoothing, simulated.source);
+    forcs = measured::readPmc(results.add(base + "/forc-curves.frc", pmc.str()));
   }
-  const std::vector<std::vector<history::ForcValue>> blocks = history::forcDistribution(forcs, a.smoothing);
+  std::vector<std::vector<history::ForcValue>> blocks;
+  {
+    const ProgressLines progress("forc distribution", progressWanted(a.progress));
+    blocks = history::forcDistribution(forcs, a.smoothing);
+  }
   if (blocks.empty()) throw DataError("the FORCs are too few or too irregular for a FORC distribution");
   std::ostringstream text;
   history::writeDistribution(text, blocks);
-  writeTextFile(base + "/forc-diagram.txt", text.str());
-  if (haveGnuplot()) drawForcDiagram(blocks, base + "/forc-diagram.txt", base + "/forc-diagram.png");
+  results.add(base + "/forc-diagram.txt", text.str());
+  // Without a picture of this diagram, an older one must not stay beside it.
+  std::optional<std::string> picture;
+  {
+    const ProgressLines progress("forc picture", progressWanted(a.progress));
+    picture = drawForcDiagram(blocks, text.str());
+  }
+  if (picture)
+    results.add(base + "/forc-diagram.png", *picture);
+  else
+    results.discard(base + "/forc-diagram.png");
+  results.commit();
   std::cerr << "forc: " << forcs.curves.size() << " curves, " << forcs.points() << " points, written to " << base
             << std::endl;
   return 0;

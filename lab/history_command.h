@@ -10,15 +10,17 @@ struct HistoryArguments {
   std::string params;
   std::string fields;
   std::string out;
+  bool progress = false;
 };
 
 struct ForcArguments {
   bool chosen = false;
   std::string params;
-  double step = 0.0;  // 0: 1 % of 2 Ha_max
+  double step = 0.0;  // 0: not given, 1 % of 2 Ha_max
   int smoothing = 3;
   std::string measured;
   std::string outDir;
+  bool progress = false;
 };
 
 // `preisach-lab history`: the moment along any field history.
@@ -26,7 +28,8 @@ void addHistoryCommand(CLI::App& app, HistoryArguments& arguments);
 int runHistory(const HistoryArguments& arguments);
 
 // `preisach-lab forc`: first-order reversal curves of the model (or of a
-// measured file) and their FORC distribution.
+// measured file) and their FORC distribution. The curves, the diagram and
+// its picture are replaced together, only when all of them are made.
 void addForcCommand(CLI::App& app, ForcArguments& arguments);
 int runForc(const ForcArguments& arguments);
 

@@ -34,10 +34,7 @@ parameters::ParameterSet readParameters(const std::string& path) {
 }
 
 void writeTextFile(const std::string& path, const std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) throw DataError(path + ": cannot be created");
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !written) throw DataError(path + ": cannot be written");
+  writeResultFile(path, text);
 }
 
 void requireFolderOf(const std::string& path) {
@@ -45,6 +42,11 @@ void requireFolderOf(const std::string& path) {
   std::error_code error;
   if (!folder.empty() && !std::filesystem::is_directory(folder, error))
     throw DataError(path + ": the folder " + folder.string() + " does not exist");
+  try {
+    requireWritableFolderOf(path);
+  } catch (const DataError& e) {
+    throw DataError(path + ": " + e.what());
+  }
 }
 
 std::string formatNumber(double value) {
@@ -66,10 +68,9 @@ std::string stem(const std::string& path) {
   return path;
 }
 
-void writeFitCurves(const std::string& path,
-                    const std::vector<fitting::Dataset>& data,
-                    const std::vector<std::vector<double>>& model,
-                    const std::vector<std::vector<double>>& sigma) {
+std::string fitCurvesText(const std::vector<fitting::Dataset>& data,
+                          const std::vector<std::vector<double>>& model,
+                          const std::vector<std::vector<double>>& sigma) {
   std::string text =
       "# dataset x measured model residual\n# x: T (K) for ZFC and FC, H (Oe) for the loop; "
       "moments in emu; residual = (model - measured) / sigma\n";
@@ -80,40 +81,25 @@ void writeFitCurves(const std::string& path,
                     data[d].curve.moment[k], model[d][k], (model[d][k] - data[d].curve.moment[k]) / sigma[d][k]);
       text += row;
     }
-  writeTextFile(path, text);
+  return text;
 }
 
-bool haveGnuplot() {
-  return std::system("command -v gnuplot > /dev/null 2>&1") == 0;
+void writeFitCurves(const std::string& path,
+                    const std::vector<fitting::Dataset>& data,
+                    const std::vector<std::vector<double>>& model,
+                    const std::vector<std::vector<double>>& sigma) {
+  writeTextFile(path, fitCurvesText(data, model, sigma));
 }
 
-bool runGnuplot(const std::string& script) {
-  if (!haveGnuplot()) {
-    std::cerr << "note: gnuplot not found: no picture is drawn" << std::endl;
-    return false;
-  }
-  char name[] = "/tmp/preisach-lab-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) return false;
-  std::FILE* file = fdopen(fd, "w");
-  std::fwrite(script.data(), 1, script.size(), file);
-  std::fclose(file);
-  const bool drawn = std::system(("gnuplot '" + std::string(name) + "'").c_str()) == 0;
-  std::remove(name);
-  if (!drawn) std::cerr << "note: gnuplot failed: no picture is drawn" << std::endl;
-  return drawn;
-}
-
-void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data) {
+std::optional<std::string> drawFitPicture(const std::vector<fitting::Dataset>& data, const std::string& curvesText) {
   bool temperature = false, loop = false;
   for (const fitting::Dataset& d : data) (d.kind == fitting::CurveKind::Loop ? loop : temperature) = true;
   const int columns = (temperature ? 1 : 0) + (loop ? 1 : 0);
   std::ostringstream gp;
   gp << "set terminal pngcairo size " << 700 * columns << ",720 font ',10'\n";
-  gp << "set output '" << base << ".png'\n";
+  gp << "set output picture\n";
   gp << "set multiplot layout 2," << columns << " columnsfirst\n";
   gp << "set grid\nset key top right\n";
-  const std::string curves = base + ".curves.txt";
   // One colour per dataset, shared by its points, its fit and its residuals.
   const auto colour = [](const std::string& name) {
     return name.rfind("ZFC", 0) == 0 ? "#1f5fa8" : name.rfind("FC", 0) == 0 ? "#c0392b" : "#1e8449";
@@ -128,9 +114,9 @@ void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data)
     for (const fitting::Dataset& d : data) {
       if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
       const std::string select = "using (strcol(1) eq '" + d.name + "' ? $2 : NaN)";
-      gp << (first ? "" : ", ") << "'" << curves << "' " << select << ":3 with points pt 7 ps 0.6 lc rgb '"
-         << colour(d.name) << "' title '" << d.name << " measured', '' " << select << ":4 with lines lw 2 lc rgb '"
-         << colour(d.name) << "' title '" << d.name << " fit'";
+      gp << (first ? "" : ", ") << "curves " << select << ":3 with points pt 7 ps 0.6 lc rgb '" << colour(d.name)
+         << "' title '" << d.name << " measured', '' " << select << ":4 with lines lw 2 lc rgb '" << colour(d.name)
+         << "' title '" << d.name << " fit'";
       first = false;
     }
     gp << "\nset title 'Residuals'\nset ylabel '(model - measured) / sigma'\nset format y '%g'\nset key top right\n";
@@ -138,7 +124,7 @@ void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data)
     first = true;
     for (const fitting::Dataset& d : data) {
       if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
-      gp << (first ? "" : ", ") << "'" << curves << "' using (strcol(1) eq '" << d.name
+      gp << (first ? "" : ", ") << "curves using (strcol(1) eq '" << d.name
          << "' ? $2 : NaN):5 with points pt 7 ps 0.6 lc rgb '" << colour(d.name) << "' title '" << d.name << "'";
       first = false;
     }
@@ -147,7 +133,15 @@ void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data)
   if (temperature) panel(false);
   if (loop) panel(true);
   gp << "unset multiplot\n";
-  runGnuplot(gp.str());
+  return drawPng(gp.str(), {{"curves", curvesText}});
+}
+
+void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data) {
+  std::ifstream in(base + ".curves.txt", std::ios::binary);
+  std::ostringstream curves;
+  curves << in.rdbuf();
+  const std::optional<std::string> picture = drawFitPicture(data, curves.str());
+  if (picture) writeTextFile(base + ".png", *picture);
 }
 
 }  // namespace preisach::lab

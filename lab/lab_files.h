@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fitting/model_curves.h"
+#include "lab/gnuplot.h"
+#include "lab/result_set.h"
 #include "parameters/parameters.h"
 
 namespace preisach::lab {
@@ -14,12 +17,13 @@ namespace preisach::lab {
 // measured::DataError.
 parameters::ParameterSet readParameters(const std::string& path);
 
-// Writes `text` to `path` whole: a failed write or close throws
-// measured::DataError.
+// Replaces `path` by `text` whole, through a ResultSet: the new file or the
+// old one, never a part; a failure throws measured::DataError.
 void writeTextFile(const std::string& path, const std::string& text);
 
 // Throws measured::DataError unless the folder that would hold `path`
-// exists: checked before the work, not after it.
+// exists and a file can be created in it: checked before the work, not
+// after it.
 void requireFolderOf(const std::string& path);
 
 // A number as the console prints it (six significant digits).
@@ -33,21 +37,23 @@ std::string stem(const std::string& path);
 
 // One row per measured point: dataset, abscissa, measured moment, model
 // moment, residual (model - measured) / sigma.
+std::string fitCurvesText(const std::vector<fitting::Dataset>& data,
+                          const std::vector<std::vector<double>>& model,
+                          const std::vector<std::vector<double>>& sigma);
+
+// fitCurvesText written to `path` by writeTextFile.
 void writeFitCurves(const std::string& path,
                     const std::vector<fitting::Dataset>& data,
                     const std::vector<std::vector<double>>& model,
                     const std::vector<std::vector<double>>& sigma);
 
-// Whether gnuplot can be run.
-bool haveGnuplot();
+// The PNG of data and fit of each kind of curve (ZFC/FC against T, the loop
+// against H) over a panel of their residuals, from the rows of
+// fitCurvesText; nothing without gnuplot. For a ResultSet.
+std::optional<std::string> drawFitPicture(const std::vector<fitting::Dataset>& data, const std::string& curvesText);
 
-// Runs a gnuplot script; false (with a note on standard error) when gnuplot
-// is missing or fails.
-bool runGnuplot(const std::string& script);
-
-// base.png: data and fit of each kind of curve (ZFC/FC against T, the loop
-// against H) over a panel of their residuals, from base.curves.txt; nothing
-// without gnuplot.
+// base.png from base.curves.txt as drawFitPicture draws it, written by
+// writeTextFile; nothing without gnuplot.
 void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data);
 
 }  // namespace preisach::lab

@@ -44,8 +44,10 @@ TEST(LabCommand, GivesHelpOnEveryCommand) {
   EXPECT_EQ(forc.status, 0);
   for (const char* option : {"--params", "--step", "--sf", "--measured", "--out-dir"})
     EXPECT_NE(forc.out.find(option), std::string::npos) << option;
-  EXPECT_NE(lab(w, "").status, 0);
-  EXPECT_NE(lab(w, "fly").status, 0);
+  for (const RunResult* help : {&fit, &history, &forc})
+    for (const char* unit : {"K", "Oe", "emu"}) EXPECT_NE(help->out.find(unit), std::string::npos) << unit;
+  EXPECT_EQ(lab(w, "").status, 2);
+  EXPECT_EQ(lab(w, "fly").status, 2);
 }
 
 TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {

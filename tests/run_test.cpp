@@ -57,10 +57,13 @@ TEST(Run, TakesTheWordYesAsOneMorePassAndThenEnds) {
   EXPECT_EQ(r.out, repeat(std::string(kEcho) + kPrompt, 2));
 }
 
-TEST(Run, IgnoresCommandLineArguments) {
+TEST(Run, AnswersCommandLineArgumentsWithAUsageInsteadOfRunning) {
   Workspace w;
   w.writeParameters(kRecord);
-  EXPECT_EQ(w.run("n\n", 60, "--help -x Magnetism/other.txt").out, std::string(kEcho) + kPrompt);
+  const RunResult r = w.run("n\n", 60, "--help -x Magnetism/other.txt");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("usage: preisach", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find(kEcho), std::string::npos) << "no pass is run";
 }
 
 TEST(Run, SaysWhyTheParameterFileCannotBeOpenedAndStillPrompts) {
