@@ -6,15 +6,27 @@
 
 namespace preisach::curves {
 
+namespace {
+
+// A name for a message: printable ASCII, cut to 80 characters.
+std::string printable(const std::string& text) {
+  std::string shown;
+  for (char c : text.substr(0, 80)) shown += c >= 0x20 && c < 0x7F ? c : '?';
+  return shown + (text.size() > 80 ? "..." : "");
+}
+
+}  // namespace
+
 ModelChoice modelChoice(const std::string& name, double tolerance, std::int32_t m) {
   ModelChoice choice;
   if (name == "grid")
     choice.evaluator = Evaluator::Grid;
   else if (name != "continuum")
-    throw std::invalid_argument("--model must be continuum or grid, not \"" + name + "\"");
+    throw std::invalid_argument("--model: \"" + printable(name) + "\" is neither continuum nor grid");
   if (!std::isfinite(tolerance) || !(tolerance >= kSmallestTolerance) || !(tolerance < 1.0)) {
     std::ostringstream reason;
-    reason << "--tol must be a relative tolerance from 1e-14 up to (not including) 1, not " << tolerance;
+    reason << "--tol: " << tolerance
+           << " is not a relative tolerance from 1e-14 (finer than double arithmetic can sum the integrals) up to 1";
     throw std::invalid_argument(reason.str());
   }
   choice.tolerance = tolerance;

@@ -2,16 +2,16 @@
 
 #include <cstdio>
 #include <iostream>
-#include <stdexcept>
 
 #include "curves/model_curves.h"
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
 #include "lab/lab_files.h"
+#include "lab/result_set.h"
 #include "measured/data_error.h"
 #include "model/thermal.h"
-#include "zfcfc/zfcfc_point.h"
 #include "parameters/data_directory.h"
+#include "zfcfc/zfcfc_point.h"
 
 namespace preisach::lab {
 
@@ -34,7 +34,10 @@ std::string header(const curves::ModelChoice& choice, const std::string& params,
   return "# preisach-lab curves: " + curves::describe(choice) + "; parameters " + params + "\n# " + columns + "\n";
 }
 
-void writeZfcFc(const CurvesArguments& a, const curves::ModelChoice& choice, const curves::ZfcFcCurves& c) {
+void writeZfcFc(ResultSet& results,
+                const CurvesArguments& a,
+                const curves::ModelChoice& choice,
+                const curves::ZfcFcCurves& c) {
   std::string zfcfc = header(choice, a.params, "T (K), M_ZFC (emu), M_FC (emu)");
   std::string separate = header(choice, a.params,
                                 "T (K), Integral11SP, Integral22SP, Integral1p, Integral1m, Integral2p, "
@@ -46,14 +49,17 @@ void writeZfcFc(const CurvesArguments& a, const curves::ModelChoice& choice, con
     values.insert(values.end(), c.integrals[k].begin(), c.integrals[k].end());
     separate += row(values);
   }
-  writeTextFile(a.outDir + "/ZFCFC.txt", zfcfc);
-  writeTextFile(a.outDir + "/separate.txt", separate);
+  results.add(a.outDir + "/ZFCFC.txt", zfcfc);
+  results.add(a.outDir + "/separate.txt", separate);
 }
 
-void writeLoop(const CurvesArguments& a, const curves::ModelChoice& choice, const std::vector<curves::MomentPoint>& m) {
+void writeLoop(ResultSet& results,
+               const CurvesArguments& a,
+               const curves::ModelChoice& choice,
+               const std::vector<curves::MomentPoint>& m) {
   std::string text = header(choice, a.params, "H (Oe), M, (1 - f) M_irr, f M_rev (emu); descending branch first");
   for (const curves::MomentPoint& point : m) text += row({point.H, point.M, point.irreversible, point.reversible});
-  writeTextFile(a.outDir + "/moment.txt", text);
+  results.add(a.outDir + "/moment.txt", text);
 }
 
 // The program's refusals of a ZFC/FC sweep: one without a rectangle to
@@ -65,8 +71,8 @@ void checkZfcFc(const parameters::ParameterSet& p, const curves::ModelChoice& ch
   const long double hts_Tmax = model::thermalField(p.T_max, p.mu0);
   const bool rectangle = hts_Tmax > 0.0L && static_cast<long double>(p.ha) + hts_Tmax > 0.0L;
   if (!rectangle || (choice.evaluator == curves::Evaluator::Grid && !zfcfc::zfcfcGridHasNormalisationNode(p, p.m)))
-    throw DataError(params + ": the ZFC/FC rectangle (T_max=" + formatNumber(p.T_max) + ", mu0=" +
-                    formatNumber(p.mu0) + ", ha=" + formatNumber(p.ha) + ", m=" + std::to_string(p.m) +
+    throw DataError(params + ": the ZFC/FC rectangle (T_max=" + formatNumber(p.T_max) + ", mu0=" + formatNumber(p.mu0) +
+                    ", ha=" + formatNumber(p.ha) + ", m=" + std::to_string(p.m) +
                     ") holds no node to normalise over: T_max and mu0 must be positive, ha + hts(T_max) too, "
                     "and on the grid m at least 3");
 }
@@ -81,37 +87,29 @@ void addCurvesCommand(CLI::App& app, CurvesArguments& a) {
       "and moment.txt (H, M, (1 - f) M_irr, f M_rev in emu), every number to 17 significant digits");
   a.params = parameters::dataFilePath(parameters::kParameterFileName);
   command->add_option("--params", a.params, "the parameter file")->capture_default_str();
-  command->add_option("--model", a.model,
-                      "continuum: the model's integrals to the tolerance --tol; grid: the program's own sums on "
-                      "the file's m, the very values of ZFCFCbc.txt and momentbc.txt")
-      ->capture_default_str();
-  command->add_option("--tol", a.tolerance, "relative tolerance of the continuum's integrals (1e-14 or above)")
-      ->capture_default_str();
+  addModelOptions(command, a.model);
   command->add_option("--out-dir", a.outDir, "the folder the files are written to")->capture_default_str();
   command->callback([&a] { a.chosen = true; });
 }
 
 int runCurves(const CurvesArguments& a) {
   const parameters::ParameterSet p = readParameters(a.params);
-  curves::ModelChoice choice;
-  try {
-    choice = curves::modelChoice(a.model, a.tolerance, p.m);
-  } catch (const std::invalid_argument& e) {
-    throw DataError(e.what());
-  }
-  requireFolderOf(a.outDir + "/ZFCFC.txt");
+  const curves::ModelChoice choice = chosenModel(a.model, p.m);
+  requireWritableFolder(a.outDir);
   const bool zfcfc = parameters::isOn(p.Calculate_ZFCFC), loop = parameters::isOn(p.Calculate_Hysteresis);
   if (!zfcfc && !loop) throw DataError(a.params + ": neither Calculate_ZFCFC nor Calculate_Hysteresis is y");
   if (zfcfc) checkZfcFc(p, choice, a.params);
   if (loop && !driver::hasFieldRange(p.Ha_max))
     throw DataError(a.params + ": Ha_max=" + formatNumber(p.Ha_max) +
                     ": the hysteresis loop has no field range (Ha_max must be positive and at least 2e-09 Oe)");
-  if (zfcfc) writeZfcFc(a, choice, curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice));
+  ResultSet results;
+  if (zfcfc) writeZfcFc(results, a, choice, curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice));
   if (loop) {
     const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
     const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
-    writeLoop(a, choice, curves::loopCurve(p, down, up, choice));
+    writeLoop(results, a, choice, curves::loopCurve(p, down, up, choice));
   }
+  results.commit();
   std::cerr << "curves on the " << curves::describe(choice) << " written to " << a.outDir << std::endl;
   return 0;
 }

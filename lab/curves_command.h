@@ -3,13 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "lab/model_options.h"
+
 namespace preisach::lab {
 
 struct CurvesArguments {
   bool chosen = false;
   std::string params;
-  std::string model = "continuum";
-  double tolerance = 1e-10;
+  ModelOptions model;
   std::string outDir = ".";
 };
 

@@ -10,6 +10,7 @@
 
 #include "fitting/fit.h"
 #include "lab/lab_files.h"
+#include "lab/model_options.h"
 #include "measured/measured_data.h"
 #include "parameters/data_directory.h"
 
@@ -144,12 +145,7 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
       ->required();
   fit->add_option("--out", a.out, "the fitted parameter file; the fitted curves and picture go beside it")
       ->default_val(parameters::dataFilePath("Parameters.fit.txt"));
-  fit->add_option("--model", a.model,
-                  "continuum: the grid sums' limit m -> infinity, exact to --tol, derivatives by automatic "
-                  "differentiation; grid: the program's own grid at the parameter file's m")
-      ->default_val("continuum");
-  fit->add_option("--tol", a.tol, "relative tolerance of the continuum's integrals (at least 1e-14)")
-      ->default_val("1e-10");
+  addModelOptions(fit, a.model);
   fit->add_option("--starts", a.starts,
                   "starting points: the first from the data (the ZFC maximum, the loop's coercive field and "
                   "saturation, N by linear least squares), N - 1 more spread over the bounds (Latin hypercube)")
@@ -161,20 +157,13 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
 
 namespace {
 
-void modelOptions(const FitArguments& a, fitting::FitOptions& options) {
-  if (a.model == "continuum")
-    options.model = fitting::ModelKind::Continuum;
-  else if (a.model == "grid")
-    options.model = fitting::ModelKind::Grid;
-  else
-    throw DataError("--model: \"" + a.model + "\" is neither continuum nor grid");
-  char* end = nullptr;
-  const double tol = std::strtod(a.tol.c_str(), &end);
-  if (a.tol.empty() || end != a.tol.c_str() + a.tol.size() || !std::isfinite(tol) || !(tol > 0.0))
-    throw DataError("--tol: \"" + a.tol + "\" is not a positive number");
-  if (tol < fitting::kSmallestTolerance)
-    throw DataError("--tol: " + a.tol + " is below 1e-14, finer than double arithmetic can sum the integrals");
-  options.tolerance = tol;
+// The continuum's derivatives come from automatic differentiation; the
+// grid is the program's at the parameter file's m.
+void modelOptions(const FitArguments& a, std::int32_t m, fitting::FitOptions& options) {
+  const curves::ModelChoice choice = chosenModel(a.model, m);
+  options.model =
+      choice.evaluator == curves::Evaluator::Grid ? fitting::ModelKind::Grid : fitting::ModelKind::Continuum;
+  options.tolerance = choice.tolerance;
 }
 
 std::vector<Dataset> readData(const FitArguments& a, const parameters::ParameterSet& start) {
@@ -244,8 +233,8 @@ parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
 
 int runFit(const FitArguments& a) {
   fitting::FitOptions options;
-  modelOptions(a, options);
   const parameters::ParameterSet start = readParameters(a.params);
+  modelOptions(a, start.m, options);
   const std::vector<Dataset> data = readData(a, start);
   requireFolderOf(a.out);
   const model::ModelParameters physics = fitting::physicsOf(start);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "lab/model_options.h"
+
 namespace preisach::lab {
 
 struct FitArguments {
@@ -14,8 +16,7 @@ struct FitArguments {
   std::vector<std::string> zfcfc, zfc, fc, loop;
   std::string free;
   std::string out;
-  std::string model = "continuum";  // continuum or grid
-  std::string tol = "1e-10";        // checked by runFit
+  ModelOptions model;  // checked by runFit
   int starts = 1;
   bool givenStart = false;  // the parameter file's values as the start, not the data's
 };

@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 
+#include "curves/model_curves.h"
 #include "history/field_history.h"
 #include "history/forc_distribution.h"
 #include "history/forc_simulation.h"
@@ -125,6 +126,7 @@ void addHistoryCommand(CLI::App& app, HistoryArguments& a) {
   history
       ->add_option("--out", a.out, "rows \"%f %e %e %e\" as momentbc.txt: field (Oe), M, (1 - f) M_irr, f M_rev (emu)")
       ->default_val(parameters::dataFilePath("history.txt"));
+  addModelOptions(history, a.model);
   history->add_flag("--progress", a.progress, "a progress line on standard error every few seconds");
   history->callback([&a] { a.chosen = true; });
 }
@@ -133,22 +135,22 @@ int runHistory(const HistoryArguments& a) {
   const parameters::ParameterSet p = readParameters(a.params);
   checkLoopParameters(p, a.params);
   requireFolderOf(a.out);
+  const curves::ModelChoice choice = chosenModel(a.model, p.m);
   const std::vector<float> fields = readFields(a.fields, p.Ha_max);
-  requireFeasible({static_cast<double>(fields.size()), p.m}, "history: " + a.fields);
+  if (choice.evaluator == curves::Evaluator::Grid)
+    requireFeasible({static_cast<double>(fields.size()), p.m}, "history: " + a.fields);
   std::string rows;
   {
     const ProgressLines progress("history", progressWanted(a.progress));
-    history::FieldHistory sample(parameters::modelParameters(p), p.m);
     char row[160];
-    for (float field : fields) {
-      const hysteresis::HysteresisPointValues v = sample.apply(field);
-      std::snprintf(row, sizeof row, "%f %e %e %e\n", static_cast<double>(field), v.M, v.irreversibleColumn,
-                    v.reversibleColumn);
+    for (const curves::MomentPoint& v : curves::historyCurve(p, fields, choice)) {
+      std::snprintf(row, sizeof row, "%f %e %e %e\n", v.H, v.M, v.irreversible, v.reversible);
       rows += row;
     }
   }
   writeTextFile(a.out, rows);
-  std::cerr << "history: " << fields.size() << " fields, written to " << a.out << std::endl;
+  std::cerr << "history: " << fields.size() << " fields on the " << curves::describe(choice) << ", written to " << a.out
+            << std::endl;
   return 0;
 }
 
@@ -168,6 +170,7 @@ void addForcCommand(CLI::App& app, ForcArguments& a) {
                    "process measured FORCs (PMC MicroMag text, fields in Oe, moments in emu) instead of simulating");
   forc->add_option("--out-dir", a.outDir, "folder of forc-curves.frc, forc-diagram.txt and forc-diagram.png")
       ->default_val(std::string(parameters::kDataDirectory));
+  addModelOptions(forc, a.model);
   forc->add_flag("--progress", a.progress, "a progress line on standard error every few seconds");
   forc->callback([&a] { a.chosen = true; });
 }
@@ -178,6 +181,8 @@ struct SimulatedForcs {
   measured::ForcSet forcs;
   double step = 0.0;
   std::string source;
+  parameters::ParameterSet p;
+  curves::ModelChoice choice;
 };
 
 SimulatedForcs simulate(const ForcArguments& a) {
@@ -185,6 +190,8 @@ SimulatedForcs simulate(const ForcArguments& a) {
   checkLoopParameters(p, a.params);
   const double Ha_max = static_cast<double>(p.Ha_max);
   SimulatedForcs s;
+  s.p = p;
+  s.choice = chosenModel(a.model, p.m);
   s.step = a.step == 0.0 ? 0.02 * Ha_max : a.step;
   if (s.step > Ha_max)
     throw DataError("--step " + formatNumber(s.step) + " Oe is larger than Ha_max = " + formatNumber(Ha_max) +
@@ -194,12 +201,13 @@ SimulatedForcs simulate(const ForcArguments& a) {
   if (2.0 * Ha_max / s.step > kMostReversalCurves)
     throw DataError("--step " + formatNumber(s.step) + " Oe makes more than " + formatNumber(kMostReversalCurves) +
                     " reversal curves; take a larger step");
-  requireFeasible(forcWork(Ha_max, s.step, p.m), "forc --step " + formatNumber(s.step));
+  if (s.choice.evaluator == curves::Evaluator::Grid)
+    requireFeasible(forcWork(Ha_max, s.step, p.m), "forc --step " + formatNumber(s.step));
   const long curves = static_cast<long>(std::floor(2.0 * Ha_max / s.step)) + 1;
-  std::cerr << "forc: simulating " << curves << " reversal curves" << std::endl;
+  std::cerr << "forc: simulating " << curves << " reversal curves on the " << curves::describe(s.choice) << std::endl;
   const ProgressLines progress("forc", progressWanted(a.progress));
-  s.forcs = history::simulateForcs(parameters::modelParameters(p), p.m, s.step);
-  s.source = "preisach-lab forc, " + a.params;
+  s.forcs = curves::forcCurves(p, s.step, s.choice);
+  s.source = "preisach-lab forc, " + a.params + ", " + curves::describe(s.choice);
   return s;
 }
 
@@ -210,14 +218,15 @@ int runForc(const ForcArguments& a) {
   requireFolderOf(base + "/forc-diagram.txt");
   ResultSet results;
   measured::ForcSet forcs;
+  std::optional<SimulatedForcs> simulated;
   if (!a.measured.empty()) {
     forcs = measured::readPmc(a.measured);
   } else {
-    const SimulatedForcs simulated = simulate(a);
+    simulated = simulate(a);
     // The diagram is made from the curves as written, so that the file read
     // back as a measurement gives the same diagram.
     std::ostringstream pmc;
-    measured::writePmc(pmc, simulated.forcs, simulated.step, a.smoothing, simulated.source);
+    measured::writePmc(pmc, simulated->forcs, simulated->step, a.smoothing, simulated->source);
     forcs = measured::readPmc(results.add(base + "/forc-curves.frc", pmc.str()));
   }
   std::vector<std::vector<history::ForcValue>> blocks;
@@ -229,6 +238,15 @@ int runForc(const ForcArguments& a) {
   std::ostringstream text;
   history::writeDistribution(text, blocks);
   results.add(base + "/forc-diagram.txt", text.str());
+  // On the continuum the model's own distribution at the same points shows
+  // what the processing (its smoothing, its edges) does to it.
+  if (simulated && simulated->choice.evaluator == curves::Evaluator::Continuum) {
+    std::ostringstream exact;
+    history::writeDistribution(exact, curves::exactForcDistribution(simulated->p, blocks, simulated->choice.tolerance));
+    results.add(base + "/forc-diagram-exact.txt", exact.str());
+  } else {
+    results.discard(base + "/forc-diagram-exact.txt");
+  }
   // Without a picture of this diagram, an older one must not stay beside it.
   std::optional<std::string> picture;
   {

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "lab/model_options.h"
+
 namespace preisach::lab {
 
 struct HistoryArguments {
@@ -10,6 +12,7 @@ struct HistoryArguments {
   std::string params;
   std::string fields;
   std::string out;
+  ModelOptions model;
   bool progress = false;
 };
 
@@ -20,6 +23,7 @@ struct ForcArguments {
   int smoothing = 3;
   std::string measured;
   std::string outDir;
+  ModelOptions model;
   bool progress = false;
 };
 
@@ -28,8 +32,9 @@ void addHistoryCommand(CLI::App& app, HistoryArguments& arguments);
 int runHistory(const HistoryArguments& arguments);
 
 // `preisach-lab forc`: first-order reversal curves of the model (or of a
-// measured file) and their FORC distribution. The curves, the diagram and
-// its picture are replaced together, only when all of them are made.
+// measured file) and their FORC distribution; on the continuum also the
+// model's exact distribution at the same points. The curves, the diagrams
+// and the picture are replaced together, only when all of them are made.
 void addForcCommand(CLI::App& app, ForcArguments& arguments);
 int runForc(const ForcArguments& arguments);
 

@@ -198,7 +198,7 @@ TEST(LabSafety, RefusesWorkAboveTheLimitBeforeComputingAnything) {
   Workspace w;
   // m = 4000: 20502 field points at a 10 Oe step make 1.6e11 cell updates.
   w.writeParameters("600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 4000 0.01 n 100 300 y 300 1000 50 300 0.1 n");
-  const RunResult r = lab(w, "forc --step 10");
+  const RunResult r = lab(w, "forc --model grid --step 10");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("more than the limit"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("simulating"), std::string::npos) << r.err;

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <string>
+
+#include "curves/model_choice.h"
+
+namespace preisach::lab {
+
+// The evaluation of the model a command uses, as given on its command line.
+struct ModelOptions {
+  std::string model = "continuum";
+  std::string tolerance = "1e-10";
+};
+
+// --model continuum|grid and --tol, with their help.
+void addModelOptions(CLI::App* command, ModelOptions& options);
+
+// The choice they name, the grid's m from the parameter file; a name not one
+// of the two or a tolerance that is not a number in [1e-14, 1) throws
+// measured::DataError with one line.
+curves::ModelChoice chosenModel(const ModelOptions& options, std::int32_t m);
+
+}  // namespace preisach::lab
