@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "fitting/fit.h"
 #include "lab/lab_files.h"
 #include "lab/model_options.h"
+#include "lab/result_set.h"
 #include "measured/measured_data.h"
 #include "parameters/data_directory.h"
 
@@ -157,6 +159,17 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
 
 namespace {
 
+// The least largest moment (emu) a dataset must have: the least-squares
+// sums square moments and their errors, and below 1e-150 the squares leave
+// the normal range of doubles (a file of zeros, or moments of 1e-320, would
+// "converge" on rounding noise).
+constexpr double kSmallestMoment = 1e-150;
+// A loop's fields reach at least this share of Ha_max, and spread over
+// more than this share of their own reach (a magnetometer's set point
+// wanders by much less).
+constexpr double kLeastLoopReach = 0.1;
+constexpr double kLeastLoopSpan = 0.01;
+
 // The continuum's derivatives come from automatic differentiation; the
 // grid is the program's at the parameter file's m.
 void modelOptions(const FitArguments& a, std::int32_t m, fitting::FitOptions& options) {
@@ -190,6 +203,28 @@ std::vector<Dataset> readData(const FitArguments& a, const parameters::Parameter
     if (same > 1) data[d].name += "-" + std::to_string(same);
   }
   return data;
+}
+
+// A dataset in other units than the lab's (T instead of Oe, A m^2 instead
+// of emu) or of another kind than its option says fits to nonsense with a
+// confident report: refused with the reason and what to do.
+void checkPlausible(const Dataset& d, const parameters::ParameterSet& p) {
+  double largestMoment = 0.0;
+  for (double M : d.curve.moment) largestMoment = std::max(largestMoment, std::fabs(M));
+  if (!(largestMoment > kSmallestMoment))
+    throw DataError(d.curve.file + ": its largest moment is " + formatNumber(largestMoment) +
+                    " emu: no moment to fit (the moments must be in emu, 1 A m^2 = 1000 emu)");
+  if (d.kind != CurveKind::Loop) return;
+  const auto [lowest, highest] = std::minmax_element(d.curve.x.begin(), d.curve.x.end());
+  const double H = static_cast<double>(p.Ha_max), span = *highest - *lowest;
+  const double reach = std::max(std::fabs(*lowest), std::fabs(*highest));
+  if (!(span > kLeastLoopSpan * reach))
+    throw DataError(d.curve.file + ": its fields are all " + formatNumber(*lowest) +
+                    " Oe: a loop sweeps the field; a curve at one field is a ZFC/FC measurement (--zfcfc)");
+  if (reach < kLeastLoopReach * H)
+    throw DataError(d.curve.file + ": its fields reach only " + formatNumber(reach) +
+                    " Oe against Ha_max = " + formatNumber(H) +
+                    " Oe: are the fields in Oe (1 T = 10^4 Oe), and is Ha_max the loop's largest field?");
 }
 
 // The highest temperature the model is evaluated at (Tc must lie above it),
@@ -236,9 +271,10 @@ int runFit(const FitArguments& a) {
   const parameters::ParameterSet start = readParameters(a.params);
   modelOptions(a, start.m, options);
   const std::vector<Dataset> data = readData(a, start);
-  requireFolderOf(a.out);
+  requireWritableFolderOf(a.out);
   const model::ModelParameters physics = fitting::physicsOf(start);
   options.free = fitting::parseFreeParameters(a.free, physics, highestTemperature(data, start));
+  for (const Dataset& d : data) checkPlausible(d, start);
   options.m = start.m;
   options.starts = a.starts;
   options.startFromData = !a.givenStart;
@@ -251,12 +287,24 @@ int runFit(const FitArguments& a) {
 
   fitting::FitResult result = fitting::fitParameters(physics, data, options);
   if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
-  fitting::writeReport(std::cout, result, data);
-  writeTextFile(a.out, parameters::formatParameterRecord(fittedRecord(result, data, start)));
+  std::ostringstream report;
+  fitting::writeReport(report, result, data);
+  // The fitted file, its curves, their picture and the report appear
+  // together, or the previous ones stay.
   const std::string base = stem(a.out);
-  writeFitCurves(base + ".curves.txt", data, result.model, result.sigma);
-  drawFit(base, data);
-  std::cerr << "fit: wrote " << a.out << " and " << base << ".curves.txt" << std::endl;
+  ResultSet results;
+  results.add(a.out, parameters::formatParameterRecord(fittedRecord(result, data, start)));
+  const std::string curves = fitCurvesText(data, result.model, result.sigma);
+  results.add(base + ".curves.txt", curves);
+  results.add(base + ".report.txt", report.str());
+  if (const std::optional<std::string> picture = drawFitPicture(data, curves))
+    results.add(base + ".png", *picture);
+  else
+    results.discard(base + ".png");
+  results.commit();
+  // The report is also on disk; a lost standard output is status 1 (main checks it).
+  std::cout << report.str() << std::flush;
+  std::cerr << "fit: wrote " << a.out << ", " << base << ".curves.txt and " << base << ".report.txt" << std::endl;
   if (!result.converged) {
     std::cerr << "preisach-lab fit: the fit ended where the gradient is not small: not at a minimum" << std::endl;
     return 1;

@@ -70,7 +70,7 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
       {"fit --zfcfc curves.txt --free N", "curves.txt:3:1: the temperature 600"},
       {"fit --zfcfc two.txt --free N,hc0_mean,sigmac0", "fewer than the 3 free parameters"},
       {"fit --zfcfc two.txt --free m", "\"m\" is not a parameter that can be fitted"},
-      {"fit --zfcfc curves.txt --free N --out nowhere/fit.txt", "nowhere/fit.txt: the folder nowhere does not exist"},
+      {"fit --zfcfc curves.txt --free N --out nowhere/fit.txt", "the folder nowhere does not exist"},
       {"forc --out-dir nowhere", "nowhere/forc-diagram.txt: the folder nowhere does not exist"},
       {"fit --params nothere.txt --zfcfc two.txt --free N", "nothere.txt: cannot be opened"},
       {"fit --zfcfc two.txt --model fine --free N", "--model: \"fine\" is neither continuum nor grid"},
@@ -342,6 +342,39 @@ TEST(LabCommand, WritesFORCsTheirDiagramAndReadsTheCurvesBack) {
   const RunResult broken = lab(w, "forc --measured missing.frc");
   EXPECT_EQ(broken.status, 2);
   EXPECT_NE(broken.err.find("missing.frc: cannot be opened"), std::string::npos) << broken.err;
+}
+
+TEST(LabCommand, RefusesDataInOtherUnitsOrOfAnotherKindWithTheReason) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  // A loop in tesla (Ha_max is 2000 Oe), a ZFC/FC curve at one field given
+  // as a loop, moments of zero.
+  writeFile(w.root() / "tesla.txt", "0.2 1e-15\n0.1 5e-16\n0 0\n-0.1 -5e-16\n-0.2 -1e-15\n");
+  writeFile(w.root() / "onefield.txt", "100 1e-15\n100 2e-15\n100 3e-15\n");
+  writeFile(w.root() / "zeros.txt", "5 1e-320 2e-320\n10 2e-320 3e-320\n15 3e-320 3e-320\n");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"fit --loop tesla.txt --free N", "are the fields in Oe (1 T = 10^4 Oe)"},
+      {"fit --loop onefield.txt --free N", "a curve at one field is a ZFC/FC measurement"},
+      {"fit --zfcfc zeros.txt --free N", "no moment to fit"},
+  };
+  for (const auto& [arguments, reason] : cases) {
+    const RunResult r = lab(w, arguments + " --out fit.txt");
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << arguments << ": " << r.err;
+    EXPECT_EQ(countLines(r.err), 1u) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(w.root() / "fit.txt"));
+  }
+}
+
+TEST(LabCommand, WritesTheFitReportBesideTheFittedFile) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  ASSERT_EQ(w.run("n\n").status, 0);
+  const RunResult r = lab(w, "fit --zfcfc Magnetism/ZFCFCbc.txt --free N --out fit.txt");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(w.root() / "fit.report.txt"), r.out);
+  EXPECT_NE(r.out.find("[[Variables]]"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::filesystem::exists(w.root() / "fit.curves.txt"));
 }
 
 }  // namespace
