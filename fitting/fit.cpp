@@ -63,14 +63,12 @@ Ended descendToMinimum(ceres::CostFunction& cost,
                        const Scaling& scaling,
                        std::vector<double> x,
                        bool measuredErrors,
-                       double tolerance,
-                       std::ostream* progress,
-                       int startNumber) {
+                       const DescentSettings& settings) {
   Ended e;
   int iterations = 0;
   std::vector<bool> held;
   for (int round = 0; round <= kResumptions; ++round) {
-    e.descent = descend(cost, scaling, x, held, tolerance, progress, startNumber);
+    e.descent = descend(cost, scaling, x, held, settings);
     iterations += e.descent.iterations;
     if (!e.descent.usable) break;
     const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
@@ -204,9 +202,9 @@ FitResult fitParameters(const model::ModelParameters& given,
   for (const std::vector<double>& x : spreadStarts(scaling, startPoints[0], r.starts - 1)) startPoints.push_back(x);
   std::vector<Ended> ends;
   for (std::size_t s = 0; s < startPoints.size(); ++s) {
-    ends.push_back(descendToMinimum(*cost, scaling, startPoints[s], r.measuredErrors,
-                                    options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
-                                    static_cast<int>(s) + 1));
+    const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
+                                   static_cast<int>(s) + 1};
+    ends.push_back(descendToMinimum(*cost, scaling, startPoints[s], r.measuredErrors, settings));
     r.iterations += ends.back().descent.iterations;
   }
   // The best: the lowest minimum; without any, the lowest end.

@@ -204,9 +204,8 @@ Descent descend(ceres::CostFunction& cost,
                 const Scaling& scaling,
                 std::vector<double> x,
                 const std::vector<bool>& held,
-                double tolerance,
-                std::ostream* progress,
-                int startNumber) {
+                const DescentSettings& settings) {
+  const double tolerance = settings.tolerance;
   ceres::Problem::Options problemOptions;
   problemOptions.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
   ceres::Problem problem(problemOptions);
@@ -236,7 +235,7 @@ Descent descend(ceres::CostFunction& cost,
   options.gradient_tolerance = 1e-14;
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
-  ProgressLine line(progress, startNumber);
+  ProgressLine line(settings.progress, settings.startNumber);
   options.callbacks.push_back(&line);
   ceres::Solver::Summary summary;
   ceres::Solve(options, &problem, &summary);

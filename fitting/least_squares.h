@@ -70,15 +70,21 @@ struct Descent {
   std::string termination;
 };
 
+// How a descent runs: `tolerance`, the relative change of chi-square and of
+// x at which it ends; a line per iteration on `progress` (when given),
+// numbered by the start.
+struct DescentSettings {
+  double tolerance = 0.0;
+  std::ostream* progress = nullptr;
+  int startNumber = 0;
+};
+
 // `held`: coordinates kept where they are (at a bound the gradient pushes
-// against); empty for none. `tolerance`: the relative change of chi-square
-// and of x at which a descent ends.
+// against); empty for none.
 Descent descend(ceres::CostFunction& cost,
                 const Scaling& scaling,
                 std::vector<double> x,
                 const std::vector<bool>& held,
-                double tolerance,
-                std::ostream* progress,
-                int startNumber);
+                const DescentSettings& settings);
 
 }  // namespace preisach::fitting

@@ -15,6 +15,7 @@
 
 #include "driver/hysteresis_loop.h"
 #include "hysteresis/loop_pass.h"
+#include "support/parameter_records.h"
 #include "test_support.h"
 #include "zfcfc/zfcfc_point.h"
 
@@ -36,27 +37,7 @@ constexpr double kBoltzmannErgPerK = 1.38e-16;
 // The program's default file: shape G, ha = 100 Oe, T_max = 300 K, a loop
 // of +-3000 Oe at 300 K.
 ModelParameters defaultModel() {
-  ModelParameters p;
-  p.Tc = 600.0f;
-  p.mu0 = 1e-15f;
-  p.Gamma = 0.5f;
-  p.hc0_mean = 300.0f;
-  p.Gamma_c = 1.5f;
-  p.sigmac0 = 30.0f;
-  p.Gamma_cprim = 1.0f;
-  p.sigmai0 = 30.0f;
-  p.Gamma_i = 1.0f;
-  p.km = 0.0f;
-  p.N = 1.0f;
-  p.PDF = DensityShape::G;
-  p.ha = 100.0f;
-  p.T_max = 300.0f;
-  p.T_hyst = 300.0f;
-  p.Ha_max = 3000.0f;
-  p.s = 50.0f;
-  p.lambda = 300.0f;
-  p.f = 0.1f;
-  return p;
+  return support::parametersFrom("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 50 0.01 y 100 300 y 300 3000 50 300 0.1 n\n");
 }
 
 // The same with a shifted interaction centre and a wider interaction
@@ -454,8 +435,7 @@ std::vector<std::pair<double, double>> gridZfcFc(const ModelParameters& p,
                                                  const std::vector<float>& temperatures,
                                                  std::int32_t m) {
   std::vector<std::pair<double, double>> moments;
-  for (const zfcfc::ZfcFcPointValues& v :
-       zfcfc::evaluateZfcFcPoints(p, m, temperatures))
+  for (const zfcfc::ZfcFcPointValues& v : zfcfc::evaluateZfcFcPoints(p, m, temperatures))
     moments.push_back({v.M_ZFC, v.M_FC});
   return moments;
 }
