@@ -10,11 +10,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "driver/hysteresis_loop.h"
 #include "hysteresis/loop_pass.h"
+#include "parameters/parameters.h"
 #include "support/parameter_records.h"
 #include "test_support.h"
 #include "zfcfc/zfcfc_point.h"
@@ -254,6 +257,50 @@ TEST(ContinuumLoop, AgreesWithABruteForceQuadratureOnBothBranches) {
       const double stillDown = bruteIrreversible(
           p, [ha](double hc) { return hc - ha; }, kBruteTolerance);
       EXPECT_NEAR(loop.point(ha, Branch::Ascending).M_irr, stillDown, kAgreement * scale) << static_cast<char>(shape);
+    }
+  }
+}
+
+// Every shipped parameter file: the default one and each example study.
+std::vector<std::string> shippedParameterFiles() {
+  const std::string root = PREISACH_SOURCE_DIR;
+  std::vector<std::string> files{root + "/Magnetism/Parameters.txt"};
+  for (const auto& entry : std::filesystem::directory_iterator(root + "/examples"))
+    if (std::filesystem::exists(entry.path() / "Magnetism/Parameters.txt"))
+      files.push_back((entry.path() / "Magnetism/Parameters.txt").string());
+  return files;
+}
+
+TEST(ContinuumOnTheShippedFiles, AgreesWithABruteForceQuadratureOfTheirCurves) {
+  for (const std::string& file : shippedParameterFiles()) {
+    const parameters::ParameterSet p = support::parametersFrom(test::readFile(file));
+    if (parameters::isOn(p.Calculate_ZFCFC)) {
+      for (double T : {10.0, 0.5 * static_cast<double>(p.T_max), static_cast<double>(p.T_max)}) {
+        const ZfcFcPoint<double> v = zfcFcPoint(physicsFrom<double>(p), T);
+        const BruteZfcFc b = bruteZfcFc(p, T, kBruteTolerance * p.N);
+        const double common = b.up1 + b.up2 + b.sp1 + b.sp2 - b.down1 - b.down2;
+        const double zfc = (common + b.upZFC - b.downZFC) * p.N / b.norm;
+        const double fc = (common + b.upFC - b.downFC) * p.N / b.norm;
+        const double largest = std::max(std::fabs(zfc), std::fabs(fc));
+        EXPECT_NEAR(v.M_ZFC, zfc, kAgreement * largest) << file << " T=" << T;
+        EXPECT_NEAR(v.M_FC, fc, kAgreement * largest) << file << " T=" << T;
+      }
+    }
+    if (parameters::isOn(p.Calculate_Hysteresis)) {
+      const LoopModel<double> loop(physicsFrom<double>(p));
+      const double H = p.Ha_max, saturation = std::fabs(loop.point(H, Branch::Descending).M_irr);
+      for (double ha : {0.3 * H, -0.2 * H}) {
+        EXPECT_NEAR(loop.point(ha, Branch::Descending).M_irr,
+                    bruteIrreversible(
+                        p, [ha](double hc) { return -hc - ha; }, kBruteTolerance),
+                    kAgreement * saturation)
+            << file << " ha=" << ha;
+        EXPECT_NEAR(loop.point(ha, Branch::Ascending).M_irr,
+                    bruteIrreversible(
+                        p, [ha](double hc) { return hc - ha; }, kBruteTolerance),
+                    kAgreement * saturation)
+            << file << " ha=" << ha;
+      }
     }
   }
 }
