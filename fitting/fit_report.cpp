@@ -30,6 +30,9 @@ void writeModel(std::ostream& out, const FitResult& r, const std::vector<Dataset
     else
       out << "in " << formatted(static_cast<double>(d.field)) << " Oe";
     out << " (" << d.condition << ")\n";
+    // What the reader took from the file: its format, units and columns.
+    if (!d.curve.report.format.empty()) out << "      read as " << measured::describe(d.curve.report) << "\n";
+    for (const std::string& note : d.curve.report.notes) out << "      note: " << note << "\n";
   }
   for (const std::string& n : r.startNotes) out << "    start: " << n << "\n";
 }

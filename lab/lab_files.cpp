@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "measured/data_error.h"
+#include "measured/text_cells.h"
 #include "model/density.h"
 #include "model/grid.h"
 
@@ -16,8 +17,9 @@ namespace preisach::lab {
 using measured::DataError;
 
 parameters::ParameterSet readParameters(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw DataError(path + ": cannot be opened");
+  // A folder, a device, a pipe or a file of more than 64 MB is refused
+  // before it is read, as the readers of measured files refuse it.
+  std::istringstream file(measured::inputFileText(path));
   std::ostringstream echo;
   parameters::ParameterSet p;
   const parameters::ReadResult result = parameters::readParameterFile(file, p, echo, [] {});
