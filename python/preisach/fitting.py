@@ -34,7 +34,7 @@ class FitResult:
     def __init__(self, raw, data):
         self.raw = raw
         self.data = data
-        self.params = Parameters(raw["best"])
+        self.params = _fitted_record(Parameters(raw["best"]), data)
         self.names = list(raw["names"])
         self.values = dict(zip(self.names, raw["values"]))
         self.stderr = dict(zip(self.names, raw["errors"]))
@@ -59,6 +59,19 @@ class FitResult:
     def __repr__(self):
         return "FitResult(chisqr=%g, %s)" % (self.chisqr, ", ".join(
             "%s=%g+-%g" % (n, self.values[n], self.stderr[n]) for n in self.names))
+
+
+def _fitted_record(p, data):
+    """As the lab writes it: with one ZFC/FC field ha is that field, with one
+    loop temperature T_hyst is that temperature."""
+    fields = {float(d["field"]) for d in data if d["kind"] != "loop"}
+    temperatures = {float(d["temperature"]) for d in data if d["kind"] == "loop"}
+    changes = {}
+    if len(fields) == 1:
+        changes["ha"] = fields.pop()
+    if len(temperatures) == 1:
+        changes["T_hyst"] = temperatures.pop()
+    return p.replace(**changes) if changes else p
 
 
 def fit(p, data, free, model="continuum", tol=1e-10, starts=1, given_start=False, client=None):

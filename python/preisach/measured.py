@@ -81,17 +81,29 @@ def datasets(data, p):
         kind = item["kind"]
         if kind == "zfcfc":
             for sub, k in ((item["zfc"], "zfc"), (item["fc"], "fc")):
-                out.append(dataset(k, sub["x"], sub["M"], sub["error"], field=item["field"]))
+                out.append(_from_file(dataset(k, sub["x"], sub["M"], sub["error"], field=item["field"]),
+                                      sub["file"], "field"))
         elif kind in ("zfc", "fc") and "line" in item:
-            out.append(dataset(kind, item["x"], item["M"], item["error"], field=item["field"]))
+            out.append(_from_file(dataset(kind, item["x"], item["M"], item["error"], field=item["field"]),
+                                  item["file"], "field"))
         elif kind == "loop" and "line" in item:
-            out.append(dataset("loop", item["x"], item["M"], item["error"], temperature=item["temperature"],
-                               descending=item["descending"]))
+            out.append(_from_file(dataset("loop", item["x"], item["M"], item["error"],
+                                          temperature=item["temperature"], descending=item["descending"]),
+                                  item["file"], "temperature"))
         elif kind in ("zfc", "fc", "loop"):
             out.append(Result(item))
         else:
             raise ValueError("a fit takes ZFC/FC curves and loops, not %s" % kind)
     return _complete(out, p)
+
+
+def _from_file(d, path, condition):
+    """A dataset read from a file: its file, and whether the file gave its
+    field (temperature of a loop)."""
+    d["file"] = path
+    if d.get(condition) is not None:
+        d["condition"] = "the mean of the file's %s column" % condition
+    return d
 
 
 def _complete(out, p):
@@ -101,7 +113,7 @@ def _complete(out, p):
         d = Result(d)
         if d["kind"] == "loop":
             if d.get("temperature") is None:
-                d["temperature"] = p.T_hyst
+                d["temperature"], d["condition"] = p.T_hyst, "T_hyst of the parameter file"
             H = float(p.Ha_max)
             x = np.asarray(d["x"], float)
             outside = np.abs(x) > H * (1.0 + 1e-3)
@@ -110,7 +122,8 @@ def _complete(out, p):
                                  % (x[outside][0], H))
             d["x"] = np.clip(x, -H, H)
         elif d.get("field") is None:
-            d["field"] = p.ha
+            d["field"], d["condition"] = p.ha, "ha of the parameter file"
+        d.setdefault("condition", "given")
         counts[d["kind"]] = counts.get(d["kind"], 0) + 1
         base = {"zfc": "ZFC", "fc": "FC", "loop": "loop"}[d["kind"]]
         d["name"] = base if counts[d["kind"]] == 1 else "%s-%d" % (base, counts[d["kind"]])
@@ -133,6 +146,9 @@ def plain(datasets_):
         item = {"kind": d["kind"], "name": d["name"], "x": np.asarray(d["x"], float).tolist(),
                 "M": np.asarray(d["M"], float).tolist(),
                 "error": None if d.get("error") is None else np.asarray(d["error"], float).tolist()}
+        for key in ("file", "condition"):
+            if d.get(key) is not None:
+                item[key] = str(d[key])
         if d["kind"] == "loop":
             item["temperature"] = float(d["temperature"])
             item["descending"] = [bool(b) for b in d["descending"]]

@@ -133,7 +133,7 @@ measured::ForcSet forcSetOf(const py::list& curves) {
 }
 
 py::list forcDistribution(const py::list& curves, int sf) {
-  if (sf < 1 || sf > 10) throw measured::DataError("the smoothing factor SF must be between 1 and 10");
+  if (sf < 1 || sf > 20) throw measured::DataError("the smoothing factor SF must be between 1 and 20");
   const measured::ForcSet set = forcSetOf(curves);
   std::vector<std::vector<history::ForcValue>> blocks;
   {

@@ -49,7 +49,8 @@ Dataset dataset(const py::dict& d) {
   if (kind != "zfc" && kind != "fc" && kind != "loop")
     throw DataError("a dataset's kind must be zfc, fc or loop, not \"" + kind + "\"");
   out.name = d["name"].cast<std::string>();
-  out.curve.file = out.name;
+  out.curve.file = d.contains("file") ? d["file"].cast<std::string>() : out.name;
+  if (d.contains("condition")) out.condition = d["condition"].cast<std::string>();
   out.curve.x = d["x"].cast<std::vector<double>>();
   out.curve.moment = d["M"].cast<std::vector<double>>();
   if (!d["error"].is_none()) out.curve.error = d["error"].cast<std::vector<double>>();
