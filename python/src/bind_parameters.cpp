@@ -90,7 +90,10 @@ void bindParameters(py::module_& m) {
       .def("get", &get, py::arg("name"))
       .def("set", &set, py::arg("name"), py::arg("value"))
       .def("format", [](const ParameterSet& p) { return parameters::formatParameterRecord(p); })
-      .def("copy", [](const ParameterSet& p) { return ParameterSet(p); });
+      .def("copy", [](const ParameterSet& p) { return ParameterSet(p); })
+      // To a worker as its record's text, which reads back bit for bit.
+      .def(py::pickle([](const ParameterSet& p) { return parameters::formatParameterRecord(p); },
+                      [](const std::string& text) { return readParameterText("parameters", text); }));
   m.def("read_parameter_file", &lab::readParameters, py::arg("path"),
         "The record in force of a parameter file, checked as preisach-lab reads it");
   m.def("read_parameter_text", &readParameterText, py::arg("name"), py::arg("text"));
