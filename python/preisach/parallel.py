@@ -16,7 +16,7 @@ from .fitting import chi_square, FitResult, free_text
 from .measured import datasets
 from .parameters import Parameters
 
-# Parameter sets per task: about a second of work for the default file's
+# Parameter sets per task: about half a second of work for the default file's
 # continuum ZFC/FC curves on one core.
 DEFAULT_CHUNK = 256
 

@@ -101,7 +101,7 @@ def stop(process):
             process.wait()
 
 
-def test_a_scan_survives_a_worker_killed_on_a_real_scheduler():
+def test_a_scan_survives_a_worker_killed_on_a_real_scheduler(tmp_path):
     from dask.distributed import Client
     port = free_port()
     address = "tcp://127.0.0.1:%d" % port
@@ -109,7 +109,7 @@ def test_a_scan_survives_a_worker_killed_on_a_real_scheduler():
     try:
         for _ in range(2):
             processes.append(start(["/usr/bin/dask-worker", address, "--host", "127.0.0.1", "--nthreads", "1",
-                                    "--no-nanny", "--no-dashboard"]))
+                                    "--no-nanny", "--no-dashboard", "--local-directory", str(tmp_path)]))
         with Client(address, timeout=60) as client:
             client.wait_for_workers(2, timeout=60)
             p = preisach.Parameters()
