@@ -41,7 +41,7 @@ def _client(client, workers=None):
 def _gather(client, futures, progress, what):
     """The results of the futures in their order, with a progress bar."""
     from dask.distributed import as_completed
-    from tqdm.auto import tqdm
+    from tqdm import tqdm
     with tqdm(total=len(futures), desc=what, disable=not progress) as bar:
         for _ in as_completed(futures):
             bar.update(1)
