@@ -84,3 +84,15 @@ def test_bad_input_is_a_value_error_with_the_command_message(call, message):
     with pytest.raises(ValueError) as error:
         call(preisach.Parameters())
     assert message in str(error.value)
+
+
+def test_calls_from_several_threads_at_once_give_the_serial_numbers():
+    # The long calls run without the GIL: the evaluators must not share state.
+    from concurrent.futures import ThreadPoolExecutor
+    sets = [preisach.Parameters().replace(hc0_mean=h) for h in (200.0, 250.0, 300.0, 350.0)]
+    serial = [(preisach.zfcfc(p).zfc, preisach.loop(p, model="grid").M) for p in sets]
+    with ThreadPoolExecutor(4) as pool:
+        threaded = list(pool.map(lambda p: (preisach.zfcfc(p).zfc, preisach.loop(p, model="grid").M), sets))
+    for (a, b), (c, d) in zip(serial, threaded):
+        np.testing.assert_array_equal(a, c)
+        np.testing.assert_array_equal(b, d)
