@@ -61,7 +61,7 @@ def dataset(kind, x, M, error=None, field=None, temperature=None, descending=Non
     if kind == "loop" and descending is None:
         steps = np.diff(x)
         descending = np.concatenate([steps[:1], steps]) < 0 if x.size > 1 else np.ones(x.size, bool)
-    return Result(kind=kind, name=name or kind.upper() if kind != "loop" else name or "loop", x=x, M=M,
+    return Result(kind=kind, name=name or ("loop" if kind == "loop" else kind.upper()), x=x, M=M,
                   error=error, field=field, temperature=temperature,
                   descending=None if descending is None else np.asarray(descending, bool))
 

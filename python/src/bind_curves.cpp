@@ -42,6 +42,15 @@ py::dict zfcfc(
   return out;
 }
 
+// The program's temperatures, refused as the lab refuses a T_max that asks
+// for more than the program computes.
+std::vector<float> programTemperatures(float T_max) {
+  if (driver::temperatureCount(T_max, driver::kMostTemperatures) > driver::kMostTemperatures)
+    throw measured::DataError("T_max=" + std::to_string(T_max) + " K asks for more than " +
+                              std::to_string(driver::kMostTemperatures) + " temperatures in steps of 10 K");
+  return driver::temperatureSchedule(T_max);
+}
+
 py::dict moments(const std::vector<curves::MomentPoint>& points) {
   std::vector<double> H, M, irr, rev;
   std::vector<int> branch;
@@ -152,7 +161,7 @@ py::list forcDistribution(const py::list& curves, int sf) {
 }  // namespace
 
 void bindCurves(py::module_& m) {
-  m.def("temperature_schedule", &driver::temperatureSchedule, py::arg("T_max"));
+  m.def("temperature_schedule", &programTemperatures, py::arg("T_max"));
   m.def("field_schedule", [](float Ha_max, bool descending) {
     return driver::fieldSchedule(Ha_max, descending ? model::Branch::Descending : model::Branch::Ascending);
   });

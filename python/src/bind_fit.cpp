@@ -143,6 +143,11 @@ py::dict fit(const ParameterSet& p,
   options.m = p.m;
   const model::ModelParameters physics = fitting::physicsOf(p);
   options.free = fitting::parseFreeParameters(free, physics, highestTemperature(data, p));
+  std::size_t points = 0;
+  for (const Dataset& d : data) points += d.curve.size();
+  if (points < options.free.size())
+    throw DataError("the data hold " + std::to_string(points) + " points, fewer than the " +
+                    std::to_string(options.free.size()) + " free parameters");
   options.starts = starts;
   options.startFromData = !givenStart;
   fitting::FitResult result;

@@ -75,6 +75,7 @@ def test_the_forc_diagram_of_the_model_peaks_near_its_mean_coercive_field():
     (lambda p: preisach.zfcfc(p, T=[5, 700]), "the temperature 700 K is not between 0 and Tc = 600 K"),
     (lambda p: preisach.zfcfc(p, T=[[5, 10]]), "T must be a one-dimensional array"),
     (lambda p: preisach.zfcfc(p.replace(ha=-1e6)), "holds no node to normalise over"),
+    (lambda p: preisach.zfcfc(p.replace(Tc=1e30, T_max=1e29)), "asks for more than 100000 temperatures"),
     (lambda p: preisach.loop(p, H=[5000]), "the field 5000 Oe lies outside +-Ha_max = 3000 Oe"),
     (lambda p: preisach.loop(p.replace(Ha_max=0)), "the hysteresis loop has no field range"),
     (lambda p: preisach.forc(p, step=0), "must be positive"),
