@@ -1,0 +1,128 @@
+"""The least-squares fit of the lab, and the model as a function for lmfit
+and emcee."""
+
+import numpy as np
+
+from . import _preisach
+from .curves import Result
+from .measured import datasets, dataset, plain, sigma
+from .parameters import Parameters
+
+
+def free_text(free):
+    """The lab's --free text from {name: (lo, hi)}, a list of names, or text."""
+    if isinstance(free, str):
+        return free
+    if isinstance(free, dict):
+        parts = []
+        for name, bounds in free.items():
+            if bounds is None:
+                parts.append(name)
+                continue
+            lo, hi = bounds
+            parts.append("%s=%s:%s" % (name, "" if lo is None else repr(float(lo)),
+                                        "" if hi is None else repr(float(hi))))
+        return ",".join(parts)
+    return ",".join(free)
+
+
+class FitResult:
+    """The fit: params (a Parameters), stderr and values by name, correl (the
+    correlation matrix, rows and columns in the order of `names`), chisqr,
+    redchi, aic, bic (as lmfit defines them), minima, warnings, report()."""
+
+    def __init__(self, raw, data):
+        self.raw = raw
+        self.data = data
+        self.params = _fitted_record(Parameters(raw["best"]), data)
+        self.names = list(raw["names"])
+        self.values = dict(zip(self.names, raw["values"]))
+        self.stderr = dict(zip(self.names, raw["errors"]))
+        self.correl = np.array(raw["correlation"], dtype=float).reshape(len(self.names), len(self.names))
+        self.chisqr = float(raw["chisqr"])
+        self.ndata = int(raw["points"])
+        self.nvarys = len(self.names)
+        self.nfree = self.ndata - self.nvarys
+        self.redchi = self.chisqr / self.nfree if self.nfree > 0 else float("nan")
+        n = self.ndata
+        self.aic = n * np.log(self.chisqr / n) + 2 * self.nvarys
+        self.bic = n * np.log(self.chisqr / n) + np.log(n) * self.nvarys
+        self.minima = [Result(m) for m in raw["minima"]]
+        self.warnings = list(raw["warnings"])
+        self.converged = bool(raw["converged"])
+        self.best_fit = [np.asarray(m) for m in raw["model"]]
+
+    def report(self):
+        """The report preisach-lab fit prints."""
+        return self.raw["report"]
+
+    def __repr__(self):
+        return "FitResult(chisqr=%g, %s)" % (self.chisqr, ", ".join(
+            "%s=%g+-%g" % (n, self.values[n], self.stderr[n]) for n in self.names))
+
+
+def _fitted_record(p, data):
+    """As the lab writes it: with one ZFC/FC field ha is that field, with one
+    loop temperature T_hyst is that temperature."""
+    fields = {float(d["field"]) for d in data if d["kind"] != "loop"}
+    temperatures = {float(d["temperature"]) for d in data if d["kind"] == "loop"}
+    changes = {}
+    if len(fields) == 1:
+        changes["ha"] = fields.pop()
+    if len(temperatures) == 1:
+        changes["T_hyst"] = temperatures.pop()
+    return p.replace(**changes) if changes else p
+
+
+def fit(p, data, free, model="continuum", tol=1e-10, starts=1, given_start=False, client=None):
+    """Fits the free parameters ({name: (lo, hi)}, bounds in K, Oe, emu) to
+    the datasets, as preisach-lab fit does: one set of physical parameters
+    for all. With client=None the starts run in this process exactly as the
+    command runs them; with a Dask client (or client="local") the starts go
+    out as tasks (see parallel.fit_starts)."""
+    d = datasets(data, p)
+    if client is not None and starts > 1:
+        from .parallel import fit_starts
+        return fit_starts(p, d, free, model, tol, starts, given_start, client)
+    raw = _preisach.fit(p._record, plain(d), free_text(free), model, float(tol), int(starts), bool(given_start))
+    return FitResult(raw, d)
+
+
+def model_at(p, data, model="continuum", tol=1e-10):
+    """The model's moment at every point of every dataset (a list of arrays)."""
+    d = datasets(data, p)
+    return [np.asarray(m) for m in _preisach.model_at(p._record, plain(d), model, float(tol))]
+
+
+def chi_square(p, data, model="continuum", tol=1e-10):
+    """Sum over all points of ((model - measured) / sigma)^2."""
+    d = datasets(data, p)
+    curves = _preisach.model_at(p._record, plain(d), model, float(tol), 1)
+    return float(sum(np.sum(((np.asarray(m) - np.asarray(x["M"])) / sigma(x)) ** 2) for m, x in zip(curves, d)))
+
+
+def model_function(kind, fixed, free, model="continuum", tol=1e-10, field=None, temperature=None):
+    """f(x, **values): the model's moment (emu) at x (T in K for kind "zfc" or
+    "fc", H in Oe for "loop") with the `free` parameters given by keyword
+    and every other value from `fixed`; lmfit.Model(f) and an emcee
+    log-probability can call it."""
+    free = list(free)
+    if kind not in ("zfc", "fc", "loop"):
+        raise ValueError('kind must be zfc, fc or loop, not "%s"' % kind)
+
+    def f(x, **values):
+        unknown = set(values) - set(free)
+        if unknown:
+            raise ValueError("not free parameters: %s" % ", ".join(sorted(unknown)))
+        p = fixed.replace(**values)
+        x = np.asarray(x, dtype=float)
+        d = dataset(kind, x, np.ones_like(x), field=field, temperature=temperature)
+        return model_at(p, [d], model, tol)[0]
+
+    # lmfit reads the signature: x first, then the free parameters.
+    import inspect
+    params = [inspect.Parameter("x", inspect.Parameter.POSITIONAL_OR_KEYWORD)]
+    params += [inspect.Parameter(n, inspect.Parameter.POSITIONAL_OR_KEYWORD, default=getattr(fixed, n)) for n in free]
+    f.__signature__ = inspect.Signature(params)
+    f.__name__ = "preisach_%s" % kind
+    return f

@@ -1,0 +1,181 @@
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "arrays.h"
+#include "bindings.h"
+#include "fitting/continuum_curves.h"
+#include "fitting/fit.h"
+#include "measured/data_error.h"
+#include "python_checks.h"
+
+namespace py = pybind11;
+
+namespace preisach::python {
+
+namespace {
+
+using fitting::CurveKind;
+using fitting::Dataset;
+using measured::DataError;
+using parameters::ParameterSet;
+
+// Without standard errors every point weighs the same, 1 % of the largest
+// moment, as the lab weighs a file without an error column.
+void weigh(Dataset& d) {
+  d.measuredErrors = d.curve.hasErrors();
+  if (d.measuredErrors) {
+    for (double e : d.curve.error)
+      if (!(e > 0.0)) throw DataError(d.name + ": the standard error must be positive");
+    d.sigma = d.curve.error;
+    return;
+  }
+  double largest = 0.0;
+  for (double m : d.curve.moment) largest = std::max(largest, std::fabs(m));
+  if (!(largest > 0.0)) throw DataError(d.name + ": every moment is 0, so the curve cannot be weighed");
+  d.sigma.assign(d.curve.size(), 0.01 * largest);
+}
+
+// One dataset from the package's dict: kind, name, x, M, error (or None),
+// field (ZFC, FC) or temperature and descending (loop).
+Dataset dataset(const py::dict& d) {
+  Dataset out;
+  const std::string kind = d["kind"].cast<std::string>();
+  out.kind = kind == "zfc" ? CurveKind::Zfc : kind == "fc" ? CurveKind::Fc : CurveKind::Loop;
+  if (kind != "zfc" && kind != "fc" && kind != "loop")
+    throw DataError("a dataset's kind must be zfc, fc or loop, not \"" + kind + "\"");
+  out.name = d["name"].cast<std::string>();
+  out.curve.file = d.contains("file") ? d["file"].cast<std::string>() : out.name;
+  if (d.contains("condition")) out.condition = d["condition"].cast<std::string>();
+  out.curve.x = d["x"].cast<std::vector<double>>();
+  out.curve.moment = d["M"].cast<std::vector<double>>();
+  if (!d["error"].is_none()) out.curve.error = d["error"].cast<std::vector<double>>();
+  const std::size_t n = out.curve.x.size();
+  if (out.curve.moment.size() != n || (out.curve.hasErrors() && out.curve.error.size() != n))
+    throw DataError(out.name + ": x, M and error must have the same length");
+  if (n == 0) throw DataError(out.name + ": holds no point");
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!std::isfinite(out.curve.x[k]) || !std::isfinite(out.curve.moment[k]))
+      throw DataError(out.name + ": point " + std::to_string(k) + " is not a finite number");
+    out.curve.line.push_back(static_cast<int>(k + 1));
+  }
+  if (out.kind == CurveKind::Loop) {
+    out.temperature = d["temperature"].cast<float>();
+    out.descending = d["descending"].cast<std::vector<bool>>();
+    if (out.descending.size() != n) throw DataError(out.name + ": descending must have one value per point");
+  } else {
+    out.field = d["field"].cast<float>();
+  }
+  weigh(out);
+  return out;
+}
+
+std::vector<Dataset> datasets(const py::list& list, const ParameterSet& p) {
+  std::vector<Dataset> data;
+  for (const py::handle& item : list) data.push_back(dataset(item.cast<py::dict>()));
+  if (data.empty()) throw DataError("no measured data");
+  for (const Dataset& d : data) {
+    if (d.kind == CurveKind::Loop) {
+      if (!(d.temperature > 0.0f) || !(d.temperature < p.Tc))
+        throw DataError(d.name + ": the loop's temperature is not between 0 and Tc");
+      checkedFields(d.curve.x, p.Ha_max);
+    } else {
+      checkedTemperatures(d.curve.x, p.Tc);
+    }
+  }
+  return data;
+}
+
+double highestTemperature(const std::vector<Dataset>& data, const ParameterSet& p) {
+  double highest = static_cast<double>(p.T_max);
+  for (const Dataset& d : data) {
+    if (d.kind == CurveKind::Loop) highest = std::max(highest, static_cast<double>(d.temperature));
+    for (double T : d.curve.x)
+      if (d.kind != CurveKind::Loop) highest = std::max(highest, T);
+  }
+  return highest;
+}
+
+py::dict resultDict(const fitting::FitResult& r, const std::vector<Dataset>& data, const ParameterSet& start) {
+  py::dict d;
+  d["best"] = fitting::gridParameters(r.best, start.m, start);
+  d["names"] = r.names;
+  d["values"] = toArray(r.values);
+  d["errors"] = toArray(r.errors);
+  d["correlation"] = r.correlation;
+  d["chisqr"] = r.chiSquare;
+  d["points"] = r.points;
+  d["converged"] = r.converged;
+  d["measured_errors"] = r.measuredErrors;
+  py::list minima;
+  for (const fitting::Minimum& m : r.minima)
+    minima.append(
+        py::dict(py::arg("chisqr") = m.chiSquare, py::arg("values") = toArray(m.values), py::arg("starts") = m.starts));
+  d["minima"] = minima;
+  d["warnings"] = r.warnings;
+  d["undetermined"] = r.undetermined;
+  d["model"] = r.model;
+  d["sigma"] = r.sigma;
+  std::ostringstream report;
+  fitting::writeReport(report, r, data);
+  d["report"] = report.str();
+  return d;
+}
+
+py::dict fit(const ParameterSet& p,
+             const py::list& list,
+             const std::string& free,
+             const std::string& model,
+             double tol,
+             int starts,
+             bool givenStart) {
+  const curves::ModelChoice choice = chooseModel(model, tol, p.m);
+  if (starts < 1 || starts > 1000) throw DataError("starts must lie between 1 and 1000");
+  const std::vector<Dataset> data = datasets(list, p);
+  fitting::FitOptions options;
+  options.model =
+      choice.evaluator == curves::Evaluator::Grid ? fitting::ModelKind::Grid : fitting::ModelKind::Continuum;
+  options.tolerance = tol;
+  options.m = p.m;
+  const model::ModelParameters physics = fitting::physicsOf(p);
+  options.free = fitting::parseFreeParameters(free, physics, highestTemperature(data, p));
+  std::size_t points = 0;
+  for (const Dataset& d : data) points += d.curve.size();
+  if (points < options.free.size())
+    throw DataError("the data hold " + std::to_string(points) + " points, fewer than the " +
+                    std::to_string(options.free.size()) + " free parameters");
+  options.starts = starts;
+  options.startFromData = !givenStart;
+  fitting::FitResult result;
+  {
+    py::gil_scoped_release release;
+    result = fitting::fitParameters(physics, data, options);
+    if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
+  }
+  return resultDict(result, data, p);
+}
+
+// The model at the points of every dataset.
+std::vector<std::vector<double>> modelAt(
+    const ParameterSet& p, const py::list& list, const std::string& model, double tol, unsigned threads) {
+  const curves::ModelChoice choice = chooseModel(model, tol, p.m);
+  const std::vector<Dataset> data = datasets(list, p);
+  py::gil_scoped_release release;
+  if (choice.evaluator == curves::Evaluator::Continuum)
+    return fitting::continuumCurves(fitting::physicsOf(p), data, tol);
+  return fitting::modelCurves({p}, data, threads).front();
+}
+
+}  // namespace
+
+void bindFit(py::module_& m) {
+  m.def("fit", &fit, py::arg("p"), py::arg("data"), py::arg("free"), py::arg("model"), py::arg("tol"),
+        py::arg("starts"), py::arg("given_start"));
+  m.def("model_at", &modelAt, py::arg("p"), py::arg("data"), py::arg("model"), py::arg("tol"), py::arg("threads") = 0u);
+}
+
+}  // namespace preisach::python

@@ -1,0 +1,84 @@
+"""The fit against preisach-lab fit on the same files, and the model as a
+function for lmfit."""
+
+import re
+import shutil
+
+import numpy as np
+import pytest
+
+import preisach
+from conftest import SOURCE
+
+FREE = {"hc0_mean": None, "sigmac0": None, "sigmai0": None, "N": None}
+
+
+def without_time(report):
+    return re.sub(r"time += [^\n]*", "time", report)
+
+
+@pytest.fixture
+def example(tmp_path):
+    folder = tmp_path / "fitting"
+    shutil.copytree(SOURCE / "examples" / "fitting", folder)
+    return folder
+
+
+@pytest.mark.parametrize("model, starts", [("continuum", 1), ("continuum", 3), ("grid", 1)])
+def test_gives_the_report_and_parameter_file_of_preisach_lab(model, starts, example, lab, monkeypatch):
+    status, out, err = lab(example, "fit", "--zfcfc", "zfcfc.dat", "--free", "hc0_mean,sigmac0,sigmai0,N", "--model",
+                           model, "--starts", str(starts))
+    assert status == 0, err
+    p = preisach.Parameters.from_file(example / "Magnetism" / "Parameters.txt")
+    monkeypatch.chdir(example)
+    r = preisach.fit(p, data=["zfcfc.dat"], free=FREE, model=model, starts=starts)
+    assert without_time(r.report()) == without_time(out)
+    assert r.params == preisach.Parameters.from_file(example / "Magnetism" / "Parameters.fit.txt")
+
+
+def test_the_result_carries_statistics_by_name(example):
+    p = preisach.Parameters.from_file(example / "Magnetism" / "Parameters.txt")
+    r = preisach.fit(p, data=[preisach.read_measured(example / "zfcfc.dat")],
+                     free={"hc0_mean": (100, 600), "sigmac0": (10, 400), "sigmai0": (10, 400), "N": (0.1, 10)})
+    # The truth the file was made with, within three standard errors.
+    for name, truth in (("hc0_mean", 300.0), ("sigmac0", 100.0), ("sigmai0", 100.0), ("N", 1.0)):
+        assert abs(r.params[name] - truth) < 3 * r.stderr[name], name
+    n, k = 78, 4
+    assert r.redchi == pytest.approx(r.chisqr / (n - k), rel=1e-15)
+    assert r.aic == pytest.approx(n * np.log(r.chisqr / n) + 2 * k, rel=1e-12)
+    assert r.correl.shape == (4, 4) and np.allclose(np.diag(r.correl), 1.0)
+    assert r.minima and r.warnings and "sigmai0 and N" in r.warnings[0]
+    # chi-square again from the fitted record.
+    assert preisach.chi_square(r.params, [example / "zfcfc.dat"]) == pytest.approx(r.chisqr, rel=1e-6)
+
+
+def test_lmfit_recovers_the_fit_through_the_model_function(example):
+    import lmfit
+    p = preisach.Parameters.from_file(example / "Magnetism" / "Parameters.txt")
+    m = preisach.read_measured(example / "zfcfc.dat")
+    # The widths fixed at the values the file was made with.
+    f = preisach.model_function("zfc", fixed=p.replace(ha=m.field, sigmac0=100, sigmai0=100), free=["hc0_mean", "N"])
+    model = lmfit.Model(f)
+    params = model.make_params(hc0_mean=280, N=0.9)
+    # The parameters are float32: a difference step of 1e-3 relative, not
+    # lmfit's 1e-8 below their resolution.
+    out = model.fit(m.zfc["M"], params, x=m.zfc["x"], weights=1 / m.zfc["error"], fit_kws={"epsfcn": 1e-6})
+    assert abs(out.params["hc0_mean"].value - 300) < 10 and abs(out.params["N"].value - 1) < 0.05
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16])], FREE), "same length"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "hc0_mean2"),
+     "\"hc0_mean2\" is not a parameter that can be fitted"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "N", tol=-1),
+     "--tol must be a relative tolerance"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 900], [1e-16, 2e-16])], "N"),
+     "the temperature 900 K is not between 0 and Tc"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "N,hc0_mean,sigmac0"),
+     "the data hold 2 points, fewer than the 3 free parameters"),
+    (lambda p: preisach.model_function("zfc", p, ["N"])([5.0], hc0_mean=1), "not free parameters: hc0_mean"),
+])
+def test_bad_input_is_a_value_error(call, message):
+    with pytest.raises(ValueError) as error:
+        call(preisach.Parameters())
+    assert message in str(error.value)

@@ -1,0 +1,77 @@
+"""The readers: the units and columns found, and the lab's messages for
+files it refuses."""
+
+import numpy as np
+import pytest
+
+import preisach
+from conftest import SOURCE, write_parameters
+
+# The relative rounding of a number printed with seven significant digits.
+SEVEN_DIGITS = 5e-7
+
+RECORD = "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 40 0.01 y 100 300 n 300 2000 50 300 0.1 n"
+
+
+def test_reads_the_example_magnetometer_file_with_its_units():
+    m = preisach.read_measured(SOURCE / "examples" / "fitting" / "zfcfc.dat")
+    assert m.kind == "zfcfc" and m.field == 100.0
+    assert m.report["field_unit"] == "Oe" and m.report["moment_unit"] == "emu"
+    assert m.report["format"].startswith("magnetometer file")
+    assert len(m.zfc["x"]) == len(m.fc["x"]) == 39 and m.zfc["error"] is not None
+
+
+def test_reads_plain_columns_and_a_loop(tmp_path):
+    (tmp_path / "c.txt").write_text("# T M_ZFC M_FC\n5 1e-16 2e-16\n10 2e-16 3e-16\n")
+    c = preisach.read_measured(tmp_path / "c.txt")
+    np.testing.assert_array_equal(c.fc["M"], [2e-16, 3e-16])
+    (tmp_path / "l.txt").write_text("100 1e-16\n0 0\n-100 -1e-16\n0 -0.5e-16\n100 1e-16\n")
+    loop = preisach.read_measured(tmp_path / "l.txt", kind="loop")
+    assert list(loop["descending"]) == [True, True, True, False, False]
+
+
+def test_reads_the_pmc_file_the_lab_writes(workspace, lab):
+    write_parameters(workspace, RECORD.replace(" n 300 2000", " y 300 2000"))
+    status, _, err = lab(workspace, "forc", "--step", "200", "--out-dir", ".")
+    assert status == 0, err
+    f = preisach.read_measured(workspace / "forc-curves.frc")
+    assert f.kind == "forc" and f.report["field_unit"] == "Oe" and len(f.curves) == 20
+    # The lab's diagram of the same file, which holds seven significant digits.
+    (workspace / "again").mkdir()
+    status, _, err = lab(workspace, "forc", "--measured", "forc-curves.frc", "--out-dir", "again")
+    assert status == 0, err
+    rows = np.loadtxt(workspace / "again" / "forc-diagram.txt")
+    d = preisach.forc_distribution(f.curves, sf=3)
+    ours = np.concatenate([np.column_stack(b) for b in d.blocks])
+    np.testing.assert_allclose(ours, rows, rtol=SEVEN_DIGITS, atol=0)
+
+
+@pytest.mark.parametrize("name, text, kind", [
+    ("missing.txt", None, "zfcfc"),
+    ("empty.txt", "", "zfcfc"),
+    ("words.txt", "a b c\nd e f\n", "zfcfc"),
+    ("short.txt", "5 1e-16\n", "zfcfc"),
+    ("oneloop.txt", "100\n", "loop"),
+])
+def test_a_refused_file_gives_the_message_of_preisach_lab(name, text, kind, workspace, lab, monkeypatch):
+    write_parameters(workspace, RECORD)
+    if text is not None:
+        (workspace / name).write_text(text)
+    option = {"zfcfc": "--zfcfc", "loop": "--loop"}[kind]
+    status, _, err = lab(workspace, "fit", option, name, "--free", "N")
+    assert status != 0
+    monkeypatch.chdir(workspace)
+    with pytest.raises(ValueError) as error:
+        preisach.read_measured(name, kind=kind)
+    assert err.strip() == "preisach-lab: " + str(error.value)
+
+
+def test_a_refused_pmc_file_gives_the_message_of_preisach_lab(workspace, lab, monkeypatch):
+    write_parameters(workspace, RECORD)
+    (workspace / "bad.frc").write_text("MicroMag 2900/3900 Data File\n\"First-order reversal curves\"\nNCrv  3\n")
+    status, _, err = lab(workspace, "forc", "--measured", "bad.frc", "--out-dir", ".")
+    assert status != 0
+    monkeypatch.chdir(workspace)
+    with pytest.raises(ValueError) as error:
+        preisach.read_measured("bad.frc")
+    assert err.strip() == "preisach-lab: " + str(error.value)
