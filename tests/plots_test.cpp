@@ -149,46 +149,87 @@ TEST(Plots, NamesMissingEmptyAndMalformedFiles) {
     EXPECT_FALSE(std::filesystem::exists(w.dataDir() / name)) << name;
 }
 
-// The figures an example's README states ("T_B = 80 K", "the descending
-// branch crosses M = 0 at H = -281.8 Oe") against those of its run: the
-// temperature of the ZFC maximum inside the sweep, and the field where the
-// descending branch of the loop changes sign, interpolated linearly.
+// Rows of numbers of a result file, "#" lines skipped.
+std::vector<std::vector<double>> numberRows(const std::string& text) {
+  std::vector<std::vector<double>> rows;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    std::vector<double> values;
+    for (double x; row >> x;) values.push_back(x);
+    rows.push_back(values);
+  }
+  return rows;
+}
+
+// The temperature of the ZFC maximum, which must lie inside the sweep.
+double zfcMaximum(const std::vector<std::vector<double>>& curves) {
+  std::size_t top = 0;
+  for (std::size_t k = 1; k < curves.size(); ++k)
+    if (curves[k][1] > curves[top][1]) top = k;
+  EXPECT_TRUE(top > 0 && top + 1 < curves.size()) << "the ZFC maximum is at an end of the sweep";
+  return curves[top][0];
+}
+
+// Where M first falls from positive to zero or below, interpolated
+// linearly between the two rows around it.
+double descendingCrossing(const std::vector<std::vector<double>>& loop) {
+  for (std::size_t k = 1; k < loop.size(); ++k)
+    if (loop[k - 1][1] > 0 && loop[k][1] <= 0)
+      return loop[k - 1][0] - loop[k - 1][1] * (loop[k][0] - loop[k - 1][0]) / (loop[k][1] - loop[k - 1][1]);
+  return std::nan("");
+}
+
+double statedFigure(const std::string& readme, const std::string& pattern) {
+  std::smatch match;
+  if (!std::regex_search(readme, match, std::regex(pattern))) {
+    ADD_FAILURE() << "the README states no figure matching " << pattern;
+    return std::nan("");
+  }
+  return std::stod(match[1]);
+}
+
+RunResult lab(const Workspace& w, const std::string& arguments) {
+  return w.runCommand("cd '" + w.root().string() + "' && timeout -s KILL 300 '" + PREISACH_LAB_EXECUTABLE + "' " +
+                      arguments + " > stdout.txt 2> stderr.txt < /dev/null");
+}
+
+// The figures an example's README states against independent runs: the
+// blocking temperature (the ZFC maximum among the sweep's temperatures) of
+// the program's grid and of the continuum, and the coercive field both of
+// a 1-Oe descending history on the continuum (the model's) and of the
+// program's loop read between its coarse field steps.
 TEST(Examples, StateTheFiguresTheirRunsProduce) {
   for (const char* example :
        {"narrow-weak", "broad-strong", "shifted-interactions", "superparamagnetic", "convergence"}) {
+    SCOPED_TRACE(example);
     const std::string readme = readFile(std::string(PREISACH_SOURCE_DIR) + "/examples/" + example + "/README.md");
-    std::smatch blocking, crossing;
-    ASSERT_TRUE(std::regex_search(readme, blocking, std::regex("T_B = ([0-9.]+) K"))) << example;
-    ASSERT_TRUE(
-        std::regex_search(readme, crossing, std::regex("descending branch crosses M = 0 at H = (-?[0-9.]+) Oe")))
-        << example;
     Workspace w;
     runExample(w, example);
-    std::vector<std::vector<double>> curves, loop;
-    for (const auto& [name, rows] :
-         {std::pair<const char*, std::vector<std::vector<double>>*>{"ZFCFCbc.txt", &curves}, {"momentbc.txt", &loop}}) {
-      std::istringstream in(readFile(w.dataDir() / name));
-      for (std::string line; std::getline(in, line);) {
-        std::istringstream row(line);
-        std::vector<double> values;
-        for (double x; row >> x;) values.push_back(x);
-        rows->push_back(values);
-      }
-    }
-    ASSERT_GT(curves.size(), 2u);
-    std::size_t top = 0;
-    for (std::size_t k = 1; k < curves.size(); ++k)
-      if (curves[k][1] > curves[top][1]) top = k;
-    ASSERT_TRUE(top > 0 && top + 1 < curves.size()) << example << ": the ZFC maximum is at an end of the sweep";
-    EXPECT_EQ(curves[top][0], std::stod(blocking[1])) << example;
-    double field = std::nan("");
-    for (std::size_t k = 1; k < loop.size() / 2; ++k)
-      if (loop[k - 1][1] > 0 && loop[k][1] <= 0) {
-        field = loop[k - 1][0] - loop[k - 1][1] * (loop[k][0] - loop[k - 1][0]) / (loop[k][1] - loop[k - 1][1]);
-        break;
-      }
-    constexpr double kOneDecimal = 0.05;  // the README states the field to one decimal
-    EXPECT_NEAR(field, std::stod(crossing[1]), kOneDecimal) << example;
+    const auto grid = numberRows(readFile(w.dataDir() / "ZFCFCbc.txt"));
+    const auto loop = numberRows(readFile(w.dataDir() / "momentbc.txt"));
+    ASSERT_GT(grid.size(), 2u);
+    ASSERT_GT(loop.size(), 2u);
+    ASSERT_EQ(lab(w, "curves --model continuum --out-dir .").status, 0);
+    const auto continuum = numberRows(readFile(w.root() / "ZFCFC.txt"));
+    ASSERT_GT(continuum.size(), 2u);
+    // The loop's first field is +Ha_max: a history down from it by 1 Oe.
+    const long Ha_max = std::lround(loop[0][0]);
+    std::string fields;
+    for (long h = Ha_max; h >= -Ha_max; --h) fields += std::to_string(h) + "\n";
+    writeFile(w.root() / "fields.txt", fields);
+    ASSERT_EQ(lab(w, "history --fields fields.txt --out fine.txt").status, 0);
+    const auto fine = numberRows(readFile(w.root() / "fine.txt"));
+
+    EXPECT_EQ(zfcMaximum(grid), statedFigure(readme, "T_B = ([0-9.]+) K on the program's grid"));
+    EXPECT_EQ(zfcMaximum(continuum), statedFigure(readme, "T_B = ([0-9.]+) K on the continuum"));
+    constexpr double kOneDecimal = 0.05;  // the README states a field to one decimal
+    EXPECT_NEAR(descendingCrossing(fine),
+                statedFigure(readme, "descending branch crosses M = 0 at\\s+H = (-?[0-9.]+) Oe on the continuum"),
+                kOneDecimal);
+    EXPECT_NEAR(descendingCrossing(loop), statedFigure(readme, "field steps of [0-9.]+ Oe, says H = (-?[0-9.]+) Oe"),
+                kOneDecimal);
   }
 }
 
