@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -58,6 +59,61 @@ Png inspect(const std::string& file) {
   for (uLongf k = 0; k < size; ++k) changing += pixels[k] != 0;
   png.changingBytes = static_cast<double>(changing) / static_cast<double>(size);
   return png;
+}
+
+// The pixels of an 8-bit RGB or RGBA PNG (the pngcairo terminal's), rows
+// unfiltered, or none for another kind.
+struct Pixels {
+  std::uint32_t width = 0, height = 0;
+  std::size_t channels = 0;
+  std::vector<unsigned char> bytes;
+  const unsigned char* at(std::size_t x, std::size_t y) const { return &bytes[(y * width + x) * channels]; }
+};
+
+unsigned char paeth(int a, int b, int c) {
+  const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  return static_cast<unsigned char>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+Pixels decode(const std::string& file) {
+  Pixels image;
+  std::string idat;
+  int depth = 0, colourType = 0;
+  for (std::size_t at = 8; at + 12 <= file.size();) {
+    const std::uint32_t length = bigEndian(file, at);
+    const std::string type = file.substr(at + 4, 4);
+    if (type == "IHDR") {
+      image.width = bigEndian(file, at + 8);
+      image.height = bigEndian(file, at + 12);
+      depth = static_cast<unsigned char>(file[at + 16]);
+      colourType = static_cast<unsigned char>(file[at + 17]);
+    }
+    if (type == "IDAT") idat += file.substr(at + 8, length);
+    at += 12 + length;
+  }
+  if (depth != 8 || (colourType != 2 && colourType != 6)) return {};
+  image.channels = colourType == 2 ? 3 : 4;
+  const std::size_t stride = image.width * image.channels;
+  std::vector<unsigned char> raw((stride + 1) * image.height);
+  uLongf size = static_cast<uLongf>(raw.size());
+  if (uncompress(raw.data(), &size, reinterpret_cast<const Bytef*>(idat.data()), idat.size()) != Z_OK) return {};
+  image.bytes.assign(stride * image.height, 0);
+  for (std::size_t y = 0; y < image.height; ++y) {
+    const unsigned char filter = raw[y * (stride + 1)];
+    for (std::size_t i = 0; i < stride; ++i) {
+      const int x = raw[y * (stride + 1) + 1 + i];
+      const int a = i >= image.channels ? image.bytes[y * stride + i - image.channels] : 0;
+      const int b = y > 0 ? image.bytes[(y - 1) * stride + i] : 0;
+      const int c = y > 0 && i >= image.channels ? image.bytes[(y - 1) * stride + i - image.channels] : 0;
+      const int predicted = filter == 1   ? a
+                            : filter == 2 ? b
+                            : filter == 3 ? (a + b) / 2
+                            : filter == 4 ? paeth(a, b, c)
+                                          : 0;
+      image.bytes[y * stride + i] = static_cast<unsigned char>((x + predicted) & 0xff);
+    }
+  }
+  return image;
 }
 
 // The pictures need gnuplot; a machine without it skips these tests (CI
@@ -231,6 +287,48 @@ TEST(Examples, StateTheFiguresTheirRunsProduce) {
     EXPECT_NEAR(descendingCrossing(loop), statedFigure(readme, "field steps of [0-9.]+ Oe, says H = (-?[0-9.]+) Oe"),
                 kOneDecimal);
   }
+}
+
+// The FORC picture of the forc example: Hc and Hu at equal scale, so the
+// coloured region (rho above the white band, |rho| < limit / 17) is as wide
+// against as tall in pixels as it is in Oe in the diagram's rows.
+TEST(Plots, DrawsTheForcDiagramOnEqualAxes) {
+  if (!haveGnuplot()) GTEST_SKIP() << "gnuplot not found";
+  Workspace w;
+  runExample(w, "forc");
+  ASSERT_EQ(lab(w, "forc --step 10 --sf 3").status, 0);
+  const auto rows = numberRows(readFile(w.dataDir() / "forc-diagram.txt"));
+  double limit = 0.0;
+  for (const auto& r : rows) limit = std::max(limit, std::fabs(r[2]));
+  double hcLow = 1e300, hcHigh = -1e300, huLow = 1e300, huHigh = -1e300;
+  for (const auto& r : rows)
+    if (r[2] > limit / 17.0) {
+      hcLow = std::min(hcLow, r[0]), hcHigh = std::max(hcHigh, r[0]);
+      huLow = std::min(huLow, r[1]), huHigh = std::max(huHigh, r[1]);
+    }
+  const Pixels image = decode(readFile(w.dataDir() / "forc-diagram.png"));
+  ASSERT_GT(image.width, 0u);
+  // Coloured pixels (the palette is grey nowhere, the text and grid are
+  // grey) left of the colour box, which stands right of the plot.
+  std::size_t left = image.width, right = 0, top = image.height, bottom = 0;
+  for (std::size_t y = 0; y < image.height; ++y)
+    for (std::size_t x = 0; x < image.width * 2 / 3; ++x) {
+      const unsigned char* p = image.at(x, y);
+      if (std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 6) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    }
+  ASSERT_LT(left, right);
+  const double pixels = static_cast<double>(right - left) / static_cast<double>(bottom - top);
+  const double fields = (hcHigh - hcLow) / (huHigh - huLow);
+  // The contour's edge falls within a lattice spacing of the rows' last
+  // point above the band (5 Oe in Hc and Hu of some 150 and 240 Oe).
+  constexpr double kContourEdge = 0.08;
+  EXPECT_NEAR(pixels / fields, 1.0, kContourEdge) << pixels << " against " << fields;
+  // The window ends where the signal does, well inside Ha_max = 1000 Oe:
+  // the coloured region fills a good part of the plot's width.
+  EXPECT_GT(static_cast<double>(right - left), 0.4 * static_cast<double>(image.width * 2 / 3));
 }
 
 }  // namespace
