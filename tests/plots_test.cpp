@@ -331,5 +331,45 @@ TEST(Plots, DrawsTheForcDiagramOnEqualAxes) {
   EXPECT_GT(static_cast<double>(right - left), 0.4 * static_cast<double>(image.width * 2 / 3));
 }
 
+std::size_t pixelsOfColour(const Pixels& image, unsigned char r, unsigned char g, unsigned char b) {
+  std::size_t count = 0;
+  for (std::size_t y = 0; y < image.height; ++y)
+    for (std::size_t x = 0; x < image.width; ++x) {
+      const unsigned char* p = image.at(x, y);
+      count += p[0] == r && p[1] == g && p[2] == b;
+    }
+  return count;
+}
+
+// The fit example: the curves file carries the sigma each residual was
+// divided by, and the picture draws the fitted ZFC line (orange) in a
+// colour of its own beside the ZFC data (blue).
+TEST(Plots, DrawsTheFitWithItsSigmaAndItsLineApartFromTheData) {
+  Workspace w;
+  runExample(w, "fitting");
+  std::filesystem::copy_file(std::string(PREISACH_SOURCE_DIR) + "/examples/fitting/zfcfc.dat", w.root() / "zfcfc.dat");
+  ASSERT_EQ(lab(w, "fit --zfcfc zfcfc.dat --free N").status, 0);
+  std::istringstream in(readFile(w.dataDir() / "Parameters.fit.curves.txt"));
+  std::size_t rows = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    std::string name;
+    double x = 0, measured = 0, model = 0, residual = 0, sigma = 0;
+    ASSERT_TRUE(row >> name >> x >> measured >> model >> residual >> sigma) << line;
+    ASSERT_GT(sigma, 0.0) << line;
+    constexpr double kResidualDigits = 1e-5;  // the residual is written to 6 significant digits
+    EXPECT_NEAR((model - measured) / sigma, residual, kResidualDigits * std::max(1.0, std::fabs(residual))) << line;
+    ++rows;
+  }
+  EXPECT_GT(rows, 10u);
+  if (!haveGnuplot()) GTEST_SKIP() << "gnuplot not found";
+  const Pixels image = decode(readFile(w.dataDir() / "Parameters.fit.png"));
+  ASSERT_GT(image.width, 0u);
+  constexpr std::size_t kSomeLine = 50;  // a line of width 2 over a panel has hundreds of pixels
+  EXPECT_GT(pixelsOfColour(image, 0xe0, 0x82, 0x14), kSomeLine) << "the ZFC fit's line";
+  EXPECT_GT(pixelsOfColour(image, 0x1f, 0x5f, 0xa8), kSomeLine) << "the ZFC data";
+}
+
 }  // namespace
 }  // namespace preisach::test
