@@ -168,7 +168,9 @@ std::optional<std::string> drawForcDiagram(const std::vector<std::vector<history
   gp << "set terminal pngcairo size 820,820 font ',11'\n";
   gp << "set output picture\n";
   gp << "set size ratio -1\n";
-  gp << "set cbrange [" << -w.limit << ":" << w.limit << "]\n";
+  // A diagram of zeros (a moment of the field alone) still gets a scale.
+  const double limit = w.limit > 0.0 ? w.limit : 1.0;
+  gp << "set cbrange [" << -limit << ":" << limit << "]\n";
   gp << "set palette defined (-1 '#2166ac', -0.5 '#92c5de', 0 'white', 0.5 '#f4a582', 1 '#b2182b') maxcolors 17\n";
   gp << "set view map\nset pm3d map flush begin interpolate 3,3 corners2color mean\n";
   gp << "set xrange [0:" << w.hcHigh << "]\n";
