@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <sstream>
 
@@ -74,44 +75,148 @@ Work forcWork(double Ha_max, double step, std::int32_t m) {
   return work;
 }
 
-// The picture shows where the distribution lives: the points above 5 % of
-// its largest magnitude, with a margin.
-std::optional<std::string> drawForcDiagram(const std::vector<std::vector<history::ForcValue>>& blocks,
-                                           const std::string& diagram) {
-  double largest = 0.0;
-  for (const auto& block : blocks)
-    for (const history::ForcValue& v : block) largest = std::max(largest, std::fabs(v.rho));
-  double hcMax = 0.0, huMin = 0.0, huMax = 0.0;
-  bool any = false;
-  for (const auto& block : blocks)
-    for (const history::ForcValue& v : block)
-      if (std::fabs(v.rho) >= 0.05 * largest) {
-        hcMax = std::max(hcMax, v.Hc);
-        huMin = any ? std::min(huMin, v.Hu) : v.Hu;
-        huMax = any ? std::max(huMax, v.Hu) : v.Hu;
-        any = true;
+// What the picture of a FORC diagram says about where it came from.
+struct ForcPicture {
+  std::string title;      // file, SF and, for a simulation, the model
+  double Ha_max = 0.0;    // Oe, the largest field of the protocol: Hc <= Ha_max
+  double lowestHr = 0.0;  // Oe, the last reversal field (the saturation curve's start)
+  double stepHr = 0.0;    // Oe, the spacing of the reversal fields there
+  int smoothing = 0;
+};
+
+// Where the last reversal curve starts the protocol is the ascending
+// saturation branch: every neighbourhood that reaches it (within SF curves)
+// fits a surface across an edge where M stops depending on Hr, and shows a
+// negative ridge where the model has no density. Those values are masked.
+bool reachesSaturationCurve(const history::ForcValue& v, const ForcPicture& picture) {
+  const double Hr = v.Hu - v.Hc;
+  return Hr < picture.lowestHr + (picture.smoothing + 0.5) * picture.stepHr;
+}
+
+struct ForcWindow {
+  double hcHigh = 0.0, huLow = 0.0, huHigh = 0.0;
+  double limit = 0.0;  // the colour scale's +-limit: the largest |rho| shown
+};
+
+double quantile(std::vector<double> values, double q) {
+  const auto at = static_cast<std::ptrdiff_t>(q * static_cast<double>(values.size() - 1));
+  std::nth_element(values.begin(), values.begin() + at, values.end());
+  return values[static_cast<std::size_t>(at)];
+}
+
+// The window is where the signal is: the points above 5 % of the largest
+// |rho| (the outermost block and rows aside, where one noisy curve can
+// dominate), their 0.5 % and 99.5 % quantiles in Hc and Hu, with a margin,
+// never past the fields the protocol can reach (Hc <= Ha_max, |Hu| <= Ha_max).
+ForcWindow forcWindow(const std::vector<std::vector<history::ForcValue>>& blocks, const ForcPicture& picture) {
+  ForcWindow w;
+  const auto interior = [&](std::size_t b, std::size_t k) {
+    return b > 0 && b + 1 < blocks.size() && k > 0 && k + 1 < blocks[b].size() &&
+           !reachesSaturationCurve(blocks[b][k], picture);
+  };
+  for (std::size_t b = 0; b < blocks.size(); ++b)
+    for (std::size_t k = 0; k < blocks[b].size(); ++k)
+      if (interior(b, k)) w.limit = std::max(w.limit, std::fabs(blocks[b][k].rho));
+  std::vector<double> hc, hu;
+  for (std::size_t b = 0; b < blocks.size(); ++b)
+    for (std::size_t k = 0; k < blocks[b].size(); ++k)
+      if (interior(b, k) && std::fabs(blocks[b][k].rho) >= 0.05 * w.limit) {
+        hc.push_back(blocks[b][k].Hc);
+        hu.push_back(blocks[b][k].Hu);
       }
-  const double margin = 0.25 * std::max(hcMax, huMax - huMin);
+  if (hc.empty()) return {picture.Ha_max, -picture.Ha_max, picture.Ha_max, w.limit};
+  const double hcHigh = quantile(hc, 0.995), huLow = quantile(hu, 0.005), huHigh = quantile(hu, 0.995);
+  const double margin = 0.25 * std::max(hcHigh, huHigh - huLow) + 1e-9;
+  w.hcHigh = std::min(hcHigh + margin, picture.Ha_max);
+  w.huLow = std::max(huLow - margin, -picture.Ha_max);
+  w.huHigh = std::min(huHigh + margin, picture.Ha_max);
+  return w;
+}
+
+// The rows gnuplot draws: the diagram with the masked values NaN, which
+// pm3d leaves blank.
+std::string shownDiagram(const std::vector<std::vector<history::ForcValue>>& blocks, const ForcPicture& picture) {
+  std::string text;
+  char row[128];
+  for (const auto& block : blocks) {
+    for (const history::ForcValue& v : block) {
+      std::snprintf(row, sizeof row, "%.9g %.9g %.9e\n", v.Hc, v.Hu,
+                    reachesSaturationCurve(v, picture) ? std::nan("") : v.rho);
+      text += row;
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+// Text of several lines as a gnuplot string expression: single-quoted
+// parts (nothing in them is interpreted) joined by newlines.
+std::string quotedLines(const std::string& text) {
+  std::string expression;
+  std::size_t begin = 0;
+  for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1)
+    expression += gnuplotQuoted(text.substr(begin, end - begin)) + " . \"\\n\" . ";
+  return expression + gnuplotQuoted(text.substr(begin));
+}
+
+// Filled contours on equal axes (a field is a field along both), in a
+// diverging scale centred on 0.
+std::optional<std::string> drawForcDiagram(const std::vector<std::vector<history::ForcValue>>& blocks,
+                                           const ForcPicture& picture) {
+  const ForcWindow w = forcWindow(blocks, picture);
   std::ostringstream gp;
-  gp << "set terminal pngcairo size 820,700 font ',11'\n";
+  gp << "set terminal pngcairo size 820,820 font ',11'\n";
   gp << "set output picture\n";
-  gp << "stats diagram using 3 nooutput\n";
-  gp << "limit = (abs(STATS_min) > abs(STATS_max) ? abs(STATS_min) : abs(STATS_max))\n";
-  gp << "set cbrange [-limit:limit]\n";
-  // Filled contours: 17 levels of a diverging scale, the middle one (white)
-  // centred on 0.
+  gp << "set size ratio -1\n";
+  // A diagram of zeros (a moment of the field alone) still gets a scale.
+  const double limit = w.limit > 0.0 ? w.limit : 1.0;
+  gp << "set cbrange [" << -limit << ":" << limit << "]\n";
   gp << "set palette defined (-1 '#2166ac', -0.5 '#92c5de', 0 'white', 0.5 '#f4a582', 1 '#b2182b') maxcolors 17\n";
   gp << "set view map\nset pm3d map flush begin interpolate 3,3 corners2color mean\n";
-  gp << "set xrange [0:" << hcMax + margin << "]\n";
-  gp << "set yrange [" << huMin - margin << ":" << huMax + margin << "]\n";
-
+  gp << "set xrange [0:" << w.hcHigh << "]\n";
+  gp << "set yrange [" << w.huLow << ":" << w.huHigh << "]\n";
   gp << "set xlabel 'H_c = (H - H_r)/2 (Oe)'\nset ylabel 'H_u = (H + H_r)/2 (Oe)'\n";
   gp << "set cblabel 'rho = -1/2 d^2M / dH_r dH (emu/Oe^2)' offset 1,0\n";
   gp << "set format cb '%.1te%+T'\n";
-  gp << "set title 'FORC distribution'\n";
+  // Equal axes centre the plot in the canvas: the title is lifted clear of it.
+  gp << "set title " << quotedLines(picture.title) << " offset 0,1.5 noenhanced\n";
   gp << "set grid front\n";
   gp << "splot diagram using 1:2:3 with pm3d notitle\n";
-  return drawPng(gp.str(), {{"diagram", diagram}});
+  return drawPng(gp.str(), {{"diagram", shownDiagram(blocks, picture)}});
+}
+
+std::string baseName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The reversal fields are the curves' first fields, from +Ha_max down.
+ForcPicture forcPicture(const measured::ForcSet& forcs, const std::string& file, int smoothing) {
+  ForcPicture picture;
+  picture.smoothing = smoothing;
+  picture.lowestHr = std::numeric_limits<double>::infinity();
+  double secondHr = std::numeric_limits<double>::infinity();
+  for (const measured::ForcSet::Curve& c : forcs.curves) {
+    if (c.H.empty()) continue;
+    for (double h : c.H) picture.Ha_max = std::max(picture.Ha_max, std::fabs(h));
+    if (c.H.front() < picture.lowestHr) {
+      secondHr = picture.lowestHr;
+      picture.lowestHr = c.H.front();
+    } else if (c.H.front() < secondHr) {
+      secondHr = c.H.front();
+    }
+  }
+  picture.stepHr = std::isfinite(secondHr) ? secondHr - picture.lowestHr : 0.0;
+  picture.title = "forc-diagram.txt: FORC distribution of " + baseName(file) + ", SF = " + std::to_string(smoothing);
+  return picture;
+}
+
+std::string modelSummary(const parameters::ParameterSet& p, const curves::ModelChoice& choice) {
+  std::ostringstream s;
+  s << "shape " << static_cast<char>(p.PDF) << ", T_hyst " << p.T_hyst << " K: hc0_mean " << p.hc0_mean << ", sigmac0 "
+    << p.sigmac0 << ", sigmai0 " << p.sigmai0 << ", km " << p.km << " Oe, f " << p.f << "\n"
+    << curves::describe(choice);
+  return s.str();
 }
 
 }  // namespace
@@ -251,7 +356,12 @@ int runForc(const ForcArguments& a) {
   std::optional<std::string> picture;
   {
     const ProgressLines progress("forc picture", progressWanted(a.progress));
-    picture = drawForcDiagram(blocks, text.str());
+    ForcPicture facts = forcPicture(forcs, simulated ? a.params : a.measured, a.smoothing);
+    if (simulated) {
+      facts.Ha_max = static_cast<double>(simulated->p.Ha_max);
+      facts.title += "\n" + modelSummary(simulated->p, simulated->choice);
+    }
+    picture = drawForcDiagram(blocks, facts);
   }
   if (picture)
     results.add(base + "/forc-diagram.png", *picture);

@@ -74,13 +74,14 @@ std::string fitCurvesText(const std::vector<fitting::Dataset>& data,
                           const std::vector<std::vector<double>>& model,
                           const std::vector<std::vector<double>>& sigma) {
   std::string text =
-      "# dataset x measured model residual\n# x: T (K) for ZFC and FC, H (Oe) for the loop; "
-      "moments in emu; residual = (model - measured) / sigma\n";
+      "# dataset x measured model residual sigma\n# x: T (K) for ZFC and FC, H (Oe) for the loop; "
+      "moments and sigma in emu; residual = (model - measured) / sigma\n";
   char row[256];
   for (std::size_t d = 0; d < data.size(); ++d)
     for (std::size_t k = 0; k < data[d].curve.size(); ++k) {
-      std::snprintf(row, sizeof row, "%s %.9g %.9e %.9e %.6g\n", data[d].name.c_str(), data[d].curve.x[k],
-                    data[d].curve.moment[k], model[d][k], (model[d][k] - data[d].curve.moment[k]) / sigma[d][k]);
+      std::snprintf(row, sizeof row, "%s %.9g %.9e %.9e %.6g %.6e\n", data[d].name.c_str(), data[d].curve.x[k],
+                    data[d].curve.moment[k], model[d][k], (model[d][k] - data[d].curve.moment[k]) / sigma[d][k],
+                    sigma[d][k]);
       text += row;
     }
   return text;
@@ -93,6 +94,48 @@ void writeFitCurves(const std::string& path,
   writeTextFile(path, fitCurvesText(data, model, sigma));
 }
 
+// A dataset's colour for its measured points and residuals, and a
+// distinct one for its fitted line, so that the line shows over the points.
+struct FitColours {
+  const char* data;
+  const char* fit;
+};
+
+FitColours fitColours(const std::string& name) {
+  if (name.rfind("ZFC", 0) == 0) return {"#1f5fa8", "#e08214"};
+  if (name.rfind("FC", 0) == 0) return {"#c0392b", "#111111"};
+  return {"#1e8449", "#c51b7d"};
+}
+
+// Data with their error bars (sigma, column 6) and the fit. The keys stand
+// above the plots, where no curve of any shape can run under them.
+void drawFitPanel(std::ostringstream& gp, const std::vector<fitting::Dataset>& data, bool isLoop) {
+  gp << "set title '" << (isLoop ? "Hysteresis loop" : "ZFC and FC") << ": data (error bars: sigma) and fit'\n";
+  gp << "set key outside top center horizontal\n";
+  gp << "set xlabel '" << (isLoop ? "H (Oe)" : "T (K)") << "'\nset ylabel 'M (emu)'\nset format y '%.2te%+T'\n";
+  gp << "plot ";
+  bool first = true;
+  for (const fitting::Dataset& d : data) {
+    if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
+    const FitColours c = fitColours(d.name);
+    const std::string select = "using (strcol(1) eq '" + d.name + "' ? $2 : NaN)";
+    gp << (first ? "" : ", ") << "curves " << select << ":3:6 with yerrorbars pt 7 ps 0.5 lc rgb '" << c.data
+       << "' title '" << d.name << " measured', '' " << select << ":4 with lines lw 2 lc rgb '" << c.fit << "' title '"
+       << d.name << " fit'";
+    first = false;
+  }
+  gp << "\nset title 'Residuals'\nset ylabel '(model - measured) / sigma'\nset format y '%g'\nset key top right\n";
+  gp << "plot ";
+  first = true;
+  for (const fitting::Dataset& d : data) {
+    if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
+    gp << (first ? "" : ", ") << "curves using (strcol(1) eq '" << d.name
+       << "' ? $2 : NaN):5 with points pt 7 ps 0.6 lc rgb '" << fitColours(d.name).data << "' title '" << d.name << "'";
+    first = false;
+  }
+  gp << ", 0 with lines lc 'black' notitle\n";
+}
+
 std::optional<std::string> drawFitPicture(const std::vector<fitting::Dataset>& data, const std::string& curvesText) {
   bool temperature = false, loop = false;
   for (const fitting::Dataset& d : data) (d.kind == fitting::CurveKind::Loop ? loop : temperature) = true;
@@ -101,39 +144,9 @@ std::optional<std::string> drawFitPicture(const std::vector<fitting::Dataset>& d
   gp << "set terminal pngcairo size " << 700 * columns << ",720 font ',10'\n";
   gp << "set output picture\n";
   gp << "set multiplot layout 2," << columns << " columnsfirst\n";
-  gp << "set grid\nset key top right\n";
-  // One colour per dataset, shared by its points, its fit and its residuals.
-  const auto colour = [](const std::string& name) {
-    return name.rfind("ZFC", 0) == 0 ? "#1f5fa8" : name.rfind("FC", 0) == 0 ? "#c0392b" : "#1e8449";
-  };
-  const auto panel = [&](bool isLoop) {
-    const char* axis = isLoop ? "H (Oe)" : "T (K)";
-    gp << "set title '" << (isLoop ? "Hysteresis loop" : "ZFC and FC") << ": data and fit'\n";
-    gp << "set key " << (isLoop ? "top left" : "bottom right") << " box opaque\n";
-    gp << "set xlabel '" << axis << "'\nset ylabel 'M (emu)'\nset format y '%.2te%+T'\n";
-    gp << "plot ";
-    bool first = true;
-    for (const fitting::Dataset& d : data) {
-      if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
-      const std::string select = "using (strcol(1) eq '" + d.name + "' ? $2 : NaN)";
-      gp << (first ? "" : ", ") << "curves " << select << ":3 with points pt 7 ps 0.6 lc rgb '" << colour(d.name)
-         << "' title '" << d.name << " measured', '' " << select << ":4 with lines lw 2 lc rgb '" << colour(d.name)
-         << "' title '" << d.name << " fit'";
-      first = false;
-    }
-    gp << "\nset title 'Residuals'\nset ylabel '(model - measured) / sigma'\nset format y '%g'\nset key top right\n";
-    gp << "plot ";
-    first = true;
-    for (const fitting::Dataset& d : data) {
-      if ((d.kind == fitting::CurveKind::Loop) != isLoop) continue;
-      gp << (first ? "" : ", ") << "curves using (strcol(1) eq '" << d.name
-         << "' ? $2 : NaN):5 with points pt 7 ps 0.6 lc rgb '" << colour(d.name) << "' title '" << d.name << "'";
-      first = false;
-    }
-    gp << ", 0 with lines lc 'black' notitle\n";
-  };
-  if (temperature) panel(false);
-  if (loop) panel(true);
+  gp << "set grid\n";
+  if (temperature) drawFitPanel(gp, data, false);
+  if (loop) drawFitPanel(gp, data, true);
   gp << "unset multiplot\n";
   return drawPng(gp.str(), {{"curves", curvesText}});
 }

@@ -138,7 +138,7 @@ if (ok[2]) {
     values = sprintf("ha = %s Oe, T_max = %s K", param(16), T_max)
     set title head . "\n" . describe(f, values, "\n") noenhanced
     set xlabel "T (K)"
-    set ylabel "partial integral before the factor Norm\\_coeff (emu)"
+    set ylabel "partial integral before the factor Norm\\_coeff (emu / Norm\\_coeff)"
     set format y "%.1te%+T"
     set key outside bottom center horizontal maxrows 3 width -2 font ",10"
     set bmargin 9
