@@ -82,14 +82,14 @@ def datasets(data, p):
         if kind == "zfcfc":
             for sub, k in ((item["zfc"], "zfc"), (item["fc"], "fc")):
                 out.append(_from_file(dataset(k, sub["x"], sub["M"], sub["error"], field=item["field"]),
-                                      sub["file"], "field"))
+                                      sub["file"], "field", sub.get("report")))
         elif kind in ("zfc", "fc") and "line" in item:
             out.append(_from_file(dataset(kind, item["x"], item["M"], item["error"], field=item["field"]),
-                                  item["file"], "field"))
+                                  item["file"], "field", item.get("report")))
         elif kind == "loop" and "line" in item:
             out.append(_from_file(dataset("loop", item["x"], item["M"], item["error"],
                                           temperature=item["temperature"], descending=item["descending"]),
-                                  item["file"], "temperature"))
+                                  item["file"], "temperature", item.get("report")))
         elif kind in ("zfc", "fc", "loop"):
             out.append(Result(item))
         else:
@@ -97,10 +97,11 @@ def datasets(data, p):
     return _complete(out, p)
 
 
-def _from_file(d, path, condition):
-    """A dataset read from a file: its file, and whether the file gave its
-    field (temperature of a loop)."""
+def _from_file(d, path, condition, report=None):
+    """A dataset read from a file: its file, how the file was read, and
+    whether the file gave its field (temperature of a loop)."""
     d["file"] = path
+    d["report"] = report
     if d.get(condition) is not None:
         d["condition"] = "the mean of the file's %s column" % condition
     return d
@@ -149,6 +150,8 @@ def plain(datasets_):
         for key in ("file", "condition"):
             if d.get(key) is not None:
                 item[key] = str(d[key])
+        if d.get("report") is not None:
+            item["report"] = dict(d["report"])
         if d["kind"] == "loop":
             item["temperature"] = float(d["temperature"])
             item["descending"] = [bool(b) for b in d["descending"]]

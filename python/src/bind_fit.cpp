@@ -51,6 +51,15 @@ Dataset dataset(const py::dict& d) {
   out.name = d["name"].cast<std::string>();
   out.curve.file = d.contains("file") ? d["file"].cast<std::string>() : out.name;
   if (d.contains("condition")) out.condition = d["condition"].cast<std::string>();
+  // How the file was read, for the report, as the command gives it.
+  if (d.contains("report") && !d["report"].is_none()) {
+    const py::dict r = d["report"].cast<py::dict>();
+    out.curve.report.format = r["format"].cast<std::string>();
+    out.curve.report.fieldUnit = r["field_unit"].cast<std::string>();
+    out.curve.report.momentUnit = r["moment_unit"].cast<std::string>();
+    out.curve.report.columns = r["columns"].cast<std::string>();
+    out.curve.report.notes = r["notes"].cast<std::vector<std::string>>();
+  }
   out.curve.x = d["x"].cast<std::vector<double>>();
   out.curve.moment = d["M"].cast<std::vector<double>>();
   if (!d["error"].is_none()) out.curve.error = d["error"].cast<std::vector<double>>();

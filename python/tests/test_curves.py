@@ -70,8 +70,8 @@ def test_the_forc_diagram_of_the_model_peaks_near_its_mean_coercive_field():
 
 
 @pytest.mark.parametrize("call, message", [
-    (lambda p: preisach.zfcfc(p, tol=-1e-8), "--tol must be a relative tolerance"),
-    (lambda p: preisach.zfcfc(p, model="fine"), "--model must be continuum or grid, not \"fine\""),
+    (lambda p: preisach.zfcfc(p, tol=-1e-8), "is not a relative tolerance"),
+    (lambda p: preisach.zfcfc(p, model="fine"), "--model: \"fine\" is neither continuum nor grid"),
     (lambda p: preisach.zfcfc(p, T=[5, 700]), "the temperature 700 K is not between 0 and Tc = 600 K"),
     (lambda p: preisach.zfcfc(p, T=[[5, 10]]), "T must be a one-dimensional array"),
     (lambda p: preisach.zfcfc(p.replace(ha=-1e6)), "holds no node to normalise over"),

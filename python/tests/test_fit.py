@@ -71,7 +71,7 @@ def test_lmfit_recovers_the_fit_through_the_model_function(example):
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "hc0_mean2"),
      "\"hc0_mean2\" is not a parameter that can be fitted"),
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "N", tol=-1),
-     "--tol must be a relative tolerance"),
+     "is not a relative tolerance"),
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 900], [1e-16, 2e-16])], "N"),
      "the temperature 900 K is not between 0 and Tc"),
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "N,hc0_mean,sigmac0"),
