@@ -62,21 +62,6 @@ void writeLoop(ResultSet& results,
   results.add(a.outDir + "/moment.txt", text);
 }
 
-// The program's refusals of a ZFC/FC sweep: one without a rectangle to
-// normalise over, or of more temperatures than it computes.
-void checkZfcFc(const parameters::ParameterSet& p, const curves::ModelChoice& choice, const std::string& params) {
-  if (driver::temperatureCount(p.T_max, driver::kMostTemperatures) > driver::kMostTemperatures)
-    throw DataError(params + ": T_max=" + formatNumber(p.T_max) + " K asks for more than " +
-                    std::to_string(driver::kMostTemperatures) + " temperatures in steps of 10 K");
-  const long double hts_Tmax = model::thermalField(p.T_max, p.mu0);
-  const bool rectangle = hts_Tmax > 0.0L && static_cast<long double>(p.ha) + hts_Tmax > 0.0L;
-  if (!rectangle || (choice.evaluator == curves::Evaluator::Grid && !zfcfc::zfcfcGridHasNormalisationNode(p, p.m)))
-    throw DataError(params + ": the ZFC/FC rectangle (T_max=" + formatNumber(p.T_max) + ", mu0=" + formatNumber(p.mu0) +
-                    ", ha=" + formatNumber(p.ha) + ", m=" + std::to_string(p.m) +
-                    ") holds no node to normalise over: T_max and mu0 must be positive, ha + hts(T_max) too, "
-                    "and on the grid m at least 3");
-}
-
 }  // namespace
 
 void addCurvesCommand(CLI::App& app, CurvesArguments& a) {
@@ -98,10 +83,8 @@ int runCurves(const CurvesArguments& a) {
   requireWritableFolder(a.outDir);
   const bool zfcfc = parameters::isOn(p.Calculate_ZFCFC), loop = parameters::isOn(p.Calculate_Hysteresis);
   if (!zfcfc && !loop) throw DataError(a.params + ": neither Calculate_ZFCFC nor Calculate_Hysteresis is y");
-  if (zfcfc) checkZfcFc(p, choice, a.params);
-  if (loop && !driver::hasFieldRange(p.Ha_max))
-    throw DataError(a.params + ": Ha_max=" + formatNumber(p.Ha_max) +
-                    ": the hysteresis loop has no field range (Ha_max must be positive and at least 2e-09 Oe)");
+  if (zfcfc) requireZfcFcSweep(p, choice, a.params);
+  if (loop) requireLoopFields(p, a.params);
   ResultSet results;
   if (zfcfc) writeZfcFc(results, a, choice, curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice));
   if (loop) {

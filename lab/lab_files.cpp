@@ -19,7 +19,11 @@ using measured::DataError;
 parameters::ParameterSet readParameters(const std::string& path) {
   // A folder, a device, a pipe or a file of more than 64 MB is refused
   // before it is read, as the readers of measured files refuse it.
-  std::istringstream file(measured::inputFileText(path));
+  return readParameterText(path, measured::inputFileText(path));
+}
+
+parameters::ParameterSet readParameterText(const std::string& path, const std::string& text) {
+  std::istringstream file(text);
   std::ostringstream echo;
   parameters::ParameterSet p;
   const parameters::ReadResult result = parameters::readParameterFile(file, p, echo, [] {});

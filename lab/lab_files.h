@@ -17,6 +17,10 @@ namespace preisach::lab {
 // measured::DataError.
 parameters::ParameterSet readParameters(const std::string& path);
 
+// The same for a parameter file's text; `name` stands for the file in
+// messages.
+parameters::ParameterSet readParameterText(const std::string& name, const std::string& text);
+
 // Replaces `path` by `text` whole, through a ResultSet: the new file or the
 // old one, never a part; a failure throws measured::DataError.
 void writeTextFile(const std::string& path, const std::string& text);

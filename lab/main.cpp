@@ -10,8 +10,8 @@
 #include <exception>
 #include <iostream>
 
-#include "lab/curves_command.h"
 #include "driver/output_files.h"
+#include "lab/curves_command.h"
 #include "lab/fit_command.h"
 #include "lab/history_command.h"
 #include "lab/result_set.h"

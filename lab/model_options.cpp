@@ -4,8 +4,13 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "driver/hysteresis_loop.h"
+#include "driver/temperature_sweep.h"
+#include "lab/lab_files.h"
 #include "measured/data_error.h"
+#include "model/thermal.h"
 #include "parameters/parameters.h"
+#include "zfcfc/zfcfc_point.h"
 
 namespace preisach::lab {
 
@@ -32,6 +37,31 @@ curves::ModelChoice chosenModel(const ModelOptions& options, std::int32_t m) {
   } catch (const std::invalid_argument& e) {
     throw measured::DataError(e.what());
   }
+}
+
+// The program's refusals of a ZFC/FC sweep: one without a rectangle to
+// normalise over, or of more temperatures than it computes.
+void requireZfcFcSweep(const parameters::ParameterSet& p,
+                       const curves::ModelChoice& choice,
+                       const std::string& params) {
+  if (driver::temperatureCount(p.T_max, driver::kMostTemperatures) > driver::kMostTemperatures)
+    throw measured::DataError(params + ": T_max=" + lab::formatNumber(p.T_max) + " K asks for more than " +
+                              std::to_string(driver::kMostTemperatures) + " temperatures in steps of 10 K");
+  const long double hts_Tmax = model::thermalField(p.T_max, p.mu0);
+  const bool rectangle = hts_Tmax > 0.0L && static_cast<long double>(p.ha) + hts_Tmax > 0.0L;
+  if (!rectangle || (choice.evaluator == curves::Evaluator::Grid && !zfcfc::zfcfcGridHasNormalisationNode(p, p.m)))
+    throw measured::DataError(params + ": the ZFC/FC rectangle (T_max=" + lab::formatNumber(p.T_max) +
+                              ", mu0=" + lab::formatNumber(p.mu0) + ", ha=" + lab::formatNumber(p.ha) +
+                              ", m=" + std::to_string(p.m) +
+                              ") holds no node to normalise over: T_max and mu0 must be positive, ha + hts(T_max) too, "
+                              "and on the grid m at least 3");
+}
+
+void requireLoopFields(const parameters::ParameterSet& p, const std::string& params) {
+  if (!driver::hasFieldRange(p.Ha_max))
+    throw measured::DataError(params + ": Ha_max=" + lab::formatNumber(p.Ha_max) +
+                              ": the hysteresis loop has no field range (Ha_max must be positive and at least "
+                              "2e-09 Oe)");
 }
 
 }  // namespace preisach::lab

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "curves/model_choice.h"
+#include "parameters/parameters.h"
 
 namespace preisach::lab {
 
@@ -21,5 +22,11 @@ void addModelOptions(CLI::App* command, ModelOptions& options);
 // of the two or a tolerance that is not a number in [1e-14, 1) throws
 // measured::DataError with one line.
 curves::ModelChoice chosenModel(const ModelOptions& options, std::int32_t m);
+
+// The program's refusals of a ZFC/FC sweep (more temperatures than it
+// computes, no rectangle to normalise over) and of a loop (no field range),
+// as measured::DataError naming `name` (the parameter file).
+void requireZfcFcSweep(const parameters::ParameterSet& p, const curves::ModelChoice& choice, const std::string& name);
+void requireLoopFields(const parameters::ParameterSet& p, const std::string& name);
 
 }  // namespace preisach::lab
