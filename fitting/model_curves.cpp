@@ -1,16 +1,34 @@
 #include "fitting/model_curves.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <sstream>
 #include <utility>
 
 #include "hysteresis/loop_pass.h"
+#include "measured/data_error.h"
 #include "model/parallel.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach::fitting {
+
+void weigh(Dataset& d) {
+  d.measuredErrors = d.curve.hasErrors();
+  if (d.measuredErrors) {
+    for (std::size_t k = 0; k < d.curve.size(); ++k)
+      if (!(d.curve.error[k] > 0.0))
+        throw measured::DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) +
+                                  ": the standard error must be positive");
+    d.sigma = d.curve.error;
+    return;
+  }
+  double largest = 0.0;
+  for (double m : d.curve.moment) largest = std::max(largest, std::fabs(m));
+  if (!(largest > 0.0)) throw measured::DataError(d.curve.file + ": every moment is 0, so the curve cannot be weighed");
+  d.sigma.assign(d.curve.size(), 0.01 * largest);
+}
 
 namespace {
 

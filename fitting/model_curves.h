@@ -27,6 +27,13 @@ struct Dataset {
   std::vector<bool> descending;  // loop
 };
 
+// The weight of each point: the file's standard errors (each must be
+// positive), else, without an error column, one sigma for every point, 1 %
+// of the dataset's largest moment (the reported errors are then scaled by
+// the reduced chi-square). Throws measured::DataError naming the file and
+// line.
+void weigh(Dataset& d);
+
 // The record the grid kernels take: `physics` with the grid divisions m
 // and every other value of `file` (flags, MC_err).
 parameters::ParameterSet gridParameters(const model::ModelParameters& physics,

@@ -24,23 +24,7 @@ using fitting::CurveKind;
 using fitting::Dataset;
 using measured::DataError;
 
-// Without an error column every point of a dataset weighs the same: sigma is
-// 1 % of the dataset's largest moment, and the reported errors are scaled by
-// the reduced chi-square.
-void weigh(Dataset& d) {
-  d.measuredErrors = d.curve.hasErrors();
-  if (d.measuredErrors) {
-    for (std::size_t k = 0; k < d.curve.size(); ++k)
-      if (!(d.curve.error[k] > 0.0))
-        throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ": the standard error must be positive");
-    d.sigma = d.curve.error;
-    return;
-  }
-  double largest = 0.0;
-  for (double m : d.curve.moment) largest = std::max(largest, std::fabs(m));
-  if (!(largest > 0.0)) throw DataError(d.curve.file + ": every moment is 0, so the curve cannot be weighed");
-  d.sigma.assign(d.curve.size(), 0.01 * largest);
-}
+using fitting::weigh;
 
 void checkFields(Dataset& d, float Ha_max);
 

@@ -24,21 +24,7 @@ using fitting::Dataset;
 using measured::DataError;
 using parameters::ParameterSet;
 
-// Without standard errors every point weighs the same, 1 % of the largest
-// moment, as the lab weighs a file without an error column.
-void weigh(Dataset& d) {
-  d.measuredErrors = d.curve.hasErrors();
-  if (d.measuredErrors) {
-    for (double e : d.curve.error)
-      if (!(e > 0.0)) throw DataError(d.name + ": the standard error must be positive");
-    d.sigma = d.curve.error;
-    return;
-  }
-  double largest = 0.0;
-  for (double m : d.curve.moment) largest = std::max(largest, std::fabs(m));
-  if (!(largest > 0.0)) throw DataError(d.name + ": every moment is 0, so the curve cannot be weighed");
-  d.sigma.assign(d.curve.size(), 0.01 * largest);
-}
+using fitting::weigh;
 
 // One dataset from the package's dict: kind, name, x, M, error (or None),
 // field (ZFC, FC) or temperature and descending (loop).
