@@ -21,8 +21,8 @@
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
 #include "model/grid.h"
-#include "zfcfc/zfcfc_point.h"
 #include "support/parameter_records.h"
+#include "zfcfc/zfcfc_point.h"
 
 namespace {
 

@@ -25,12 +25,12 @@ continuum::Tolerance tolerance(double relative) {
 }
 
 std::array<double, 9> separateIntegrals(const zfcfc::ZfcFcPointValues& v) {
-  return {v.Integral11SP, v.Integral22SP, v.Integral1p,    v.Integral1m,  v.Integral2p,
+  return {v.Integral11SP, v.Integral22SP,  v.Integral1p,    v.Integral1m,  v.Integral2p,
           v.Integral2m,   v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC};
 }
 
 std::array<double, 9> separateIntegrals(const continuum::ZfcFcPoint<double>& v) {
-  return {v.Integral11SP, v.Integral22SP, v.Integral1p,    v.Integral1m,  v.Integral2p,
+  return {v.Integral11SP, v.Integral22SP,  v.Integral1p,    v.Integral1m,  v.Integral2p,
           v.Integral2m,   v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC};
 }
 
@@ -102,7 +102,8 @@ std::vector<MomentPoint> loopCurve(const model::ModelParameters& p,
   }
   const continuum::LoopModel<double> loop(physics(p), tolerance(choice.tolerance));
   for (float H : down)
-    points.push_back(momentPoint(static_cast<double>(H), loop.point(static_cast<double>(H), model::Branch::Descending)));
+    points.push_back(
+        momentPoint(static_cast<double>(H), loop.point(static_cast<double>(H), model::Branch::Descending)));
   for (float H : up)
     points.push_back(momentPoint(static_cast<double>(H), loop.point(static_cast<double>(H), model::Branch::Ascending)));
   return points;
@@ -142,9 +143,7 @@ measured::ForcSet forcCurves(const model::ModelParameters& p,
 }
 
 std::vector<std::vector<history::ForcValue>> exactForcDistribution(
-    const model::ModelParameters& p,
-    const std::vector<std::vector<history::ForcValue>>& diagram,
-    double relative) {
+    const model::ModelParameters& p, const std::vector<std::vector<history::ForcValue>>& diagram, double relative) {
   const continuum::LoopModel<double> loop(physics(p), tolerance(relative));
   std::vector<std::vector<history::ForcValue>> exact = diagram;
   for (auto& block : exact)

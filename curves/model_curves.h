@@ -67,8 +67,6 @@ measured::ForcSet forcCurves(const model::ModelParameters& p,
 // rho(hc = Hc, hi = -Hu) at T_hyst, at the points of `diagram` (the
 // continuum's, whatever evaluator made the diagram).
 std::vector<std::vector<history::ForcValue>> exactForcDistribution(
-    const model::ModelParameters& p,
-    const std::vector<std::vector<history::ForcValue>>& diagram,
-    double tolerance);
+    const model::ModelParameters& p, const std::vector<std::vector<history::ForcValue>>& diagram, double tolerance);
 
 }  // namespace preisach::curves
