@@ -29,6 +29,11 @@ constexpr double kTakesPart = 0.1;
 // less than a hundredth of one standard-error unit: then it lies within a
 // tenth of a standard error of the exact minimum in every direction.
 constexpr double kMinimum = 0.01;
+// Data the model matches to a millionth of their standard error at every
+// point (curves the model itself made, without noise) are at a minimum
+// whatever a further step would gain: the residuals left are the
+// quadrature's and the floats' rounding, which no step can lower.
+constexpr double kExactMatch = 1e-12;  // (1e-6)^2 per residual
 
 struct Linearised {
   VectorXd r;
@@ -118,7 +123,8 @@ LocalAnalysis analyse(const ceres::CostFunction& cost,
   a.chiSquare = L.r.squaredNorm();
   a.held = heldByBounds(scaling, x, L.J.transpose() * L.r);
   a.newtonDecrement = newtonDecrement(L, a.held);
-  a.atMinimum = a.newtonDecrement < kMinimum * chiSquareUnit;
+  a.atMinimum =
+      a.newtonDecrement < kMinimum * chiSquareUnit || a.chiSquare < kExactMatch * static_cast<double>(L.r.size());
   const MatrixXd fisher = L.J.transpose() * L.J / chiSquareUnit;
   a.fisher.assign(static_cast<std::size_t>(k), std::vector<double>(static_cast<std::size_t>(k)));
   for (Index i = 0; i < k; ++i)

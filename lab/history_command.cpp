@@ -19,6 +19,7 @@
 #include "lab/run_limits.h"
 #include "measured/data_error.h"
 #include "measured/pmc_format.h"
+#include "measured/text_cells.h"
 #include "parameters/data_directory.h"
 
 namespace preisach::lab {
@@ -30,8 +31,8 @@ using measured::DataError;
 // One field per line, "#" comments and blank lines allowed, each within
 // +-Ha_max.
 std::vector<float> readFields(const std::string& path, float Ha_max) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw DataError(path + ": cannot be opened");
+  // Bounded like every input: a regular file of at most 64 MB.
+  std::istringstream in(measured::inputFileText(path));
   std::vector<float> fields;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {

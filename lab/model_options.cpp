@@ -39,11 +39,24 @@ curves::ModelChoice chosenModel(const ModelOptions& options, std::int32_t m) {
   }
 }
 
+namespace {
+
+// The moment at 0 K divides the thermal field and scales every moment: the
+// model has nothing to compute without a positive one.
+void requirePositiveMoment(const parameters::ParameterSet& p, const std::string& params) {
+  if (!(p.mu0 > 0.0f) || !std::isfinite(p.mu0))
+    throw measured::DataError(params + ": mu0=" + lab::formatNumber(p.mu0) +
+                              " emu: the particle moment at 0 K must be a positive number");
+}
+
+}  // namespace
+
 // The program's refusals of a ZFC/FC sweep: one without a rectangle to
 // normalise over, or of more temperatures than it computes.
 void requireZfcFcSweep(const parameters::ParameterSet& p,
                        const curves::ModelChoice& choice,
                        const std::string& params) {
+  requirePositiveMoment(p, params);
   if (driver::temperatureCount(p.T_max, driver::kMostTemperatures) > driver::kMostTemperatures)
     throw measured::DataError(params + ": T_max=" + lab::formatNumber(p.T_max) + " K asks for more than " +
                               std::to_string(driver::kMostTemperatures) + " temperatures in steps of 10 K");
@@ -58,6 +71,7 @@ void requireZfcFcSweep(const parameters::ParameterSet& p,
 }
 
 void requireLoopFields(const parameters::ParameterSet& p, const std::string& params) {
+  requirePositiveMoment(p, params);
   if (!driver::hasFieldRange(p.Ha_max))
     throw measured::DataError(params + ": Ha_max=" + lab::formatNumber(p.Ha_max) +
                               ": the hysteresis loop has no field range (Ha_max must be positive and at least "

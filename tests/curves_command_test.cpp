@@ -134,6 +134,15 @@ TEST(CurvesCommand, RefusesABadModelOrToleranceAndWritesNothing) {
   const RunResult noLoop = lab(w, "curves --out-dir .");
   EXPECT_EQ(noLoop.status, 2);
   EXPECT_NE(noLoop.err.find("Ha_max"), std::string::npos) << noLoop.err;
+  // Without a moment the continuum has nothing to compute: refused, not a
+  // file of nan.
+  w.writeParameters("600 0 0.5 300 1.5 60 1 40 1 -20 1 G 30 0.01 y 100 300 y 300 3000 50 300 0.1 n\n");
+  for (const char* model : {"continuum", "grid"}) {
+    const RunResult noMoment = lab(w, std::string("curves --out-dir . --model ") + model);
+    EXPECT_EQ(noMoment.status, 2) << model;
+    EXPECT_NE(noMoment.err.find("mu0=0 emu"), std::string::npos) << noMoment.err;
+    EXPECT_FALSE(std::filesystem::exists(w.root() / "ZFCFC.txt"));
+  }
 }
 
 }  // namespace

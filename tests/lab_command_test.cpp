@@ -377,5 +377,25 @@ TEST(LabCommand, WritesTheFitReportBesideTheFittedFile) {
   EXPECT_TRUE(std::filesystem::exists(w.root() / "fit.curves.txt"));
 }
 
+TEST(LabCommand, CallsAFitThatMatchesNoiselessCurvesExactlyAMinimum) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  ASSERT_EQ(lab(w, "curves --out-dir .").status, 0);
+  // The model's own curves, with N 20 % off in the file the fit starts from.
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 1.2 G 40 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  const RunResult r = lab(w, "fit --zfcfc ZFCFC.txt --free N --given-start --out fit.txt");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("at a minimum       = yes"), std::string::npos) << r.out;
+}
+
+TEST(LabCommand, RefusesAFieldsFileThatIsNoRegularFileAtOnce) {
+  Workspace w;
+  w.writeParameters(kLoopRecord);
+  const RunResult r = lab(w, "history --fields /dev/zero --out history.txt");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("is not a regular file"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(w.root() / "history.txt"));
+}
+
 }  // namespace
 }  // namespace preisach::test
