@@ -29,19 +29,6 @@ std::string record(int m, char shape = 'L') {
          " 0.01 y 100 300 y 300 3000 50 300 0.1 n\n";
 }
 
-std::vector<std::vector<double>> numberRows(const std::string& text) {
-  std::vector<std::vector<double>> rows;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    std::vector<double> row;
-    for (double x; words >> x;) row.push_back(x);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 std::string formatted(const char* format, const std::vector<double>& values) {
   std::string text;
   char number[64];

@@ -29,6 +29,30 @@ std::uint32_t bigEndian(const std::string& s, std::size_t at) {
   return v;
 }
 
+// A PNG's header values and its compressed image data, from its chunks.
+struct Chunks {
+  std::uint32_t width = 0, height = 0;
+  int depth = 0, colourType = 0;
+  std::string idat;
+};
+
+Chunks chunksOf(const std::string& file) {
+  Chunks c;
+  for (std::size_t at = 8; at + 12 <= file.size();) {
+    const std::uint32_t length = bigEndian(file, at);
+    const std::string type = file.substr(at + 4, 4);
+    if (type == "IHDR") {
+      c.width = bigEndian(file, at + 8);
+      c.height = bigEndian(file, at + 12);
+      c.depth = static_cast<unsigned char>(file[at + 16]);
+      c.colourType = static_cast<unsigned char>(file[at + 17]);
+    }
+    if (type == "IDAT") c.idat += file.substr(at + 8, length);
+    at += 12 + length;
+  }
+  return c;
+}
+
 struct Png {
   bool signature = false;
   std::uint32_t width = 0, height = 0;
@@ -41,17 +65,10 @@ Png inspect(const std::string& file) {
   Png png;
   png.signature = file.size() > 33 && file.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
   if (!png.signature) return png;
-  std::string idat;
-  for (std::size_t at = 8; at + 12 <= file.size();) {
-    const std::uint32_t length = bigEndian(file, at);
-    const std::string type = file.substr(at + 4, 4);
-    if (type == "IHDR") {
-      png.width = bigEndian(file, at + 8);
-      png.height = bigEndian(file, at + 12);
-    }
-    if (type == "IDAT") idat += file.substr(at + 8, length);
-    at += 12 + length;
-  }
+  const Chunks chunks = chunksOf(file);
+  const std::string& idat = chunks.idat;
+  png.width = chunks.width;
+  png.height = chunks.height;
   std::vector<unsigned char> pixels(static_cast<std::size_t>(png.width) * png.height * 8 + png.height);
   uLongf size = static_cast<uLongf>(pixels.size());
   if (uncompress(pixels.data(), &size, reinterpret_cast<const Bytef*>(idat.data()), idat.size()) != Z_OK) return png;
@@ -77,20 +94,11 @@ unsigned char paeth(int a, int b, int c) {
 
 Pixels decode(const std::string& file) {
   Pixels image;
-  std::string idat;
-  int depth = 0, colourType = 0;
-  for (std::size_t at = 8; at + 12 <= file.size();) {
-    const std::uint32_t length = bigEndian(file, at);
-    const std::string type = file.substr(at + 4, 4);
-    if (type == "IHDR") {
-      image.width = bigEndian(file, at + 8);
-      image.height = bigEndian(file, at + 12);
-      depth = static_cast<unsigned char>(file[at + 16]);
-      colourType = static_cast<unsigned char>(file[at + 17]);
-    }
-    if (type == "IDAT") idat += file.substr(at + 8, length);
-    at += 12 + length;
-  }
+  const Chunks chunks = chunksOf(file);
+  const std::string& idat = chunks.idat;
+  const int depth = chunks.depth, colourType = chunks.colourType;
+  image.width = chunks.width;
+  image.height = chunks.height;
   if (depth != 8 || (colourType != 2 && colourType != 6)) return {};
   image.channels = colourType == 2 ? 3 : 4;
   const std::size_t stride = image.width * image.channels;
@@ -203,20 +211,6 @@ TEST(Plots, NamesMissingEmptyAndMalformedFiles) {
             "Magnetism/PDFbc.txt: not found, skipped\n");
   for (const char* name : {"ZFCFC.png", "separate.png", "hysteresis.png", "density.png"})
     EXPECT_FALSE(std::filesystem::exists(w.dataDir() / name)) << name;
-}
-
-// Rows of numbers of a result file, "#" lines skipped.
-std::vector<std::vector<double>> numberRows(const std::string& text) {
-  std::vector<std::vector<double>> rows;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream row(line);
-    std::vector<double> values;
-    for (double x; row >> x;) values.push_back(x);
-    rows.push_back(values);
-  }
-  return rows;
 }
 
 // The temperature of the ZFC maximum, which must lie inside the sweep.

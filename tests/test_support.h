@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 namespace preisach::test {
 
@@ -65,6 +66,20 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The rows of numbers of a result file, "#" lines and blank lines skipped.
+inline std::vector<std::vector<double>> numberRows(const std::string& text) {
+  std::vector<std::vector<double>> rows;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    std::vector<double> values;
+    for (double x; row >> x;) values.push_back(x);
+    rows.push_back(values);
+  }
+  return rows;
+}
 
 struct RunResult {
   int status = -1;  // exit status of the shell that ran the program

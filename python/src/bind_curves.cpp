@@ -95,20 +95,6 @@ py::dict history(const ParameterSet& p, const std::vector<double>& fields, const
   return moments(points);
 }
 
-py::list forcSetToList(const measured::ForcSet& set) {
-  py::list curves;
-  for (const measured::ForcSet::Curve& c : set.curves) {
-    py::dict d;
-    d["Hr"] = c.H.empty() ? 0.0 : c.H.front();
-    d["H"] = toArray(c.H);
-    d["M"] = toArray(c.M);
-    d["calibration_field"] = c.calibrationField;
-    d["calibration_moment"] = c.calibrationMoment;
-    curves.append(d);
-  }
-  return curves;
-}
-
 py::list forc(const ParameterSet& p, double step, const std::string& model, double tol) {
   const curves::ModelChoice choice = chooseModel(model, tol, p.m);
   checkLoop(p);

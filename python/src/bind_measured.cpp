@@ -59,16 +59,7 @@ py::dict readLoop(const std::string& path) {
 
 py::dict readPmc(const std::string& path) {
   const measured::ForcSet set = measured::readPmc(path);
-  py::list curves;
-  for (const measured::ForcSet::Curve& c : set.curves) {
-    py::dict one;
-    one["Hr"] = c.H.empty() ? 0.0 : c.H.front();
-    one["H"] = toArray(c.H);
-    one["M"] = toArray(c.M);
-    one["calibration_field"] = c.calibrationField;
-    one["calibration_moment"] = c.calibrationMoment;
-    curves.append(one);
-  }
+  const py::list curves = forcSetToList(set);
   py::dict d;
   d["curves"] = curves;
   d["report"] = report(set.report);
