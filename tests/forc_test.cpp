@@ -37,8 +37,8 @@ TEST(ForcDistribution, ReproducesTheModelsDensity) {
   const ForcSet forcs = simulateForcs(parameters::modelParameters(p), p.m, kStep);
   ASSERT_EQ(forcs.curves.size(), 200u);
   const auto blocks = forcDistribution(forcs, kSmoothing);
-  // rho = 1/2 Norm_coeff mu p(hc = Hc, hi = -Hu): a particle switches up at
-  // hc - hi and down at -hc - hi.
+  // rho = (1 - f) 1/2 Norm_coeff mu p(hc = Hc, hi = -Hu), with f = 0 here: a
+  // particle switches up at hc - hi and down at -hc - hi.
   const double Norm_coeff = FieldHistory(parameters::modelParameters(p), p.m).Norm_coeff();
   const double mu = model::scaledParameter(p.T_hyst, p.Tc, p.mu0, p.Gamma);
   const auto expected = [&](const ForcValue& v) {
