@@ -91,19 +91,36 @@ bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Whether `middle` is what createTemporary puts between a file name and
+// ".partial": a process id and eight lower-case hexadecimal digits. Only such
+// names can have been made by this program; anything else beside a result
+// file is the user's.
+bool isTemporaryToken(const std::string& middle, int& pid) {
+  const std::size_t dot = middle.find('.');
+  if (dot == std::string::npos || dot == 0 || dot > 9 || middle.size() != dot + 9) return false;
+  for (std::size_t k = 0; k < dot; ++k)
+    if (middle[k] < '0' || middle[k] > '9') return false;
+  for (std::size_t k = dot + 1; k < middle.size(); ++k)
+    if (!((middle[k] >= '0' && middle[k] <= '9') || (middle[k] >= 'a' && middle[k] <= 'f'))) return false;
+  pid = std::atoi(middle.substr(0, dot).c_str());
+  return pid > 0;
+}
+
 // Removes the temporary files of `fileName` in `folder` that no running
-// process writes: what a program killed outright left behind. The process id
-// follows the file name in a temporary file's name; a name without one is
-// from an older version of the program.
+// process writes: what a program killed outright left behind. Only names of
+// the exact form "<fileName>.<pid>.<8 hex digits>.partial" are touched, and
+// only when that process is gone.
 void removeStaleTemporaries(const std::filesystem::path& folder, const std::string& fileName) {
+  if (fileName.empty()) return;
   const std::string prefix = fileName + ".";
   std::error_code error;
   for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
     if (name.compare(0, prefix.size(), prefix) != 0 || !endsWith(name, kTemporarySuffix)) continue;
+    if (name.size() < prefix.size() + (sizeof kTemporarySuffix - 1)) continue;
     const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - (sizeof kTemporarySuffix - 1));
-    const int pid = std::atoi(middle.c_str());
-    if (!middle.empty() && pid > 0 && processIsRunning(pid)) continue;
+    int pid = 0;
+    if (!isTemporaryToken(middle, pid) || processIsRunning(pid)) continue;
     std::error_code ignored;
     std::filesystem::remove(entry->path(), ignored);  // a link is removed, never followed
   }
@@ -189,8 +206,15 @@ std::unique_ptr<ResultFile> ResultFile::createAt(const std::string& finalPath,
   std::FILE* handle = nullptr;
   // A folder in the file's place could never be replaced by the rows.
   std::error_code ignored;
-  if (std::filesystem::is_directory(finalPath, ignored)) {
+  // Nor may a device, a pipe or a socket be replaced by a regular file: an
+  // output named /dev/null must leave /dev/null as it is.
+  const std::filesystem::file_status existing = std::filesystem::status(finalPath, ignored);
+  if (std::filesystem::is_directory(existing)) {
     reason = EISDIR;
+  } else if (std::filesystem::exists(existing) && !std::filesystem::is_regular_file(existing)) {
+    console.err << "cannot create " << finalPath << ": it is not a regular file (a device, a pipe or a socket); "
+                << consequence << std::endl;
+    return nullptr;
   } else {
     handle = createTemporary(finalPath, temporaryPath);
     reason = errno;  // the reason of the failing call, before anything else can change it

@@ -97,8 +97,12 @@ std::vector<std::vector<ForcValue>> forcDistribution(const ForcSet& forcs, int s
   return blocks;
 }
 
-void writeDistribution(std::ostream& out, const std::vector<std::vector<ForcValue>>& blocks) {
-  out << "# FORC distribution rho = -1/2 d2M/dHr dH (emu/Oe^2)\n# Hc = (H - Hr)/2 (Oe)  Hu = (H + Hr)/2 (Oe)  rho\n";
+void writeDistribution(std::ostream& out,
+                       const std::vector<std::vector<ForcValue>>& blocks,
+                       const std::vector<std::string>& notes) {
+  out << "# FORC distribution rho = -1/2 d2M/dHr dH (emu/Oe^2)\n";
+  for (const std::string& note : notes) out << "# " << note << "\n";
+  out << "# Hc = (H - Hr)/2 (Oe)  Hu = (H + Hr)/2 (Oe)  rho\n";
   char row[128];
   for (std::size_t b = 0; b < blocks.size(); ++b) {
     if (b > 0) out << "\n";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "measured/forc_set.h"
@@ -28,6 +29,8 @@ std::vector<std::vector<ForcValue>> forcDistribution(const ForcSet& forcs, int s
 
 // Text rows "Hc Hu rho" under a "#" header, a blank line between blocks
 // (gnuplot reads that as a surface).
-void writeDistribution(std::ostream& out, const std::vector<std::vector<ForcValue>>& blocks);
+void writeDistribution(std::ostream& out,
+                       const std::vector<std::vector<ForcValue>>& blocks,
+                       const std::vector<std::string>& notes = {});
 
 }  // namespace preisach::history

@@ -9,6 +9,7 @@
 #include "lab/lab_files.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
+#include "measured/text_cells.h"
 #include "model/thermal.h"
 #include "parameters/data_directory.h"
 #include "zfcfc/zfcfc_point.h"
@@ -31,7 +32,9 @@ std::string row(const std::vector<double>& values) {
 }
 
 std::string header(const curves::ModelChoice& choice, const std::string& params, const char* columns) {
-  return "# preisach-lab curves: " + curves::describe(choice) + "; parameters " + params + "\n# " + columns + "\n";
+  // The name is escaped: a line end in it could never end the header early.
+  return "# preisach-lab curves: " + curves::describe(choice) + "; parameters " + measured::shownName(params) + "\n# " +
+         columns + "\n";
 }
 
 void writeZfcFc(ResultSet& results,
@@ -81,19 +84,30 @@ int runCurves(const CurvesArguments& a) {
   const parameters::ParameterSet p = readParameters(a.params);
   const curves::ModelChoice choice = chosenModel(a.model, p.m);
   requireWritableFolder(a.outDir);
+  const std::vector<std::string> names{"ZFCFC.txt", "separate.txt", "moment.txt"};
+  std::vector<NamedFile> outputs;
+  for (const std::string& name : names) outputs.push_back({"--out-dir", a.outDir + "/" + name});
+  requireSeparateFiles({{"--params", a.params}}, outputs);
   const bool zfcfc = parameters::isOn(p.Calculate_ZFCFC), loop = parameters::isOn(p.Calculate_Hysteresis);
   if (!zfcfc && !loop) throw DataError(a.params + ": neither Calculate_ZFCFC nor Calculate_Hysteresis is y");
   if (zfcfc) requireZfcFcSweep(p, choice, a.params);
   if (loop) requireLoopFields(p, a.params);
   ResultSet results;
-  if (zfcfc) writeZfcFc(results, a, choice, curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice));
+  // The folder holds one run's set: a file of the previous run that this
+  // run does not write goes with the commit.
+  if (zfcfc)
+    writeZfcFc(results, a, choice, curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice));
+  else
+    results.discard(a.outDir + "/ZFCFC.txt"), results.discard(a.outDir + "/separate.txt");
+  if (!loop) results.discard(a.outDir + "/moment.txt");
   if (loop) {
     const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
     const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
     writeLoop(results, a, choice, curves::loopCurve(p, down, up, choice));
   }
   results.commit();
-  std::cerr << "curves on the " << curves::describe(choice) << " written to " << a.outDir << std::endl;
+  std::cerr << "curves on the " << curves::describe(choice) << " written to " << measured::shownName(a.outDir)
+            << std::endl;
   return 0;
 }
 

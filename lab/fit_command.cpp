@@ -248,6 +248,20 @@ parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
   return p;
 }
 
+// Every file the run reads, and every file it writes beside --out.
+std::vector<NamedFile> fitInputs(const FitArguments& a) {
+  std::vector<NamedFile> inputs{{"--params", a.params}};
+  for (const auto& [option, texts] :
+       {std::pair{"--zfcfc", &a.zfcfc}, {"--zfc", &a.zfc}, {"--fc", &a.fc}, {"--loop", &a.loop}})
+    for (const std::string& text : *texts) inputs.push_back({option, parseDataOption(text).file});
+  return inputs;
+}
+
+std::vector<NamedFile> fitOutputs(const std::string& out) {
+  const std::string base = stem(out);
+  return {{"--out", out}, {"--out", base + ".curves.txt"}, {"--out", base + ".report.txt"}, {"--out", base + ".png"}};
+}
+
 }  // namespace
 
 int runFit(const FitArguments& a) {
@@ -256,6 +270,7 @@ int runFit(const FitArguments& a) {
   modelOptions(a, start.m, options);
   const std::vector<Dataset> data = readData(a, start);
   requireWritableFolderOf(a.out);
+  requireSeparateFiles(fitInputs(a), fitOutputs(a.out));
   const model::ModelParameters physics = fitting::physicsOf(start);
   options.free = fitting::parseFreeParameters(a.free, physics, highestTemperature(data, start));
   for (const Dataset& d : data) checkPlausible(d, start);

@@ -31,11 +31,13 @@ using measured::DataError;
 // One field per line, "#" comments and blank lines allowed, each within
 // +-Ha_max.
 std::vector<float> readFields(const std::string& path, float Ha_max) {
-  // Bounded like every input: a regular file of at most 64 MB.
-  std::istringstream in(measured::inputFileText(path));
+  // Bounded like every input: a regular file of at most 64 MB; any line end,
+  // a byte-order mark skipped, as the readers of measured files read them.
+  const std::vector<std::string> lines = measured::textLines(measured::inputFileText(path));
   std::vector<float> fields;
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    std::string line = lines[k];
+    const int number = static_cast<int>(k + 1);
     const std::size_t hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
     std::istringstream words(line);
@@ -45,14 +47,14 @@ std::vector<float> readFields(const std::string& path, float Ha_max) {
     const double field = std::strtod(word.c_str(), &end);
     std::string rest;
     if (end != word.c_str() + word.size() || (words >> rest))
-      throw DataError(path + ":" + std::to_string(number) + ": \"" + parameters::escapedText(trimmedLine(line)) +
-                      "\" is not one field in Oe");
+      measured::refuse(path, number, 0, measured::quoted(trimmedLine(line)) + " is not one field in Oe");
     if (!std::isfinite(field) || std::fabs(field) > static_cast<double>(Ha_max))
-      throw DataError(path + ":" + std::to_string(number) + ": the field " + word +
-                      " Oe lies outside the loop's range +-Ha_max = " + formatNumber(Ha_max) + " Oe");
+      measured::refuse(path, number, 0,
+                       "the field " + formatNumber(field) +
+                           " Oe lies outside the loop's range +-Ha_max = " + formatNumber(Ha_max) + " Oe");
     fields.push_back(static_cast<float>(field));
   }
-  if (fields.empty()) throw DataError(path + ": holds no field");
+  if (fields.empty()) throw DataError(measured::shownName(path) + ": holds no field");
   return fields;
 }
 
@@ -208,7 +210,8 @@ ForcPicture forcPicture(const measured::ForcSet& forcs, const std::string& file,
     }
   }
   picture.stepHr = std::isfinite(secondHr) ? secondHr - picture.lowestHr : 0.0;
-  picture.title = "forc-diagram.txt: FORC distribution of " + baseName(file) + ", SF = " + std::to_string(smoothing);
+  picture.title = "forc-diagram.txt: FORC distribution of " + measured::shownName(baseName(file)) +
+                  ", SF = " + std::to_string(smoothing);
   return picture;
 }
 
@@ -241,6 +244,7 @@ int runHistory(const HistoryArguments& a) {
   const parameters::ParameterSet p = readParameters(a.params);
   checkLoopParameters(p, a.params);
   requireFolderOf(a.out);
+  requireSeparateFiles({{"--params", a.params}, {"--fields", a.fields}}, {{"--out", a.out}});
   const curves::ModelChoice choice = chosenModel(a.model, p.m);
   const std::vector<float> fields = readFields(a.fields, p.Ha_max);
   if (choice.evaluator == curves::Evaluator::Grid)
@@ -255,8 +259,8 @@ int runHistory(const HistoryArguments& a) {
     }
   }
   writeTextFile(a.out, rows);
-  std::cerr << "history: " << fields.size() << " fields on the " << curves::describe(choice) << ", written to " << a.out
-            << std::endl;
+  std::cerr << "history: " << fields.size() << " fields on the " << curves::describe(choice) << ", written to "
+            << measured::shownName(a.out) << std::endl;
   return 0;
 }
 
@@ -313,7 +317,7 @@ SimulatedForcs simulate(const ForcArguments& a) {
   std::cerr << "forc: simulating " << curves << " reversal curves on the " << curves::describe(s.choice) << std::endl;
   const ProgressLines progress("forc", progressWanted(a.progress));
   s.forcs = curves::forcCurves(p, s.step, s.choice);
-  s.source = "preisach-lab forc, " + a.params + ", " + curves::describe(s.choice);
+  s.source = "preisach-lab forc, " + measured::shownName(a.params) + ", " + curves::describe(s.choice);
   return s;
 }
 
@@ -322,18 +326,26 @@ SimulatedForcs simulate(const ForcArguments& a) {
 int runForc(const ForcArguments& a) {
   const std::string base = a.outDir.empty() ? std::string(".") : a.outDir;
   requireFolderOf(base + "/forc-diagram.txt");
+  std::vector<NamedFile> outputs;
+  for (const char* name : {"forc-curves.frc", "forc-diagram.txt", "forc-diagram-exact.txt", "forc-diagram.png"})
+    outputs.push_back({"--out-dir", base + "/" + name});
+  requireSeparateFiles({a.measured.empty() ? NamedFile{"--params", a.params} : NamedFile{"--measured", a.measured}},
+                       outputs);
   ResultSet results;
   measured::ForcSet forcs;
   std::optional<SimulatedForcs> simulated;
   if (!a.measured.empty()) {
     forcs = measured::readPmc(a.measured);
+    // Simulated curves of an earlier run do not belong to this diagram.
+    results.discard(base + "/forc-curves.frc");
   } else {
     simulated = simulate(a);
     // The diagram is made from the curves as written, so that the file read
     // back as a measurement gives the same diagram.
     std::ostringstream pmc;
     measured::writePmc(pmc, simulated->forcs, simulated->step, a.smoothing, simulated->source);
-    forcs = measured::readPmc(results.add(base + "/forc-curves.frc", pmc.str()));
+    results.add(base + "/forc-curves.frc", pmc.str());
+    forcs = measured::readPmcText(base + "/forc-curves.frc", pmc.str());
   }
   std::vector<std::vector<history::ForcValue>> blocks;
   {
@@ -341,8 +353,16 @@ int runForc(const ForcArguments& a) {
     blocks = history::forcDistribution(forcs, a.smoothing);
   }
   if (blocks.empty()) throw DataError("the FORCs are too few or too irregular for a FORC distribution");
+  // How a measured file was read (its units, what the reader decided on its
+  // own) is said on standard error and kept in the diagram's header.
+  std::vector<std::string> readNotes;
+  if (!a.measured.empty()) {
+    readNotes.push_back("read from " + measured::shownName(a.measured) + ": " + measured::describe(forcs.report));
+    for (const std::string& note : forcs.report.notes) readNotes.push_back("note: " + measured::escapedControls(note));
+    for (const std::string& note : readNotes) std::cerr << "forc: " << note << std::endl;
+  }
   std::ostringstream text;
-  history::writeDistribution(text, blocks);
+  history::writeDistribution(text, blocks, readNotes);
   results.add(base + "/forc-diagram.txt", text.str());
   // On the continuum the model's own distribution at the same points shows
   // what the processing (its smoothing, its edges) does to it.
@@ -369,8 +389,8 @@ int runForc(const ForcArguments& a) {
   else
     results.discard(base + "/forc-diagram.png");
   results.commit();
-  std::cerr << "forc: " << forcs.curves.size() << " curves, " << forcs.points() << " points, written to " << base
-            << std::endl;
+  std::cerr << "forc: " << forcs.curves.size() << " curves, " << forcs.points() << " points, written to "
+            << measured::shownName(base) << std::endl;
   return 0;
 }
 

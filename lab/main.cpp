@@ -16,6 +16,7 @@
 #include "lab/history_command.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
+#include "measured/text_cells.h"
 #include "parameters/parameters.h"
 
 namespace {
@@ -34,7 +35,8 @@ int parseFailure(const CLI::App& app, const CLI::ParseError& e) {
     app.exit(e);
     return preisach::lab::standardOutputIntact() ? 0 : 1;
   }
-  std::cerr << "preisach-lab: " << e.what() << " (see preisach-lab --help)" << std::endl;
+  std::cerr << "preisach-lab: " << preisach::measured::escapedControls(e.what()) << " (see preisach-lab --help)"
+            << std::endl;
   return 2;
 }
 
@@ -90,10 +92,15 @@ int main(int argc, char** argv) {
     return parseFailure(app, e);
   }
   int status = 2;
+  // A message may carry names from the command line or a file: its control
+  // bytes are escaped, so that it stays one line and drives no terminal.
   try {
     status = run(commands);
+  } catch (const preisach::lab::WriteFailure& e) {
+    std::cerr << "preisach-lab: " << preisach::measured::escapedControls(e.what()) << std::endl;
+    return 1;
   } catch (const std::exception& e) {
-    std::cerr << "preisach-lab: " << e.what() << std::endl;
+    std::cerr << "preisach-lab: " << preisach::measured::escapedControls(e.what()) << std::endl;
     return 2;
   }
   if (!preisach::lab::standardOutputIntact()) {

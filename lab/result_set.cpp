@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,10 +10,12 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "measured/data_error.h"
+#include "measured/text_cells.h"
 #include "model/console.h"
 
 namespace preisach::lab {
@@ -27,7 +30,32 @@ bool standardOutputWasClosed = false;
 [[noreturn]] void fail(const std::ostringstream& report) {
   std::string line = report.str();
   while (!line.empty() && line.back() == '\n') line.pop_back();
-  throw DataError(line);
+  throw WriteFailure(line);
+}
+
+std::string named(const NamedFile& file) {
+  return file.option + " " + measured::shownName(file.path);
+}
+
+// The file a path names now, links followed; nullopt where nothing is.
+std::optional<struct stat> statusOf(const std::string& path) {
+  struct stat s {};
+  if (stat(path.c_str(), &s) != 0) return std::nullopt;
+  return s;
+}
+
+// Where a path would be, its folder resolved (links and "..", the file
+// itself need not exist): two names of one place compare equal.
+std::string placeOf(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+  return error ? path : resolved.string();
+}
+
+bool samePlace(const NamedFile& a, const NamedFile& b) {
+  const std::optional<struct stat> x = statusOf(a.path), y = statusOf(b.path);
+  if (x && y) return x->st_dev == y->st_dev && x->st_ino == y->st_ino;
+  return placeOf(a.path) == placeOf(b.path);
 }
 
 std::string folderOf(const std::string& path) {
@@ -65,7 +93,9 @@ const std::string& ResultSet::add(const std::string& path, const std::string& co
   // leave an empty file in place of the previous one.
   const bool written = std::fwrite(content.data(), 1, content.size(), handle) == content.size() &&
                        std::fflush(handle) == 0 && fsync(fileno(handle)) == 0;
-  if (!written) throw DataError("cannot write " + path + ": " + std::strerror(errno) + "; nothing is written");
+  if (!written)
+    throw WriteFailure("cannot write " + measured::shownName(path) + ": " + std::strerror(errno) +
+                       "; nothing is written");
   files_.push_back(std::move(file));
   return files_.back()->temporaryPath();
 }
@@ -88,7 +118,7 @@ void ResultSet::commit() {
   files_.clear();
   for (const std::string& path : discarded_)
     if (unlink(path.c_str()) != 0 && errno != ENOENT)
-      throw DataError("cannot remove " + path + ": " + std::strerror(errno));
+      throw WriteFailure("cannot remove " + measured::shownName(path) + ": " + std::strerror(errno));
   discarded_.clear();
 }
 
@@ -98,11 +128,32 @@ void writeResultFile(const std::string& path, const std::string& content) {
   set.commit();
 }
 
+void requireSeparateFiles(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
+  for (std::size_t k = 0; k < outputs.size(); ++k) {
+    const NamedFile& out = outputs[k];
+    if (out.path.empty() || out.path.back() == '/')
+      throw DataError(out.option + " \"" + measured::shownName(out.path) + "\" names no file");
+    if (const std::optional<struct stat> s = statusOf(out.path); s && !S_ISREG(s->st_mode))
+      throw DataError(named(out) +
+                      (S_ISDIR(s->st_mode) ? " is a folder" : " is not a regular file (a device, a pipe or a socket)") +
+                      ": a result file cannot take its place");
+    for (const NamedFile& in : inputs)
+      if (samePlace(out, in))
+        throw DataError(named(out) + " is the input " + named(in) + ": it would be replaced by a result");
+    for (std::size_t j = 0; j < k; ++j)
+      if (samePlace(out, outputs[j]))
+        throw DataError(named(out) + " and " + named(outputs[j]) + " are one file: one result would replace the other");
+  }
+}
+
 void requireWritableFolder(const std::string& folder) {
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) throw DataError("the folder " + folder + " does not exist");
+  if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error))
+    throw DataError(measured::shownName(folder) + " is not a folder");
+  if (!std::filesystem::is_directory(folder, error))
+    throw DataError("the folder " + measured::shownName(folder) + " does not exist");
   if (access(folder.c_str(), W_OK | X_OK) != 0)
-    throw DataError("the folder " + folder + " cannot be written: " + std::strerror(errno));
+    throw DataError("the folder " + measured::shownName(folder) + " cannot be written: " + std::strerror(errno));
 }
 
 void requireWritableFolderOf(const std::string& path) {
@@ -123,11 +174,11 @@ void guardStandardDescriptors() {
 }
 
 void writeStandardOutput(const std::string& text) {
-  if (standardOutputWasClosed) throw DataError("standard output is closed: the report cannot be written");
+  if (standardOutputWasClosed) throw WriteFailure("standard output is closed: the report cannot be written");
   std::cout << text;
   std::cout.flush();
   if (!std::cout || std::fflush(stdout) != 0)
-    throw DataError(std::string("standard output cannot be written: ") + std::strerror(errno));
+    throw WriteFailure(std::string("standard output cannot be written: ") + std::strerror(errno));
 }
 
 bool standardOutputIntact() {

@@ -5,8 +5,16 @@
 #include <vector>
 
 #include "driver/output_files.h"
+#include "measured/data_error.h"
 
 namespace preisach::lab {
+
+// A result that could not be written although the input was good (a full
+// disk, a failed move): the work was done and did not succeed, exit 1.
+class WriteFailure : public measured::DataError {
+ public:
+  using measured::DataError::DataError;
+};
 
 // Result files that appear together or not at all. Each add() writes its
 // text at once to a fresh temporary file beside its final name (created
@@ -46,6 +54,19 @@ void requireWritableFolder(const std::string& folder);
 
 // The folder of `path` ("." when it names none), checked as above.
 void requireWritableFolderOf(const std::string& path);
+
+// One file of a run, named as its option names it ("--out run.txt").
+struct NamedFile {
+  std::string option;  // "--out", "--zfcfc", ...
+  std::string path;
+};
+
+// Checked before any work: every output names a file, and where it exists
+// already it is a regular file (or a link to one), never a folder, device,
+// pipe or socket; no output is, by device and inode or by its resolved
+// path, any input of the run or another output of it. Throws
+// measured::DataError naming both.
+void requireSeparateFiles(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs);
 
 // To be called first in main(): a standard descriptor closed by whoever
 // started the program is opened again (standard output on /dev/full, so

@@ -107,14 +107,17 @@ StatedUnits unitsOfMeasure(const std::string& path, const std::string& value, in
   if (value == "cgs") {
     units.field = pmcUnit(Role::Field, "(oe)");
     units.moment = pmcUnit(Role::Moment, "(emu)");
-  } else if (value == "simunaughth") {
+  } else if (value == "simunaughth" || value == "hybrid si") {
+    // "Hybrid SI" is the instrument's usual SI setting: the field as mu0 H
+    // in T, the moment in A m^2.
     units.field = pmcUnit(Role::Field, "(t)");
     units.moment = pmcUnit(Role::Moment, "(am2)");
   } else if (value == "si") {
     units.fieldOpen = true;
     units.moment = pmcUnit(Role::Moment, "(am2)");
   } else {
-    refuse(path, line, 0, "states units of measure " + quoted(value) + ": known are cgs, SI and SiMuNaughtH");
+    refuse(path, line, 0,
+           "states units of measure " + quoted(value) + ": known are cgs, SI, Hybrid SI and SiMuNaughtH");
   }
   return units;
 }
@@ -169,6 +172,11 @@ bool onlyUnits(const std::string& lower) {
 void takeHeaderLine(const std::string& path, const std::string& line, int lineNumber, PmcHeader& header) {
   const std::string lower = lowerCase(trimmed(line));
   if (lower.compare(0, 16, "units of measure") == 0) {
+    // Two statements of the units leave the reader to guess which holds.
+    if (header.unitsLine.line > 0)
+      refuse(path, lineNumber, 0,
+             "states the units of measure a second time (first on line " + std::to_string(header.unitsLine.line) +
+                 "): which one holds is not clear");
     const std::size_t begin = lower.find_first_not_of(" \t:=", 16);
     header.unitsLine = unitsOfMeasure(path, begin == std::string::npos ? "" : lower.substr(begin), lineNumber);
     return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,36 @@ void refuse(const std::string& file, int line, int column, const std::string& wh
   if (line > 0) where += ":" + std::to_string(line);
   if (column > 0) where += ":" + std::to_string(column);
   throw DataError(where + ": " + what);
+}
+
+std::string escapedControls(const std::string& text) {
+  std::string shownText;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shownText += c;
+    } else if (c == '\n') {
+      shownText += "\\n";
+    } else if (c == '\r') {
+      shownText += "\\r";
+    } else if (c == '\t') {
+      shownText += "\\t";
+    } else {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(byte));
+      shownText += code;
+    }
+  }
+  return shownText;
+}
+
+std::string shownName(const std::string& name) {
+  constexpr std::size_t kShownBytes = 200;
+  if (name.size() <= kShownBytes) return escapedControls(name);
+  // Cut before a UTF-8 continuation byte, never inside a letter.
+  std::size_t cut = kShownBytes;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return escapedControls(name.substr(0, cut)) + "...";
 }
 
 std::string quoted(const std::string& text) {

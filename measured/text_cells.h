@@ -28,6 +28,16 @@ struct Row {
 // \xHH, cut after 80 characters with "...".
 std::string quoted(const std::string& text);
 
+// A name (a file's, an option's value) as a message or a result file's
+// header shows it: control bytes escaped (\n, \r, \t, \x1B), so that it
+// can never end a line or drive a terminal, other bytes (UTF-8 letters
+// included) as they are, cut after 200 bytes with "...".
+std::string shownName(const std::string& name);
+
+// A whole message with its control bytes escaped as shownName escapes
+// them, not cut.
+std::string escapedControls(const std::string& text);
+
 // Names for a message: "\"a\", \"b\" and 3 more", each quoted.
 std::string quotedList(const std::vector<std::string>& names);
 

@@ -338,7 +338,7 @@ TEST(LabCommand, WritesFORCsTheirDiagramAndReadsTheCurvesBack) {
   std::filesystem::create_directory(w.root() / "measured");
   const RunResult measured = lab(w, "forc --measured Magnetism/forc-curves.frc --sf 2 --out-dir measured");
   ASSERT_EQ(measured.status, 0) << measured.err;
-  EXPECT_EQ(readFile(w.root() / "measured" / "forc-diagram.txt"), diagram);
+  EXPECT_EQ(numberRows(readFile(w.root() / "measured" / "forc-diagram.txt")), numberRows(diagram));
   const RunResult broken = lab(w, "forc --measured missing.frc");
   EXPECT_EQ(broken.status, 2);
   EXPECT_NE(broken.err.find("missing.frc: cannot be opened"), std::string::npos) << broken.err;

@@ -394,6 +394,11 @@ TEST_F(Files, DecidePlainSiFieldsByTheHeadersMagnitudesAndSaySo) {
   EXPECT_EQ(tesla.report.notes,
             (std::vector<std::string>{"\"Units of measure: SI\" leaves the field unit open: read as T, as the header's "
                                       "largest field value (hsat), 0.15, is at most 30"}));
+  // The instrument's "Hybrid SI": mu0 H in T, moments in A m^2, no guess.
+  const ForcSet hybrid = readPmcText("h.frc", pmcFile("Units of measure: Hybrid SI\n", kTeslaPerOe));
+  EXPECT_NEAR(hybrid.curves[0].calibrationField, 1000.0, kConverted * 1000.0);
+  EXPECT_EQ(hybrid.report.fieldUnit, "T");
+  EXPECT_TRUE(hybrid.report.notes.empty());
   const ForcSet am = readPmcText("am.frc", pmcFile("Units of measure: SI\nHSat\t1.2e5\n", kAmPerOe));
   EXPECT_NEAR(am.curves[0].calibrationField, 1000.0, kConverted * 1000.0);  // not 1.6e8 Oe
   EXPECT_EQ(am.report.fieldUnit, "A/m");
@@ -403,11 +408,13 @@ TEST_F(Files, RefusePmcFilesOfUnknownOrDisagreeingUnits) {
   const auto pmc = [](const std::string& path) { readPmc(path); };
   const std::string bad = (dir_.path() / "bad.txt").string();
   EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: furlongs\n")),
-            bad + ":2: states units of measure \"furlongs\": known are cgs, SI and SiMuNaughtH");
+            bad + ":2: states units of measure \"furlongs\": known are cgs, SI, Hybrid SI and SiMuNaughtH");
   EXPECT_EQ(refusal(pmc, pmcFile("Field (furlongs), Moment (emu)\n")),
             bad + ":2: gives the field in unknown units \"(furlongs)\"");
   EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: cgs\n    (T)          (Am2)\n")),
             bad + ":3: gives the field in T but the Units of measure line (line 2) says Oe");
+  EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: cgs\nUnits of measure: SI\n")),
+            bad + ":3: states the units of measure a second time (first on line 2): which one holds is not clear");
   // A header in T over data in A/m.
   EXPECT_EQ(refusal(pmc, pmcFile("Units of measure: SI\nHSat = 0.15\n", kAmPerOe)),
             bad +
