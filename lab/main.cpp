@@ -14,6 +14,7 @@
 #include "lab/curves_command.h"
 #include "lab/fit_command.h"
 #include "lab/history_command.h"
+#include "lab/read_command.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
 #include "measured/text_cells.h"
@@ -46,14 +47,16 @@ struct Commands {
   preisach::lab::FitArguments fit;
   preisach::lab::HistoryArguments history;
   preisach::lab::ForcArguments forc;
+  preisach::lab::ReadArguments read;
 };
 
 int run(const Commands& c) {
-  const auto& [curves, fit, history, forc] = c;
+  const auto& [curves, fit, history, forc, read] = c;
   if (curves.chosen) return preisach::lab::runCurves(curves);
   if (fit.chosen) return preisach::lab::runFit(fit);
   if (history.chosen) return preisach::lab::runHistory(history);
   if (forc.chosen) return preisach::lab::runForc(forc);
+  if (read.chosen) return preisach::lab::runRead(read);
   return 2;
 }
 
@@ -73,6 +76,7 @@ int main(int argc, char** argv) {
   preisach::lab::addFitCommand(app, commands.fit);
   preisach::lab::addHistoryCommand(app, commands.history);
   preisach::lab::addForcCommand(app, commands.forc);
+  preisach::lab::addReadCommand(app, commands.read);
   for (CLI::App* command : app.get_subcommands({}))
     command->footer("Units: temperatures in K, fields in Oe, moments in emu.");
   // A word that is no command would otherwise be reported as a missing one.
@@ -83,7 +87,7 @@ int main(int argc, char** argv) {
   };
   if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
     std::cerr << "preisach-lab: \"" << preisach::parameters::escapedText(argv[1])
-              << "\" is not a command: curves, fit, history or forc (see preisach-lab --help)" << std::endl;
+              << "\" is not a command: curves, fit, history, forc or read (see preisach-lab --help)" << std::endl;
     return 2;
   }
   try {

@@ -8,6 +8,7 @@
 
 #include "measured/known_columns.h"
 #include "measured/measured_data.h"
+#include "measured/measurement.h"
 
 namespace preisach::measured {
 
@@ -19,6 +20,10 @@ struct FormatReader {
   // One curve of M against the temperature, or against the field.
   Curve (*temperatureCurve)(const std::string& path, const std::vector<std::string>& lines);
   Curve (*fieldCurve)(const std::string& path, const std::vector<std::string>& lines);
+  // Every measurement of a file that records a measurement sequence (its
+  // temperature and field beside each moment); nullptr for a format of one
+  // curve, whose kind the caller knows.
+  std::vector<Measurement> (*measurements)(const std::string& path, const std::vector<std::string>& lines);
 };
 
 }  // namespace preisach::measured

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -181,11 +182,15 @@ MagnetometerPoints magnetometerPoints(const std::string& path,
   MagnetometerPoints found;
   found.fieldColumn = field;
   std::vector<int> skipped, withoutError;
+  // The instrument writes a sequence's comment ("ZFC, 100") on a row of its
+  // own, without a moment: it belongs to the points that follow.
+  std::string pendingComment;
   for (const Row& row : table.rows) {
     const auto from = std::find_if(moments.begin(), moments.end(),
                                    [&](const MomentColumn& c) { return !cellAt(row, c.moment).empty(); });
     if (from == moments.end()) {
       skipped.push_back(row.line);
+      if (!cellAt(row, comment).empty()) pendingComment = cellAt(row, comment);
       continue;
     }
     ++from->rows;
@@ -202,7 +207,8 @@ MagnetometerPoints magnetometerPoints(const std::string& path,
     if (from->error >= 0 && !cellAt(row, from->error).empty())
       point.error = numberAt(path, row, static_cast<std::size_t>(from->error), "standard error");
     if (std::isnan(point.error)) withoutError.push_back(row.line);
-    point.comment = cellAt(row, comment);
+    point.comment = cellAt(row, comment).empty() ? pendingComment : cellAt(row, comment);
+    pendingComment.clear();
     found.points.push_back(point);
   }
   if (found.points.empty()) refuse(path, 0, 0, "holds no row with a moment");
@@ -370,11 +376,237 @@ Curve magnetometerFieldCurve(const std::string& path, const std::vector<std::str
   return curve;
 }
 
+// A measurement sequence holds its temperature while the field sweeps
+// (a loop) or its field while the temperature sweeps (ZFC, FC). Within these
+// tolerances a value is held: the instrument's own jitter is far smaller
+// (hundredths of a kelvin, tenths of an oersted), the steps of a sweep larger.
+double heldTemperature(double T) {
+  return std::max(0.5, 0.02 * std::fabs(T));
+}
+double heldField(double H) {
+  return std::max(5.0, 0.01 * std::fabs(H));
+}
+
+// A run of points over which the temperature or the field is held.
+struct Sweep {
+  std::size_t begin = 0, end = 0;
+  bool fieldHeld = false;        // a temperature sweep
+  bool temperatureHeld = false;  // a field sweep
+};
+
+// The sequence cut into sweeps: a sweep goes on while its temperature or
+// its field stays within the held tolerance of its first point's. A run in
+// which both are held (the instrument waiting) is neither sweep.
+std::vector<Sweep> sweepsOf(const std::vector<MagnetometerPoint>& points) {
+  std::vector<Sweep> sweeps;
+  for (std::size_t begin = 0; begin < points.size();) {
+    const double T0 = points[begin].temperature, H0 = points[begin].field;
+    const bool noField = std::isnan(H0), noTemperature = std::isnan(T0);  // a column the file lacks
+    bool temperatureHeld = !noTemperature, fieldHeld = true;
+    std::size_t end = begin + 1;
+    for (; end < points.size(); ++end) {
+      const double T = points[end].temperature, H = points[end].field;
+      const bool keepsT = temperatureHeld && std::fabs(T - T0) <= heldTemperature(T0);
+      const bool keepsH = fieldHeld && (noField ? std::isnan(H) : std::fabs(H - H0) <= heldField(H0));
+      if (!keepsT && !keepsH) break;
+      temperatureHeld = keepsT, fieldHeld = keepsH;
+    }
+    double lowT = T0, highT = T0, lowH = H0, highH = H0;
+    for (std::size_t k = begin; k < end; ++k) {
+      lowT = std::min(lowT, points[k].temperature), highT = std::max(highT, points[k].temperature);
+      lowH = std::min(lowH, points[k].field), highH = std::max(highH, points[k].field);
+    }
+    Sweep sweep{begin, end, false, false};
+    if (fieldHeld && highT - lowT > heldTemperature(T0))
+      sweep.fieldHeld = true;
+    else if (temperatureHeld && highH - lowH > heldField(H0))
+      sweep.temperatureHeld = true;
+    sweeps.push_back(sweep);
+    begin = end;
+  }
+  return sweeps;
+}
+
+std::string shownNumberOf(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", value);
+  return text;
+}
+
+Measurement measurementOf(const std::string& path,
+                          const MagnetometerPoints& found,
+                          std::size_t begin,
+                          std::size_t end,
+                          MeasurementKind kind,
+                          const std::string& how) {
+  Measurement m;
+  m.kind = kind;
+  m.how = how;
+  m.curve = curveOf(path, found.points, begin, end, m.isTemperatureSweep(), found.errors);
+  m.curve.report = found.report;
+  if (m.curve.field) m.field = *m.curve.field;
+  if (m.curve.temperature) m.temperature = *m.curve.temperature;
+  return m;
+}
+
+// The temperature sweeps at one held field: cut where a label changes and
+// where the temperature turns; each monotone run is one curve. A label
+// names its kind; without one the first run at a field is ZFC (the curve
+// measured first, after cooling in zero field) and the later ones FC, and a
+// run alone in its file is a temperature sweep of unnamed kind.
+void temperatureMeasurements(const std::string& path,
+                             const MagnetometerPoints& found,
+                             const Sweep& sweep,
+                             std::vector<Measurement>& out,
+                             std::vector<std::string>& notes) {
+  const std::vector<MagnetometerPoint>& points = found.points;
+  double low = points[sweep.begin].temperature, high = low;
+  for (std::size_t k = sweep.begin; k < sweep.end; ++k)
+    low = std::min(low, points[k].temperature), high = std::max(high, points[k].temperature);
+  const double tolerance = std::max(0.5, 0.01 * (high - low));
+  std::string label, labelText;
+  int unlabelled = 0;
+  const std::size_t first = out.size();
+  for (std::size_t begin = sweep.begin; begin < sweep.end;) {
+    // The run ends at the next change of label or where the temperature turns.
+    std::size_t labelEnd = begin + 1;
+    const std::string here = segmentLabel(points[begin].comment);
+    if (!here.empty()) label = here, labelText = points[begin].comment;
+    while (labelEnd < sweep.end) {
+      const std::string next = segmentLabel(points[labelEnd].comment);
+      if (!next.empty() && next != label) break;
+      ++labelEnd;
+    }
+    std::vector<MagnetometerPoint> run(points.begin() + static_cast<std::ptrdiff_t>(begin),
+                                       points.begin() + static_cast<std::ptrdiff_t>(labelEnd));
+    const TemperatureRun turn = monotoneRun(run, 0, tolerance);
+    const std::size_t end = turn.end < run.size() ? begin + turn.last + 1 : labelEnd;
+    constexpr std::size_t kFewestPoints = 3;
+    if (end - begin < kFewestPoints) {
+      notes.push_back(std::to_string(end - begin) + " points at a turn of the temperature not used (line " +
+                      std::to_string(points[begin].line) + ")");
+      begin = end;
+      continue;
+    }
+    const bool warming = points[end - 1].temperature > points[begin].temperature;
+    const std::string direction = std::string(warming ? "warming" : "cooling") + " " +
+                                  shownNumberOf(points[begin].temperature) + " to " +
+                                  shownNumberOf(points[end - 1].temperature) + " K";
+    MeasurementKind kind = MeasurementKind::TemperatureSweep;
+    std::string how = direction;
+    if (!label.empty()) {
+      kind = label == "ZFC" ? MeasurementKind::Zfc : MeasurementKind::Fc;
+      how += ", labelled " + quoted(labelText);
+    } else {
+      kind = unlabelled++ == 0 ? MeasurementKind::Zfc : MeasurementKind::Fc;
+    }
+    out.push_back(measurementOf(path, found, begin, end, kind, how));
+    begin = end;
+  }
+  // An unlabelled run alone at its field is of unnamed kind.
+  if (out.size() == first + 1 && unlabelled == 1)
+    out.back().kind = MeasurementKind::TemperatureSweep;
+  else if (unlabelled > 1)
+    for (std::size_t k = first; k < out.size(); ++k)
+      if (out[k].how.find("labelled") == std::string::npos)
+        out[k].how += out[k].kind == MeasurementKind::Zfc ? ", ZFC as the first curve at its field"
+                                                          : ", FC as a later curve at its field";
+}
+
+// A field sweep at one held temperature: a first run that starts near zero
+// field is the virgin curve; the rest, from the first turn on, is the loop,
+// each point on the branch its field moves along.
+void fieldMeasurements(const std::string& path,
+                       const MagnetometerPoints& found,
+                       const Sweep& sweep,
+                       std::vector<Measurement>& out) {
+  const std::vector<MagnetometerPoint>& points = found.points;
+  double reach = 0.0;
+  for (std::size_t k = sweep.begin; k < sweep.end; ++k) reach = std::max(reach, std::fabs(points[k].field));
+  const double tolerance = std::max(5.0, 1e-3 * reach);
+  // The first turn of the field.
+  int direction = 0;
+  double extreme = points[sweep.begin].field;
+  std::size_t turn = sweep.end;
+  for (std::size_t k = sweep.begin + 1; k < sweep.end; ++k) {
+    const double H = points[k].field;
+    if (direction == 0) {
+      if (std::fabs(H - extreme) > tolerance) direction = H > extreme ? 1 : -1, extreme = H;
+      continue;
+    }
+    if ((H - extreme) * direction < -tolerance) {
+      turn = k;
+      break;
+    }
+    if ((H - extreme) * direction > 0.0) extreme = H;
+  }
+  std::size_t loopBegin = sweep.begin;
+  if (std::fabs(points[sweep.begin].field) < 0.1 * reach && turn < sweep.end) {
+    // The virgin curve ends at its extreme field, where the loop begins.
+    std::size_t last = sweep.begin;
+    for (std::size_t k = sweep.begin; k < turn; ++k)
+      if (std::fabs(points[k].field) >= std::fabs(points[last].field)) last = k;
+    out.push_back(measurementOf(path, found, sweep.begin, last + 1, MeasurementKind::Virgin,
+                                "from zero field to " + shownNumberOf(points[last].field) + " Oe"));
+    loopBegin = last;
+  }
+  Measurement loop = measurementOf(path, found, loopBegin, sweep.end, MeasurementKind::Loop, "");
+  const std::vector<double>& H = loop.curve.x;
+  loop.descending.resize(H.size());
+  // A branch turns where the field has moved back by more than the
+  // tolerance from its extreme: a swept field jitters by less, and a point
+  // of that jitter stays on its branch. The points between the extreme and
+  // the turn belong to the new branch.
+  int branches = 1, heading = 0;
+  std::size_t branchBegin = 0, extremeAt = 0;
+  for (std::size_t k = 1; k < H.size(); ++k) {
+    if (heading == 0) {
+      if (std::fabs(H[k] - H[0]) > tolerance) heading = H[k] > H[0] ? 1 : -1, extremeAt = k;
+      continue;
+    }
+    if ((H[k] - H[extremeAt]) * heading > 0.0) extremeAt = k;
+    if ((H[k] - H[extremeAt]) * heading < -tolerance) {
+      for (std::size_t j = branchBegin; j <= extremeAt; ++j) loop.descending[j] = heading < 0;
+      branchBegin = extremeAt + 1, heading = -heading, extremeAt = k, ++branches;
+    }
+  }
+  for (std::size_t j = branchBegin; j < H.size(); ++j) loop.descending[j] = heading < 0;
+  const auto [low, high] = std::minmax_element(H.begin(), H.end());
+  loop.how = std::to_string(branches) + (branches == 1 ? " branch" : " branches") + " between " + shownNumberOf(*low) +
+             " and " + shownNumberOf(*high) + " Oe";
+  out.push_back(std::move(loop));
+}
+
+std::vector<Measurement> magnetometerMeasurements(const std::string& path, const std::vector<std::string>& lines) {
+  const MagnetometerTable table = readMagnetometer(path, lines);
+  if (roleColumn(path, table, Role::Temperature, false) < 0 && roleColumn(path, table, Role::Field, false) < 0)
+    refuse(path, table.namesLine, 0, "has neither a temperature nor a field column" + foundColumns(table));
+  MagnetometerPoints found = magnetometerPoints(path, table, false, false);
+  std::vector<Measurement> out;
+  std::vector<std::string> notes;
+  std::size_t unused = 0;
+  for (const Sweep& sweep : sweepsOf(found.points)) {
+    if (sweep.fieldHeld)
+      temperatureMeasurements(path, found, sweep, out, notes);
+    else if (sweep.temperatureHeld)
+      fieldMeasurements(path, found, sweep, out);
+    else
+      unused += sweep.end - sweep.begin;
+  }
+  if (unused > 0)
+    notes.push_back(std::to_string(unused) + " points at a held temperature and field (no sweep) not used");
+  for (Measurement& m : out) {
+    m.curve.report.notes.insert(m.curve.report.notes.end(), notes.begin(), notes.end());
+  }
+  if (out.empty()) refuse(path, 0, 0, "holds no sweep of the temperature or the field");
+  return out;
+}
+
 }  // namespace
 
 const FormatReader& magnetometerReader() {
-  static const FormatReader reader{Format::Magnetometer, startsWithHeader, magnetometerZfcFc,
-                                   magnetometerTemperatureCurve, magnetometerFieldCurve};
+  static const FormatReader reader{Format::Magnetometer,         startsWithHeader,       magnetometerZfcFc,
+                                   magnetometerTemperatureCurve, magnetometerFieldCurve, magnetometerMeasurements};
   return reader;
 }
 

@@ -34,6 +34,17 @@ LoopData readLoop(const std::string& path) {
   return readLoopText(path, inputFileText(path));
 }
 
+std::vector<Measurement> readMeasurements(const std::string& path) {
+  return readMeasurementsText(path, inputFileText(path));
+}
+
+std::vector<Measurement> readMeasurementsText(const std::string& path, const std::string& text) {
+  const std::vector<std::string> lines = textLines(text);
+  const FormatReader& reader = readerFor(lines);
+  if (reader.measurements == nullptr) return {};
+  return reader.measurements(path, lines);
+}
+
 ZfcFcData readZfcFcText(const std::string& path, const std::string& text) {
   const std::vector<std::string> lines = textLines(text);
   return readerFor(lines).zfcFc(path, lines);

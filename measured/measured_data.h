@@ -6,6 +6,7 @@
 
 #include "measured/curve.h"
 #include "measured/data_error.h"
+#include "measured/measurement.h"
 
 namespace preisach::measured {
 
@@ -45,6 +46,16 @@ Curve readTemperatureCurve(const std::string& path);
 // A loop: plain columns H, M (momentbc.txt: its first two columns), or a
 // magnetometer file's field and moment.
 LoopData readLoop(const std::string& path);
+
+// Every measurement of a file that records a measurement sequence (a
+// magnetometer file: temperature and field beside each moment), in the
+// order measured: temperature sweeps at each held field, cut into ZFC and FC
+// curves by labels in the Comment column or where the temperature turns,
+// and field sweeps at each held temperature, a virgin curve apart from the
+// loop. Empty for a file of plain columns, which holds one curve of the
+// kind its option names.
+std::vector<Measurement> readMeasurements(const std::string& path);
+std::vector<Measurement> readMeasurementsText(const std::string& name, const std::string& text);
 
 // The same on a file's text already in memory; `name` stands for the file
 // in messages.

@@ -167,7 +167,8 @@ Curve plainFieldCurve(const std::string& path, const std::vector<std::string>& l
 }  // namespace
 
 const FormatReader& plainColumnsReader() {
-  static const FormatReader reader{Format::PlainColumns, anyLines, plainZfcFc, plainTemperatureCurve, plainFieldCurve};
+  static const FormatReader reader{Format::PlainColumns,  anyLines,        plainZfcFc,
+                                   plainTemperatureCurve, plainFieldCurve, nullptr};
   return reader;
 }
 

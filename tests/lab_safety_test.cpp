@@ -184,7 +184,7 @@ TEST(LabSafety, RefusesNonFiniteAndOutOfRangeNumbersByNameInOneLine) {
       {"forc --step 5x", "\"5x\" is not a number"},
       {"forc --sf 50", "--sf"},
       {"forc --bogus", "--bogus"},
-      {"fly", "\"fly\" is not a command: curves, fit, history or forc"},
+      {"fly", "\"fly\" is not a command: curves, fit, history, forc or read"},
       {"", "A subcommand is required"},
   };
   for (const Case& c : cases) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "measured/pmc_format.h"
@@ -443,6 +444,112 @@ TEST_F(Files, RefusePmcFilesCutShortOrDisagreeingWithTheirCounts) {
   // A file whose last data line lacks only its line end is whole.
   const std::string unended = whole.substr(0, whole.rfind("\n\nMicroMag"));
   EXPECT_EQ(readPmcText("unended.frc", unended).curves[2].H.back(), 100.0);
+}
+
+// Real magnetometer exports (tests/data/real-magnetometer, whose README
+// says what each holds): every measurement of a sequence read apart, at its
+// own field or temperature, and every point with a moment used once (the
+// extreme of a virgin curve also starts its loop).
+struct Expected {
+  MeasurementKind kind;
+  double at;  // Oe for a temperature sweep, K for a field sweep
+};
+
+std::string realFile(const std::string& name) {
+  return std::string(PREISACH_SOURCE_DIR) + "/tests/data/real-magnetometer/" + name;
+}
+
+// Cells of a line, a quoted cell holding separators: written apart from the
+// readers' own.
+std::vector<std::string> cellsOf(const std::string& line, char separator) {
+  std::vector<std::string> cells(1);
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"')
+      quoted = !quoted;
+    else if (c == separator && !quoted)
+      cells.emplace_back();
+    else if (c != '\r' && c != ' ')
+      cells.back() += c;
+  }
+  return cells;
+}
+
+// The rows of the [Data] section that carry a moment, counted apart from the reader.
+std::size_t rowsWithAMoment(const std::string& path) {
+  std::ifstream file(path);
+  std::string line;
+  while (std::getline(file, line) && line.rfind("[Data]", 0) != 0) {
+  }
+  std::getline(file, line);
+  const char separator = line.find('\t') != std::string::npos ? '\t' : ',';
+  const std::vector<std::string> names = cellsOf(line, separator);
+  std::vector<std::size_t> moments;
+  for (std::size_t c = 0; c < names.size(); ++c)
+    if (names[c] == "Moment(emu)" || names[c] == "DCMomentFreeCtr(emu)") moments.push_back(c);
+  std::size_t rows = 0;
+  while (std::getline(file, line)) {
+    const std::vector<std::string> cells = cellsOf(line, separator);
+    rows += std::any_of(moments.begin(), moments.end(),
+                        [&](std::size_t c) { return c < cells.size() && !cells[c].empty(); })
+                ? 1u
+                : 0u;
+  }
+  return rows;
+}
+
+TEST(RealFiles, AreReadIntoEveryMeasurementTheyHold) {
+  using K = MeasurementKind;
+  const std::vector<std::pair<std::string, std::vector<Expected>>> files = {
+      {"zfc7.dat", {{K::TemperatureSweep, 100}}},
+      {"fc7.dat", {{K::TemperatureSweep, 100}}},
+      {"zfc8.dat", {{K::TemperatureSweep, 250}}},
+      {"fc8.dat", {{K::TemperatureSweep, 250}}},
+      {"zfc9.dat", {{K::TemperatureSweep, 500}}},
+      {"fc9.dat", {{K::TemperatureSweep, 500}}},
+      {"zfc10.dat", {{K::TemperatureSweep, 750}}},
+      {"fc10.dat", {{K::TemperatureSweep, 750}}},
+      {"zfc11.dat", {{K::TemperatureSweep, 1000}}},
+      {"fc11.dat", {{K::TemperatureSweep, 1000}}},
+      {"zfc12.dat", {{K::TemperatureSweep, 10000}}},
+      {"fc12.dat", {{K::TemperatureSweep, 10000}}},
+      {"zfc13.dat", {{K::TemperatureSweep, 40000}}},
+      {"fc13.dat", {{K::TemperatureSweep, 40000}}},
+      {"zfcfc3.dat", {{K::Zfc, 100}, {K::Fc, 100}}},
+      {"zfc4a.dat", {{K::Zfc, 100}}},
+      {"fc4a.dat", {{K::Fc, 100}}},
+      {"zfcfc4.dat", {{K::Zfc, 100}, {K::Fc, 100}, {K::Zfc, 1000}, {K::Fc, 1000}}},
+      {"dataset4.dat", {{K::Zfc, 100}, {K::Fc, 100}, {K::Zfc, 1000}, {K::Fc, 1000}, {K::Loop, 293}}},
+      {"mvsh2.dat", {{K::Loop, 5}, {K::Loop, 300}}},
+      {"mvsh3.dat", {{K::Loop, 5}}},
+      {"mvsh4.dat", {{K::Loop, 293}}},
+      {"mvsh8.dat", {{K::Virgin, 2}, {K::Loop, 2}}},
+      {"mvsh10.dat", {{K::Loop, 5}}},
+  };
+  constexpr double kSetPoint = 0.01;  // a measured mean is within 1 % of the set point
+  for (const auto& [name, expected] : files) {
+    const std::vector<Measurement> found = readMeasurements(realFile(name));
+    ASSERT_EQ(found.size(), expected.size()) << name;
+    std::size_t points = 0;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      const Measurement& m = found[k];
+      EXPECT_EQ(m.kind, expected[k].kind) << name << " " << k << ": " << describe(m);
+      const double at = m.isTemperatureSweep() ? m.field : m.temperature;
+      EXPECT_NEAR(at, expected[k].at, kSetPoint * expected[k].at) << name << " " << k;
+      points += m.curve.size() - (m.kind == K::Virgin ? 1 : 0);
+      if (m.kind == K::Loop) {
+        // Both branches, each reaching the other's end: a full loop.
+        EXPECT_NE(std::count(m.descending.begin(), m.descending.end(), true), 0) << name;
+        EXPECT_NE(std::count(m.descending.begin(), m.descending.end(), false), 0) << name;
+      }
+      if (m.isTemperatureSweep()) {
+        const auto [low, high] = std::minmax_element(m.curve.x.begin(), m.curve.x.end());
+        EXPECT_LT(*low, 5.1) << name << " " << k;
+        EXPECT_GT(*high, 299.0) << name << " " << k;
+      }
+    }
+    EXPECT_EQ(points, rowsWithAMoment(realFile(name))) << name;
+  }
 }
 
 }  // namespace
