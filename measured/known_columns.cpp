@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "measured/text_cells.h"
+#include "measured/units.h"
 
 namespace preisach::measured {
 
@@ -67,8 +68,14 @@ std::vector<KnownColumn> knownColumns(Format format, Role role) {
 }
 
 bool names(const KnownColumn& column, const std::string& name) {
-  if (column.wholeName) return lowerCase(name) == lowerCase(column.name);
-  return lowerCase(name).find(column.name) != std::string::npos;
+  // A magnetometer column is known by its name whatever unit the export
+  // was set to ("Magnetic Field (T)"): the reader converts the unit.
+  if (column.format == Format::Magnetometer)
+    return lowerCase(splitUnit(name).name) == lowerCase(splitUnit(column.name).name);
+  // A plain column's name is matched without its unit ("T (K)" is "T").
+  const std::string bare = column.format == Format::PlainColumns ? lowerCase(splitUnit(name).name) : lowerCase(name);
+  if (column.wholeName) return bare == lowerCase(column.name);
+  return bare.find(column.name) != std::string::npos;
 }
 
 bool namesRole(Format format, Role role, const std::string& name) {

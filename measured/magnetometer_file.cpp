@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "measured/text_cells.h"
+#include "measured/units.h"
 
 namespace preisach::measured {
 
@@ -19,7 +20,22 @@ struct MagnetometerTable {
   std::vector<Row> rows;
   int namesLine = 0;
   char separator = ',';
+  double massGrams = std::nan("");  // the header's SAMPLE_MASS, where it gives one
+  int massLine = 0;
 };
+
+// The header's sample mass: "INFO,2.875,SAMPLE_MASS", in mg as the
+// instrument's software records it.
+void readSampleMass(const std::vector<std::string>& header, MagnetometerTable& table) {
+  for (std::size_t k = 0; k < header.size(); ++k) {
+    const std::vector<std::string> cells =
+        separatedCells(header[k], header[k].find('\t') != std::string::npos ? '\t' : ',');
+    if (cells.size() < 3 || upperCase(trimmed(cells[2])) != "SAMPLE_MASS") continue;
+    double milligrams = 0.0;
+    if (parseNumber(trimmed(cells[1]), milligrams) && milligrams > 0.0 && std::isfinite(milligrams))
+      table.massGrams = milligrams * 1e-3, table.massLine = static_cast<int>(k) + 1;
+  }
+}
 
 bool startsWithHeader(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) {
@@ -56,6 +72,7 @@ MagnetometerTable readMagnetometer(const std::string& path, const std::vector<st
   std::size_t k = 0;
   while (k < lines.size() && upperCase(trimmed(lines[k])).compare(0, 6, "[DATA]") != 0) ++k;
   if (k == lines.size()) refuse(path, 0, 0, "has a [Header] but no [Data] section");
+  readSampleMass(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(k)), table);
   ++k;
   if (k == lines.size()) refuse(path, static_cast<int>(k), 0, "has no row of column names after [Data]");
   table.separator = separatorOf(lines[k]);
@@ -103,7 +120,37 @@ struct MomentColumn {
   int moment;
   int error;
   std::size_t rows = 0;  // the rows whose moment it gave
+  double toEmu = 1.0;    // the factor of its unit (and the mass, for a moment per mass)
+  std::string unit = "emu";
 };
+
+// The factor to the lab's unit of a column of that role: its unit from its
+// name (none written: the lab's own), a unit this reader does not know
+// refused by name.
+const UnitFactor* columnUnit(const std::string& path, const MagnetometerTable& table, int column, Role role) {
+  static const UnitFactor kLabUnits[] = {{"K", 1.0, false}, {"Oe", 1.0, false}, {"emu", 1.0, false}};
+  const std::string unit = splitUnit(table.names[static_cast<std::size_t>(column)]).unit;
+  if (unit.empty()) return &kLabUnits[role == Role::Temperature ? 0 : role == Role::Field ? 1 : 2];
+  const UnitFactor* factor = unitOf(role, unit);
+  if (factor == nullptr)
+    refuse(path, table.namesLine, column + 1,
+           "the column " + quoted(table.names[static_cast<std::size_t>(column)]) + " is in units " + quoted(unit) +
+               " this reader does not know: known are " + knownUnits(role == Role::MomentError ? Role::Moment : role));
+  return factor;
+}
+
+// The factor to emu of a moment column: its unit, times the sample's mass
+// for a moment per mass.
+double momentFactor(const std::string& path, const MagnetometerTable& table, int column, std::string& unit) {
+  const UnitFactor* factor = columnUnit(path, table, column, Role::Moment);
+  unit = factor->name;
+  if (!factor->perMass) return factor->toLab;
+  if (std::isnan(table.massGrams))
+    refuse(path, table.namesLine, column + 1,
+           "gives moments per mass (" + std::string(factor->name) +
+               ") but its header gives no SAMPLE_MASS: give the moment in emu or the sample's mass in the header");
+  return factor->toLab * table.massGrams;
+}
 
 // The file's moment columns in the table's order of preference; refused
 // when it has none.
@@ -116,6 +163,8 @@ std::vector<MomentColumn> momentColumns(const std::string& path, const Magnetome
     for (const KnownColumn& e : knownColumns(Format::Magnetometer, Role::MomentError))
       if (std::string(e.errorOf) == moment.name) error = columnNamed(table, e);
     found.push_back({columnNamed(table, moment), error, 0});
+    if (found.back().moment >= 0)
+      found.back().toEmu = momentFactor(path, table, found.back().moment, found.back().unit);
   }
   if (std::none_of(found.begin(), found.end(), [](const MomentColumn& c) { return c.moment >= 0; }))
     refuse(path, table.namesLine, 0, missing + " column" + foundColumns(table));
@@ -144,12 +193,27 @@ ReadReport magnetometerReport(const MagnetometerTable& table,
                               const std::vector<MomentColumn>& moments,
                               int temperature,
                               int field,
+                              const std::string& fieldUnit,
                               const std::vector<int>& skipped,
                               const std::vector<int>& withoutError) {
   ReadReport report;
   report.format = "magnetometer file (" + separatorName(table.separator) + ")";
-  report.fieldUnit = field >= 0 ? "Oe" : "";
+  report.fieldUnit = field >= 0 ? fieldUnit : "";
   report.momentUnit = "emu";
+  for (const MomentColumn& c : moments)
+    if (c.rows > 0) report.momentUnit = c.unit;
+  if (field >= 0 && fieldUnit != "Oe") report.notes.push_back("fields converted from " + fieldUnit + " to Oe");
+  for (const MomentColumn& c : moments) {
+    if (c.rows == 0 || c.unit == "emu") continue;
+    std::string note = "moments converted from " + c.unit + " to emu";
+    if (c.unit.find('/') != std::string::npos) {
+      char mass[64];
+      std::snprintf(mass, sizeof mass, " with the header's sample mass %.6g mg (line %d)", table.massGrams * 1e3,
+                    table.massLine);
+      note += mass;
+    }
+    report.notes.push_back(note);
+  }
   const auto name = [&](int column) { return quoted(table.names[static_cast<std::size_t>(column)]); };
   if (temperature >= 0) report.columns += "T: " + name(temperature) + ", ";
   if (field >= 0) report.columns += "H: " + name(field) + ", ";
@@ -179,6 +243,9 @@ MagnetometerPoints magnetometerPoints(const std::string& path,
   const int temperature = roleColumn(path, table, Role::Temperature, needTemperature);
   const int field = roleColumn(path, table, Role::Field, needField);
   const int comment = roleColumn(path, table, Role::Comment, false);
+  const double toKelvin = temperature >= 0 ? columnUnit(path, table, temperature, Role::Temperature)->toLab : 1.0;
+  const UnitFactor* fieldUnit = field >= 0 ? columnUnit(path, table, field, Role::Field) : nullptr;
+  const double toOe = fieldUnit != nullptr ? fieldUnit->toLab : 1.0;
   MagnetometerPoints found;
   found.fieldColumn = field;
   std::vector<int> skipped, withoutError;
@@ -196,16 +263,17 @@ MagnetometerPoints magnetometerPoints(const std::string& path,
     ++from->rows;
     MagnetometerPoint point{};
     point.line = row.line;
-    point.moment = numberAt(path, row, static_cast<std::size_t>(from->moment), "moment");
-    point.temperature =
-        temperature >= 0 ? numberAt(path, row, static_cast<std::size_t>(temperature), "temperature") : std::nan("");
+    point.moment = numberAt(path, row, static_cast<std::size_t>(from->moment), "moment") * from->toEmu;
+    point.temperature = temperature >= 0
+                            ? numberAt(path, row, static_cast<std::size_t>(temperature), "temperature") * toKelvin
+                            : std::nan("");
     point.field = field >= 0 && !cellAt(row, field).empty()
-                      ? numberAt(path, row, static_cast<std::size_t>(field), "field")
+                      ? numberAt(path, row, static_cast<std::size_t>(field), "field") * toOe
                       : std::nan("");
     if (needField && std::isnan(point.field)) refuse(path, row.line, field + 1, "no field");
     point.error = std::nan("");
     if (from->error >= 0 && !cellAt(row, from->error).empty())
-      point.error = numberAt(path, row, static_cast<std::size_t>(from->error), "standard error");
+      point.error = numberAt(path, row, static_cast<std::size_t>(from->error), "standard error") * from->toEmu;
     if (std::isnan(point.error)) withoutError.push_back(row.line);
     point.comment = cellAt(row, comment).empty() ? pendingComment : cellAt(row, comment);
     pendingComment.clear();
@@ -215,7 +283,8 @@ MagnetometerPoints magnetometerPoints(const std::string& path,
   const bool anyError = std::any_of(moments.begin(), moments.end(), [](const MomentColumn& c) { return c.error >= 0; });
   found.errors = anyError && withoutError.empty();
   if (!anyError) withoutError.clear();  // no error column: nothing left out
-  found.report = magnetometerReport(table, moments, temperature, field, skipped, withoutError);
+  found.report = magnetometerReport(table, moments, temperature, field, fieldUnit != nullptr ? fieldUnit->name : "",
+                                    skipped, withoutError);
   return found;
 }
 

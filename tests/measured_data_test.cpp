@@ -552,5 +552,50 @@ TEST(RealFiles, AreReadIntoEveryMeasurementTheyHold) {
   }
 }
 
+// Every unit an instrument or a person writes in a column name is
+// converted to K, Oe and emu, and said; the first point of each file below
+// is 5 K, 100 Oe and 2e-6 emu (2e-9 A m^2, 8e-4 emu/g of 2.5 mg).
+TEST_F(Files, ConvertEveryUnitTheirHeadersName) {
+  struct Case {
+    std::string name, content, said;
+  };
+  const std::string mass = "INFO,2.5,SAMPLE_MASS\r\n";
+  const auto magnetometer = [](const std::string& header, const std::string& columns, const std::string& row) {
+    return "[Header]\r\n" + header + "[Data]\r\n" + columns + "\r\n" + row + "\r\n" + row + "\r\n";
+  };
+  const std::vector<Case> cases = {
+      {"T.dat", magnetometer("", "Temperature (K),Magnetic Field (T),Moment (emu)", "5,0.01,2e-6"),
+       "fields converted from T to Oe"},
+      {"mT.dat", magnetometer("", "Temperature (K),Magnetic Field (mT),Moment (emu)", "5,10,2e-6"),
+       "fields converted from mT to Oe"},
+      {"Am2.dat", magnetometer("", "Temperature (K),Magnetic Field (Oe),Moment (A m2)", "5,100,2e-9"),
+       "moments converted from A m^2 to emu"},
+      {"emug.dat", magnetometer(mass, "Temperature (K),Magnetic Field (Oe),Moment (emu/g)", "5,100,8e-4"),
+       "moments converted from emu/g to emu with the header's sample mass 2.5 mg"},
+      {"plain.txt", "T(K) M(Am2)\n5 2e-9\n6 2e-9\n", "T in K, M in A m^2"},
+      {"tabs.txt", "Temperature (K)\tMoment (emu)\n5\t2e-6\n6\t2e-6\n", "T in K, M in emu"},
+  };
+  for (const Case& c : cases) {
+    const Curve curve = readTemperatureCurve(write(c.name, c.content));
+    EXPECT_DOUBLE_EQ(curve.x[0], 5.0) << c.name;
+    EXPECT_NEAR(curve.moment[0], 2e-6, 1e-15 * 2e-6 * 4) << c.name;
+    if (curve.field) {
+      EXPECT_NEAR(*curve.field, 100.0, 1e-12) << c.name;
+    }
+    std::string notes;
+    for (const std::string& note : curve.report.notes) notes += note + "\n";
+    EXPECT_NE(notes.find(c.said), std::string::npos) << c.name << "\n" << notes;
+  }
+  // The moment column of a tab-separated header is named whole, not "(K)".
+  const Curve tabs = readTemperatureCurve(write("tabs.txt", cases.back().content));
+  EXPECT_NE(tabs.report.columns.find("M: column 2 \"Moment (emu)\""), std::string::npos) << tabs.report.columns;
+  const auto read = [](const std::string& path) { readTemperatureCurve(path); };
+  EXPECT_NE(refusal(read, magnetometer("", "Temperature (K),Magnetic Field (Oe),Moment (emu/g)", "5,100,8e-4"))
+                .find("gives moments per mass (emu/g) but its header gives no SAMPLE_MASS"),
+            std::string::npos);
+  EXPECT_NE(refusal(read, "T (K) M (furlongs)\n5 1\n").find("in units \"furlongs\" this reader does not know"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace preisach::measured
