@@ -107,33 +107,61 @@ double quantile(std::vector<double> values, double q) {
   return values[static_cast<std::size_t>(at)];
 }
 
-// The window is where the signal is: the points above 5 % of the largest
-// |rho| (the outermost block and rows aside, where one noisy curve can
-// dominate), their 0.5 % and 99.5 % quantiles in Hc and Hu, with a margin,
-// never past the fields the protocol can reach (Hc <= Ha_max, |Hu| <= Ha_max).
+// The window is where the signal is. A measured diagram is mostly noise of
+// both signs, so the points that count are those whose rho stands above
+// both 5 % of the largest and five times the noise (the median |rho|): their
+// 0.5 % and 99.5 % quantiles in Hc and Hu, with a margin, never past the
+// fields the protocol can reach (Hc <= Ha_max, |Hu| <= Ha_max). The outermost
+// block and rows, where one noisy curve can dominate, and the values next to
+// the saturation curve are left out of the search; the colour scale covers
+// every value shown inside the window, so the peak is never clipped.
 ForcWindow forcWindow(const std::vector<std::vector<history::ForcValue>>& blocks, const ForcPicture& picture) {
   ForcWindow w;
   const auto interior = [&](std::size_t b, std::size_t k) {
     return b > 0 && b + 1 < blocks.size() && k > 0 && k + 1 < blocks[b].size() &&
            !reachesSaturationCurve(blocks[b][k], picture);
   };
+  double largest = 0.0;
+  std::vector<double> magnitudes;
   for (std::size_t b = 0; b < blocks.size(); ++b)
     for (std::size_t k = 0; k < blocks[b].size(); ++k)
-      if (interior(b, k)) w.limit = std::max(w.limit, std::fabs(blocks[b][k].rho));
+      if (interior(b, k)) {
+        largest = std::max(largest, blocks[b][k].rho);
+        magnitudes.push_back(std::fabs(blocks[b][k].rho));
+      }
+  const double noise = magnitudes.empty() ? 0.0 : quantile(magnitudes, 0.5);
+  const double threshold = std::max(0.05 * largest, 5.0 * noise);
   std::vector<double> hc, hu;
   for (std::size_t b = 0; b < blocks.size(); ++b)
     for (std::size_t k = 0; k < blocks[b].size(); ++k)
-      if (interior(b, k) && std::fabs(blocks[b][k].rho) >= 0.05 * w.limit) {
+      if (interior(b, k) && blocks[b][k].rho >= threshold && blocks[b][k].rho > 0.0) {
         hc.push_back(blocks[b][k].Hc);
         hu.push_back(blocks[b][k].Hu);
       }
-  if (hc.empty()) return {picture.Ha_max, -picture.Ha_max, picture.Ha_max, w.limit};
-  const double hcHigh = quantile(hc, 0.995), huLow = quantile(hu, 0.005), huHigh = quantile(hu, 0.995);
-  const double margin = 0.25 * std::max(hcHigh, huHigh - huLow) + 1e-9;
-  w.hcHigh = std::min(hcHigh + margin, picture.Ha_max);
-  w.huLow = std::max(huLow - margin, -picture.Ha_max);
-  w.huHigh = std::min(huHigh + margin, picture.Ha_max);
+  if (hc.empty()) {
+    w = {picture.Ha_max, -picture.Ha_max, picture.Ha_max, 0.0};
+  } else {
+    const double hcHigh = quantile(hc, 0.995), huLow = quantile(hu, 0.005), huHigh = quantile(hu, 0.995);
+    const double margin = 0.25 * std::max(hcHigh, huHigh - huLow) + 1e-9;
+    w.hcHigh = std::min(hcHigh + margin, picture.Ha_max);
+    w.huLow = std::max(huLow - margin, -picture.Ha_max);
+    w.huHigh = std::min(huHigh + margin, picture.Ha_max);
+  }
+  for (const auto& block : blocks)
+    for (const history::ForcValue& v : block)
+      if (v.Hc <= w.hcHigh && v.Hu >= w.huLow && v.Hu <= w.huHigh && !reachesSaturationCurve(v, picture))
+        w.limit = std::max(w.limit, std::fabs(v.rho));
   return w;
+}
+
+// A tick step of 1, 2 or 5 times a power of ten that puts about four ticks
+// on `span`, so that labels of up to five digits never run together.
+double tickStep(double span) {
+  const double raw = span / 4.0;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double factor : {1.0, 2.0, 5.0})
+    if (factor * power >= raw) return factor * power;
+  return 10.0 * power;
 }
 
 // The rows gnuplot draws: the diagram with the masked values NaN, which
@@ -178,6 +206,8 @@ std::optional<std::string> drawForcDiagram(const std::vector<std::vector<history
   gp << "set view map\nset pm3d map flush begin interpolate 3,3 corners2color mean\n";
   gp << "set xrange [0:" << w.hcHigh << "]\n";
   gp << "set yrange [" << w.huLow << ":" << w.huHigh << "]\n";
+  if (w.hcHigh > 0.0 && w.huHigh > w.huLow)
+    gp << "set xtics " << tickStep(w.hcHigh) << "\nset ytics " << tickStep(w.huHigh - w.huLow) << "\n";
   gp << "set xlabel 'H_c = (H - H_r)/2 (Oe)'\nset ylabel 'H_u = (H + H_r)/2 (Oe)'\n";
   gp << "set cblabel 'rho = -1/2 d^2M / dH_r dH (emu/Oe^2)' offset 1,0\n";
   gp << "set format cb '%.1te%+T'\n";

@@ -205,12 +205,19 @@ struct DataRun {
   std::vector<int> lines;
 };
 
-// A run of one point is the calibration point of the next curve; a longer
-// run is a curve, perhaps with its calibration point written right before
-// it without a blank line (at a field above the curve's start).
+// A run of one point is the calibration point of the next curve, unless a
+// calibration point is already waiting for its curve: then it is that curve,
+// of one point (the instrument's first reversal curve, whose Hr is at the
+// saturation side, has no other). A longer run is a curve, perhaps with its
+// calibration point written right before it without a blank line (at a
+// field above the curve's start).
 void closeRun(const std::string& path, DataRun& run, ForcSet& forcs, std::size_t& calibrations) {
   const std::vector<std::array<double, 2>>& group = run.points;
-  if (group.size() == 1) {
+  const bool calibrationWaiting = !forcs.curves.empty() && forcs.curves.back().H.empty();
+  if (group.size() == 1 && calibrationWaiting) {
+    forcs.curves.back().H.push_back(group[0][0]);
+    forcs.curves.back().M.push_back(group[0][1]);
+  } else if (group.size() == 1) {
     ForcSet::Curve curve;
     curve.calibrationField = group[0][0];
     curve.calibrationMoment = group[0][1];

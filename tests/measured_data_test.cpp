@@ -597,5 +597,28 @@ TEST_F(Files, ConvertEveryUnitTheirHeadersName) {
             std::string::npos);
 }
 
+// The instrument's own convention: the first reversal curve, its Hr at the
+// saturation side, is one point after its calibration point; NCrv counts it.
+TEST_F(Files, ReadAFirstReversalCurveOfOnePointAsACurve) {
+  std::string text =
+      "MicroMag 2900/3900 Data File (Series 0016)\n\"Forc Data\"\nUnits of measure: Hybrid SI\nNCrv  4\nNData 10\n\n";
+  char row[64];
+  for (int curve = 0; curve < 4; ++curve) {
+    std::snprintf(row, sizeof row, "%+.6E,%+.6E\n\n", 0.5, 2e-6);  // the calibration at 0.5 T
+    text += row;
+    for (int k = 0; k <= curve; ++k) {
+      std::snprintf(row, sizeof row, "%+.6E,%+.6E\n", 0.03 * (k - curve) + 0.05, 1e-6 * k);
+      text += row;
+    }
+    text += "\n";
+  }
+  const ForcSet forcs = readPmcText("first.frc", text + "MicroMag 2900/3900 Data File ends\n");
+  ASSERT_EQ(forcs.curves.size(), 4u);
+  ASSERT_EQ(forcs.curves[0].H.size(), 1u);
+  EXPECT_NEAR(forcs.curves[0].H[0], 500.0, kConverted * 500.0);  // 0.05 T
+  EXPECT_NEAR(forcs.curves[0].calibrationField, 5000.0, kConverted * 5000.0);
+  EXPECT_EQ(forcs.curves[3].H.size(), 4u);
+}
+
 }  // namespace
 }  // namespace preisach::measured
