@@ -13,6 +13,7 @@
 #include "lab/lab_files.h"
 #include "lab/model_options.h"
 #include "lab/result_set.h"
+#include "lab/sequence_datasets.h"
 #include "measured/measured_data.h"
 #include "parameters/data_directory.h"
 
@@ -88,8 +89,9 @@ void checkFields(Dataset& d, float Ha_max) {
   for (std::size_t k = 0; k < d.curve.size(); ++k) {
     double& field = d.curve.x[k];
     if (std::fabs(field) > H * (1.0 + 1e-3))
-      throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ":1: the field " + std::to_string(field) +
-                      " Oe lies outside the loop's range +-Ha_max = " + std::to_string(H) + " Oe");
+      throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ":1: the field " + formatNumber(field) +
+                      " Oe lies outside the loop's range +-Ha_max = " + formatNumber(H) +
+                      " Oe: raise Ha_max in the parameter file to the loop's largest field");
     field = std::clamp(field, -H, H);
   }
 }
@@ -163,9 +165,29 @@ void modelOptions(const FitArguments& a, std::int32_t m, fitting::FitOptions& op
   options.tolerance = choice.tolerance;
 }
 
+// The datasets of a file that records a measurement sequence (a
+// magnetometer file): false for a file of plain columns, one curve.
+bool sequenceData(const std::string& option,
+                  DataRequest request,
+                  const std::string& text,
+                  const parameters::ParameterSet& start,
+                  std::vector<Dataset>& data) {
+  const DataOption o = parseDataOption(text);
+  const std::vector<measured::Measurement> found = measured::readMeasurements(o.file);
+  if (found.empty()) return false;
+  const std::optional<double> pick = o.hasValue ? std::optional<double>(o.value) : std::nullopt;
+  for (Dataset& d : sequenceDatasets(option, request, o.file, found, pick)) {
+    weigh(d);
+    if (d.kind == CurveKind::Loop) checkFields(d, start.Ha_max);
+    data.push_back(std::move(d));
+  }
+  return true;
+}
+
 std::vector<Dataset> readData(const FitArguments& a, const parameters::ParameterSet& start) {
   std::vector<Dataset> data;
   for (const std::string& text : a.zfcfc) {
+    if (sequenceData("--zfcfc", DataRequest::ZfcFc, text, start, data)) continue;
     const measured::ZfcFcData both = measured::readZfcFc(parseDataOption(text).file);
     measured::Curve zfc = both.zfc, fc = both.fc;
     zfc.field = fc.field = both.field;
@@ -173,12 +195,15 @@ std::vector<Dataset> readData(const FitArguments& a, const parameters::Parameter
     data.push_back(temperatureDataset("--zfcfc", CurveKind::Fc, fc, text, start));
   }
   for (const std::string& text : a.zfc)
-    data.push_back(temperatureDataset("--zfc", CurveKind::Zfc,
-                                      measured::readTemperatureCurve(parseDataOption(text).file), text, start));
+    if (!sequenceData("--zfc", DataRequest::Zfc, text, start, data))
+      data.push_back(temperatureDataset("--zfc", CurveKind::Zfc,
+                                        measured::readTemperatureCurve(parseDataOption(text).file), text, start));
   for (const std::string& text : a.fc)
-    data.push_back(temperatureDataset("--fc", CurveKind::Fc, measured::readTemperatureCurve(parseDataOption(text).file),
-                                      text, start));
-  for (const std::string& text : a.loop) data.push_back(loopDataset(text, start));
+    if (!sequenceData("--fc", DataRequest::Fc, text, start, data))
+      data.push_back(temperatureDataset("--fc", CurveKind::Fc,
+                                        measured::readTemperatureCurve(parseDataOption(text).file), text, start));
+  for (const std::string& text : a.loop)
+    if (!sequenceData("--loop", DataRequest::Loop, text, start, data)) data.push_back(loopDataset(text, start));
   if (data.empty()) throw DataError("no measured data: give --zfcfc, --zfc, --fc or --loop");
   // Names are one word (the curves file's first column): the second ZFC is ZFC-2.
   for (std::size_t d = 0; d < data.size(); ++d) {

@@ -397,5 +397,57 @@ TEST(LabCommand, RefusesAFieldsFileThatIsNoRegularFileAtOnce) {
   EXPECT_FALSE(std::filesystem::exists(w.root() / "history.txt"));
 }
 
+// A real measurement sequence (tests/data/real-magnetometer): every
+// measurement of the option's kind is a dataset at its own field or
+// temperature, a suffix picks the one nearest to it, and a file without
+// what the option asks for is refused with what it holds.
+TEST(LabCommand, FitsEachMeasurementOfARealSequenceAtItsOwnFieldOrTemperature) {
+  Workspace w;
+  const std::string real = std::string(PREISACH_SOURCE_DIR) + "/tests/data/real-magnetometer/";
+  // T_max 310 K as measured; Ha_max 70 kOe as the loops reach.
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 40 0.01 y 100 310 y 300 70100 50 300 0.1 n");
+  struct Case {
+    std::string data;
+    std::vector<std::string> datasets;  // as the curves file names them
+  };
+  const std::vector<Case> cases = {
+      {"--zfcfc '" + real + "zfcfc4.dat'", {"ZFC", "FC", "ZFC-2", "FC-2"}},
+      {"--zfcfc '" + real + "zfcfc4.dat@1000'", {"ZFC", "FC"}},
+      {"--fc '" + real + "fc7.dat'", {"FC"}},
+      {"--loop '" + real + "mvsh2.dat@300'", {"loop"}},
+      {"--loop '" + real + "mvsh2.dat'", {"loop", "loop-2"}},
+      {"--loop '" + real + "mvsh8.dat'", {"loop"}},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = lab(w, "fit " + c.data + " --free N --out fit.txt");
+    ASSERT_LE(r.status, 1) << c.data << "\n" << r.err;
+    std::vector<std::string> names;
+    std::istringstream rows(readFile(w.root() / "fit.curves.txt"));
+    for (std::string line; std::getline(rows, line);) {
+      const std::string name = line.substr(0, line.find(' '));
+      if (!line.empty() && line[0] != '#' && std::find(names.begin(), names.end(), name) == names.end())
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, c.datasets) << c.data;
+  }
+  // The 1000-Oe pair, picked, is fitted in its own field.
+  ASSERT_LE(lab(w, "fit --zfcfc '" + real + "zfcfc4.dat@1000' --free N --out fit.txt").status, 1);
+  EXPECT_NE(readFile(w.root() / "fit.report.txt").find("points in 1000."), std::string::npos);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"--loop '" + real + "mvsh2.dat@10'", "holds no loop within 0.5 K of 10; it holds loop at 5.00"},
+      {"--zfcfc '" + real + "zfc7.dat'", "holds no ZFC/FC pair; it holds temperature sweep at 100"},
+      {"--loop '" + real + "zfcfc3.dat'", "holds no loop; it holds ZFC at 99.9"},
+  };
+  for (const auto& [data, message] : refused) {
+    const RunResult r = lab(w, "fit " + data + " --free N --out fit.txt");
+    EXPECT_EQ(r.status, 2) << data;
+    EXPECT_NE(r.err.find(message), std::string::npos) << data << "\n" << r.err;
+  }
+  w.writeParameters(kRecord);  // Ha_max 2000 Oe
+  const RunResult narrow = lab(w, "fit --loop '" + real + "mvsh4.dat' --free N --out fit.txt");
+  EXPECT_EQ(narrow.status, 2);
+  EXPECT_NE(narrow.err.find("raise Ha_max in the parameter file"), std::string::npos) << narrow.err;
+}
+
 }  // namespace
 }  // namespace preisach::test
