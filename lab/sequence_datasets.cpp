@@ -76,7 +76,8 @@ fitting::Dataset datasetOf(const Measurement& m, std::size_t number, const std::
   fitting::Dataset d;
   d.curve = m.curve;
   d.descending = m.descending;
-  d.condition = "measurement " + std::to_string(number) + " of the file (" + measured::describe(m) + ")";
+  d.condition = std::string("the mean of the file's ") + (m.isTemperatureSweep() ? "field" : "temperature") +
+                " column over measurement " + std::to_string(number) + ": " + measured::describe(m);
   if (m.kind == MeasurementKind::Loop) {
     d.kind = fitting::CurveKind::Loop;
     d.name = "loop";

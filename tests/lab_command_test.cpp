@@ -236,7 +236,7 @@ TEST(LabCommand, TakesALoopsTemperatureFromItsSuffixIntoTheFittedFile) {
   writeFile(w.root() / "loop.dat", instrument);
   const RunResult fromColumn = lab(w, "fit --loop loop.dat --free hc0_mean,N --out fitted2.txt");
   ASSERT_EQ(fromColumn.status, 0) << fromColumn.err << fromColumn.out;
-  EXPECT_NE(fromColumn.out.find("points at 250 K (the mean of the file's temperature column)"), std::string::npos)
+  EXPECT_NE(fromColumn.out.find("points at 250 K (the mean of the file's temperature column over measurement 1: loop at 250 K"), std::string::npos)
       << fromColumn.out;
 }
 
