@@ -19,7 +19,7 @@ struct ModelOptions {
 void addModelOptions(CLI::App* command, ModelOptions& options);
 
 // The choice they name, the grid's m from the parameter file; a name not one
-// of the two or a tolerance that is not a number in [1e-14, 1) throws
+// of the two or a tolerance that is not a number in [1e-14, 1] throws
 // measured::DataError with one line.
 curves::ModelChoice chosenModel(const ModelOptions& options, std::int32_t m);
 
