@@ -68,7 +68,7 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
       {"fit --free N", "no measured data"},
       {"fit --zfcfc missing.txt --free N", "missing.txt: cannot be opened"},
       {"fit --zfcfc curves.txt --free N", "curves.txt:3:1: the temperature 600"},
-      {"fit --zfcfc two.txt --free N,hc0_mean,sigmac0", "fewer than the 3 free parameters"},
+      {"fit --zfcfc two.txt --free N,hc0_mean,sigmac0", "no more than the 3 free parameters"},
       {"fit --zfcfc two.txt --free m", "\"m\" is not a parameter that can be fitted"},
       {"fit --zfcfc curves.txt --free N --out nowhere/fit.txt", "the folder nowhere does not exist"},
       {"forc --out-dir nowhere", "nowhere/forc-diagram.txt: the folder nowhere does not exist"},
