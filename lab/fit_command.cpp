@@ -203,7 +203,7 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
   fit->add_option("--fc", a.fc, "FILE[@FIELD]: an FC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
   fit->add_option("--loop", a.loop,
                   "FILE[@T]: a hysteresis loop (H in Oe, M in emu); T in K, else the mean of the file's "
-                  "temperature column, else T_hyst");
+                  "temperature column, else T_hyst; a name with an @ of its own ends in @ as for --zfcfc");
   fit->add_option("--free", a.free, "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...] (bounds in K, Oe, emu)")
       ->required();
   fit->add_option("--out", a.out, "the fitted parameter file; the fitted curves and picture go beside it")
