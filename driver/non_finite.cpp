@@ -53,11 +53,16 @@ std::string loopNonFiniteCause(const model::ModelParameters& p, std::optional<do
     return "T_hyst=" + number(static_cast<double>(p.T_hyst)) + " K reaches Tc=" + number(static_cast<double>(p.Tc)) +
            " K, where the scaling law is undefined";
   if (!Norm_coeff || !std::isinf(*Norm_coeff)) return otherCause(Norm_coeff);
-  // The loop's grid spans +-Ha_max in 3m or m steps: far beyond the density
-  // the step is so coarse that no node sees it.
-  return "Norm_coeff is infinite because Ha_max=" + number(static_cast<double>(p.Ha_max)) +
-         " Oe is too large for the density (" + widths(p) +
-         "): the grid's nodes are so far apart that the density is 0 at every one of them";
+  // The loop's grid spans +-Ha_max in m or 3m steps; the density's widths
+  // shrink as T_hyst nears Tc. A step far beyond them leaves no node where
+  // the density differs from 0 in double precision.
+  std::string cause =
+      "Norm_coeff is infinite because the density at T_hyst=" + number(static_cast<double>(p.T_hyst)) + " K (" +
+      widths(p) + " at 0 K) is 0 at every node of the loop's grid: Ha_max=" + number(static_cast<double>(p.Ha_max)) +
+      " Oe is too wide for it";
+  if (p.T_hyst > 0.5f * p.Tc)
+    cause += ", or T_hyst too close to Tc=" + number(static_cast<double>(p.Tc)) + " K, where the density narrows";
+  return cause;
 }
 
 }  // namespace preisach::driver

@@ -149,7 +149,8 @@ TEST(CurvesCommand, RefusesToWriteTheGridsNanAndSaysWhy) {
   const std::vector<Case> cases = {
       {"600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 n 100 300 y 300 1e5 50 300 0.1 n",
        "the hysteresis loop on the grid of m = 20 divisions (the program's arithmetic) is not finite at 82 of 82 "
-       "fields (nan or inf): Norm_coeff is infinite because Ha_max=100000 Oe is too large for the density"},
+       "fields (nan or inf): Norm_coeff is infinite because the density at T_hyst=300 K (hc0_mean=300, sigmac0=30, "
+       "sigmai0=30 Oe at 0 K) is 0 at every node of the loop's grid: Ha_max=100000 Oe is too wide for it"},
       {"600 3e-18 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 y 100 300 n 300 3000 50 300 0.1 n",
        "the ZFC/FC curves on the grid of m = 20 divisions (the program's arithmetic) are not finite at 39 of 39 "
        "temperatures (nan or inf): Norm_coeff is infinite because mu0 is tiny"},

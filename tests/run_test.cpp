@@ -369,7 +369,8 @@ TEST(Run, WarnsAndExitsOneWhenAComputationIsNotFinite) {
       // widths 30 Oe is 0 at every node, so Norm_coeff = N / 0.
       {"600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 n 100 300 y 300 1e5 50 300 0.1 n", "momentbc.txt", 82,
        "100000.000000 -nan -nan 7.071068e-17\n", "warning: the hysteresis loop is not finite at 82 of 82 fields",
-       "Norm_coeff is infinite because Ha_max=100000 Oe is too large for the density"},
+       "Norm_coeff is infinite because the density at T_hyst=300 K (hc0_mean=300, sigmac0=30, sigmai0=30 Oe at 0 K) is "
+       "0 at every node of the loop's grid: Ha_max=100000 Oe is too wide for it"},
       // mu0 = 3e-18 emu: the thermal field at T_max = 300 K is 3.45e5 Oe and
       // the ZFC/FC grid as wide.
       {"600 3e-18 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 y 100 300 n 300 3000 50 300 0.1 n", "ZFCFCbc.txt", 39,
