@@ -23,7 +23,7 @@ ModelChoice modelChoice(const std::string& name, double tolerance, std::int32_t 
     choice.evaluator = Evaluator::Grid;
   else if (name != "continuum")
     throw std::invalid_argument("--model: \"" + printable(name) + "\" is neither continuum nor grid");
-  if (!std::isfinite(tolerance) || !(tolerance >= kSmallestTolerance) || !(tolerance < 1.0)) {
+  if (!std::isfinite(tolerance) || !(tolerance >= kSmallestTolerance) || !(tolerance <= 1.0)) {
     std::ostringstream reason;
     reason << "--tol: " << tolerance
            << " is not a relative tolerance from 1e-14 (finer than double arithmetic can sum the integrals) up to 1";

@@ -24,7 +24,7 @@ inline constexpr double kSmallestTolerance = 1e-14;
 // The choice named "continuum" or "grid", with the tolerance of the
 // continuum and the grid's m. Throws std::invalid_argument with a one-line
 // reason for another name or a tolerance that is not a finite number in
-// [1e-14, 1).
+// [1e-14, 1].
 ModelChoice modelChoice(const std::string& name, double tolerance, std::int32_t m);
 
 // "continuum limit, relative tolerance 1e-10" or "grid of m = 50 divisions

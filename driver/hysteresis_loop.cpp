@@ -1,6 +1,7 @@
 #include "driver/hysteresis_loop.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "driver/console_lines.h"
+#include "driver/non_finite.h"
 #include "driver/output_files.h"
 #include "model/grid.h"
 #include "model/library_math.h"
@@ -117,15 +119,28 @@ bool runHysteresisLoop(const ParameterSet& p, const model::Console& console, con
       console.err << "lambda=0: the reversible term tanh((|ha| + s) / lambda) is a step of height N mu at every "
                   << "field but 0" << std::endl;
     const float Norm_coeff = static_cast<float>(loop.normalisation.Norm_coeff);
+    std::size_t nonFinite = 0;
     const auto print = [&](const std::vector<float>& branchFields,
                            const std::vector<hysteresis::HysteresisPointValues>& points, const char* label) {
       for (std::size_t k = 0; k < points.size(); ++k) {
         printHysteresisPoint(console, moment->handle(), branchFields[k], Norm_coeff, points[k]);
         console.out << "ha=" << branchFields[k] << label << static_cast<float>(points[k].M) << std::endl;
+        const hysteresis::HysteresisPointValues& v = points[k];
+        if (!std::isfinite(v.M) || !std::isfinite(v.irreversibleColumn) || !std::isfinite(v.reversibleColumn))
+          ++nonFinite;
       }
     };
     print(down, loop.descending, "M+=");
     print(up, loop.ascending, " M-=");
+    // The rows stay as computed; the warning names the likely cause.
+    if (nonFinite > 0) {
+      console.err << "warning: the hysteresis loop is not finite at " << nonFinite << " of "
+                  << loop.descending.size() + loop.ascending.size() << " fields (nan or inf in "
+                  << dataFilePath(kMomentFileName)
+                  << "): " << loopNonFiniteCause(parameters::modelParameters(p), static_cast<double>(Norm_coeff))
+                  << std::endl;
+      complete = false;
+    }
   }
   return moment->commit(console) && complete;
 }

@@ -1,11 +1,13 @@
 #include "driver/temperature_sweep.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 #include <vector>
 
 #include "driver/console_lines.h"
+#include "driver/non_finite.h"
 #include "driver/ordered_parallel.h"
 #include "driver/output_files.h"
 #include "model/thermal.h"
@@ -24,6 +26,14 @@ const char* degenerateGridCause(const ParameterSet& p) {
   if (!(static_cast<long double>(p.ha) + model::thermalField(p.T_max, p.mu0) > 0.0L))
     return "ha + hts(T_max) is not positive, so the hi range is empty";
   return "m is too small for a node inside it (m must be at least 3 on an unrefined axis)";
+}
+
+// Every number a point writes to the two files is finite.
+bool finitePoint(const zfcfc::ZfcFcPointValues& v) {
+  for (double x : {v.M_ZFC, v.M_FC, v.Integral11SP, v.Integral22SP, v.Integral1p, v.Integral1m, v.Integral2p,
+                   v.Integral2m, v.Integral3pZFC, v.Integral3mZFC, v.Integral3pFC})
+    if (!std::isfinite(x)) return false;
+  return true;
 }
 
 }  // namespace
@@ -85,6 +95,12 @@ bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
   // The temperatures are independent: summed a few per sweep of the grid,
   // the sweeps spread over all cores, the points printed in order.
   const std::vector<float> temperatures = temperatureSchedule(p.T_max);
+  // Points that are not finite are still written as they are, and said
+  // once at the end: the first one's temperature and Norm_coeff name the
+  // likely cause.
+  std::size_t nonFinite = 0;
+  float firstT = 0.0f;
+  double firstNorm_coeff = 0.0;
   const std::vector<std::size_t> firsts =
       zfcfc::sweepGroups(temperatures.size(), evaluations.temperaturesPerSweep, model::coresFor(evaluations.threads));
   computeInOrder<std::vector<zfcfc::ZfcFcPointValues>>(
@@ -99,11 +115,16 @@ bool runTemperatureSweep(const ParameterSet& p, const model::Console& console, c
           const float hts_T = static_cast<float>(model::thermalField(T, p.mu0));
           console.out << "hts_T=" << hts_T << std::endl;
           printZfcFcPoint(console, zfcFc->handle(), separate->handle(), T, points[n]);
+          if (!finitePoint(points[n]) && nonFinite++ == 0) firstT = T, firstNorm_coeff = points[n].Norm_coeff;
         }
       });
   const bool curves = zfcFc->commit(console);
   const bool integrals = separate->commit(console);
-  return curves && integrals;
+  if (nonFinite > 0)
+    console.err << "warning: the ZFC/FC curves are not finite at " << nonFinite << " of " << temperatures.size()
+                << " temperatures (nan or inf in " << dataFilePath(kZfcFcFileName)
+                << "): " << zfcFcNonFiniteCause(physics, firstT, firstNorm_coeff) << std::endl;
+  return curves && integrals && nonFinite == 0;
 }
 
 }  // namespace preisach::driver

@@ -121,6 +121,99 @@ void fillUncertainty(FitResult& r, const LocalAnalysis& a, const Scaling& scalin
   r.conditionNumber = a.conditionNumber;
 }
 
+std::unique_ptr<ceres::CostFunction> costFor(const FitOptions& options,
+                                             const Scaling& scaling,
+                                             const std::vector<Dataset>& data);
+
+// The parameter of each weak direction that takes the largest part in it,
+// one per direction, added to those already held.
+std::vector<bool> moreToHold(const LocalAnalysis& a, std::vector<bool> held) {
+  for (const WeakDirection& weak : a.undetermined) {
+    std::size_t most = held.size();
+    for (std::size_t j = 0; j < held.size(); ++j)
+      if (!held[j] && (most == held.size() || std::fabs(weak.direction[j]) > std::fabs(weak.direction[most]))) most = j;
+    if (most < held.size()) held[most] = true;
+  }
+  return held;
+}
+
+// A parameter the data do not determine ends wherever the descent left it,
+// an arbitrary value the fitted file must not carry. Each is held at the
+// parameter file's value (for a product such as N·mu0 one of the two, the
+// one that takes the larger part) and the others are fitted again from
+// where they ended, until the rest is determined. Fills the result's best
+// point, values, errors and correlations from that last fit.
+void holdUndetermined(FitResult& r,
+                      const model::ModelParameters& given,
+                      const Ended& best,
+                      const Scaling& scaling,
+                      const FitOptions& options,
+                      const std::vector<Dataset>& data) {
+  const std::size_t k = scaling.size();
+  std::vector<bool> held(k, false);
+  LocalAnalysis analysis = best.analysis;
+  model::ModelParameters at = scaling.at(best.descent.x.data());
+  for (std::size_t round = 0; round < k && analysis.evaluated && !analysis.undetermined.empty(); ++round) {
+    const std::vector<bool> more = moreToHold(analysis, held);
+    if (more == held) break;
+    held = more;
+    std::vector<FreeParameter> rest;
+    std::vector<std::size_t> restIndex;
+    for (std::size_t j = 0; j < k; ++j) {
+      const FreeParameter& f = scaling.free()[j];
+      if (held[j])
+        at.*(f.parameter->member) = given.*(f.parameter->member);
+      else
+        rest.push_back(f), restIndex.push_back(j);
+    }
+    r.keptAtStart = held;
+    if (rest.empty()) {
+      // Nothing left to fit: the file's values, and their chi-square.
+      double chiSquare = 0.0;
+      for (double w : weightedResiduals(curvesFor(options, data)(at), data)) chiSquare += w * w;
+      r.chiSquare = chiSquare;
+      r.errors.assign(k, std::nan(""));
+      r.correlation.assign(k, std::vector<double>(k, std::nan("")));
+      analysis = LocalAnalysis{};
+      break;
+    }
+    FitOptions reducedOptions = options;
+    reducedOptions.free = rest;
+    const Scaling reduced(at, rest);
+    const std::unique_ptr<ceres::CostFunction> cost = costFor(reducedOptions, reduced, data);
+    const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
+                                   1};
+    const Ended e = descendToMinimum(*cost, reduced, reduced.startPoint(), r.measuredErrors, settings);
+    r.iterations += e.descent.iterations;
+    if (!e.descent.usable) break;  // the first fit's point stays, described as it was
+    at = reduced.at(e.descent.x.data());
+    analysis = e.analysis;
+    r.chiSquare = e.descent.chiSquare;
+    r.converged = e.atMinimum();
+    r.termination = e.descent.termination;
+    // The errors of the parameters still fitted, in the full order.
+    r.errors.assign(k, std::nan(""));
+    r.correlation.assign(k, std::vector<double>(k, std::nan("")));
+    if (e.analysis.evaluated)
+      for (std::size_t i = 0; i < rest.size(); ++i) {
+        r.errors[restIndex[i]] = e.analysis.errors[i] * reduced.scale(i);
+        for (std::size_t j = 0; j < rest.size(); ++j)
+          if (std::isfinite(e.analysis.errors[i]) && std::isfinite(e.analysis.errors[j]))
+            r.correlation[restIndex[i]][restIndex[j]] =
+                e.analysis.covariance[i][j] / std::sqrt(e.analysis.covariance[i][i] * e.analysis.covariance[j][j]);
+      }
+    r.newtonDecrement = e.analysis.newtonDecrement;
+  }
+  if (r.keptAtStart.empty()) return;
+  r.best = at;
+  for (std::size_t j = 0; j < k; ++j) r.values[j] = scaling.free()[j].valueIn(at);
+  for (std::size_t j = 0; j < k; ++j)
+    if (r.keptAtStart[j])
+      r.warnings.push_back(r.names[j] + " is not determined by the data: the fitted file keeps the parameter file's " +
+                           formatted(r.values[j], 7) + (r.units[j].empty() ? "" : " " + r.units[j]) +
+                           " and the others are fitted with it held there");
+}
+
 void boundWarnings(FitResult& r, const std::vector<FreeParameter>& free) {
   for (std::size_t j = 0; j < free.size(); ++j) {
     const double v = r.values[j], near = 1e-6 * std::max(std::fabs(v), 1e-300);
@@ -227,8 +320,9 @@ FitResult fitParameters(const model::ModelParameters& given,
   r.chiSquare = best->descent.chiSquare;
   r.values = scaling.physical(best->descent.x);
   r.best = scaling.at(best->descent.x.data());
-  r.model = curves(r.best);
   fillUncertainty(r, best->analysis, scaling);
+  holdUndetermined(r, given, *best, scaling, options, data);
+  r.model = curves(r.best);
   boundWarnings(r, options.free);
   statisticalWarnings(r);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
@@ -238,13 +332,22 @@ FitResult fitParameters(const model::ModelParameters& given,
 void compareWithGrid(FitResult& r, const std::vector<Dataset>& data, unsigned threads) {
   const std::vector<std::vector<double>> grid = modelCurves({gridParameters(r.best, r.m)}, data, threads)[0];
   r.gridDeparture.clear();
+  r.gridNotFinite.clear();
   for (std::size_t d = 0; d < data.size(); ++d) {
     double difference = 0.0, largest = 0.0;
+    bool finite = true;
     for (std::size_t k = 0; k < data[d].curve.size(); ++k) {
+      // std::max would pass over a nan and report the grid as exact.
+      finite = finite && std::isfinite(grid[d][k]);
       difference = std::max(difference, std::fabs(grid[d][k] - r.model[d][k]));
       largest = std::max(largest, std::fabs(r.model[d][k]));
     }
-    r.gridDeparture.push_back(largest > 0.0 ? difference / largest : std::nan(""));
+    r.gridNotFinite.push_back(!finite);
+    r.gridDeparture.push_back(finite && largest > 0.0 ? difference / largest : std::nan(""));
+    if (!finite)
+      r.warnings.push_back(data[d].name + ": the program's grid at m = " + std::to_string(r.m) +
+                           " gives nan or inf at the fitted parameters (its density sums to 0 or overflows); "
+                           "preisach run on the fitted file writes rows of nan");
   }
 }
 

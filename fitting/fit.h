@@ -51,7 +51,10 @@ struct FitResult {
   std::vector<double> errors;  // standard errors, NaN where not determined
   std::vector<std::vector<double>> correlation;
   std::vector<std::string> undetermined;  // what the data do not determine, in words
-  std::vector<std::string> startNotes;    // what the start took from the data
+  // Per free parameter: not determined by the data, so held at the
+  // parameter file's value while the others were fitted again.
+  std::vector<bool> keptAtStart;
+  std::vector<std::string> startNotes;  // what the start took from the data
   double chiSquare = 0.0;
   double newtonDecrement = 0.0;  // chi-square a further Gauss-Newton step would gain
   double conditionNumber = 0.0;
@@ -67,6 +70,7 @@ struct FitResult {
   std::vector<std::vector<double>> model;  // at the best fit, per dataset and point
   std::vector<std::vector<double>> sigma;  // the sigma of each point
   std::vector<double> gridDeparture;       // per dataset: max |M_grid - M_fit| / max |M_fit| at m
+  std::vector<bool> gridNotFinite;         // per dataset: the grid at m gives nan or inf somewhere
   std::vector<std::string> warnings;
 };
 

@@ -72,6 +72,8 @@ void writeVariables(std::ostream& out, const FitResult& r) {
     if (std::isfinite(r.errors[j]))
       out << " +/- " << formatted(r.errors[j], 3) << " (" << formatted(100.0 * r.errors[j] / std::fabs(r.values[j]), 3)
           << "%)";
+    else if (j < r.keptAtStart.size() && r.keptAtStart[j])
+      out << " +/- (not determined: kept at the parameter file's value)";
     else
       out << " +/- (not determined)";
     out << (r.units[j].empty() ? "" : " " + r.units[j]) << " (init = " << formatted(r.start[j], 7) << ")\n";
@@ -110,6 +112,10 @@ void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>
   out << "[[Grid]] (preisach at m = " << r.m << " against the fitted continuum curves: largest |M_grid - M_cont| "
       << "over largest |M_cont|; the grid's error falls as 1/m)\n";
   for (std::size_t d = 0; d < data.size(); ++d) {
+    if (d < r.gridNotFinite.size() && r.gridNotFinite[d]) {
+      out << "    " << data[d].name << ": the grid gives NaN at m = " << r.m << " (not a departure of 0)\n";
+      continue;
+    }
     out << "    " << data[d].name << ": " << formatted(r.gridDeparture[d], 3);
     // The m at which the grid's departure falls to the data's smallest
     // relative error.

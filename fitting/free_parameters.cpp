@@ -57,6 +57,25 @@ void setPhysicalBounds(FreeParameter& f, double value, double highestTemperature
   }
 }
 
+// Why LO:HI leaves nothing: the parameter's own limit where the bounds
+// given lie beyond it.
+std::string emptyRangeReason(const FreeParameter& f, double highestTemperature) {
+  const std::string name = f.name();
+  switch (f.parameter->physical) {
+    case Physical::AboveTemperatures:
+      return name + " must exceed the data's highest temperature (" + formatted(highestTemperature) +
+             " K), and the range ends at " + formatted(f.upper) + " K";
+    case Physical::Positive:
+      if (!(f.upper > 0.0)) return name + " must be positive, and the range ends at " + formatted(f.upper);
+      break;
+    case Physical::UnitInterval:
+      return name + " is a fraction from 0 to 1, outside the range given";
+    case Physical::None:
+      break;
+  }
+  return "the range of " + name + " is empty (LO must lie below HI)";
+}
+
 FreeParameter parseItem(const std::string& item, const ModelParameters& start, double highestTemperature) {
   const std::size_t equals = item.find('=');
   const std::string name = item.substr(0, equals);
@@ -76,7 +95,8 @@ FreeParameter parseItem(const std::string& item, const ModelParameters& start, d
     if (!lo.empty()) f.lower = std::max(f.lower, parseBound(lo, item));
     if (!hi.empty()) f.upper = std::min(f.upper, parseBound(hi, item));
   }
-  if (!(f.lower < f.upper)) throw measured::DataError("--free: the range of " + name + " is empty");
+  if (!(f.lower < f.upper))
+    throw measured::DataError("--free: " + item + ": " + emptyRangeReason(f, highestTemperature));
   if (value < f.lower || value > f.upper)
     throw measured::DataError("--free: the starting value " + name + " = " + formatted(value) +
                               " lies outside its bounds [" + formatted(f.lower) + ", " + formatted(f.upper) + "]");
@@ -89,7 +109,13 @@ const std::vector<FittableParameter>& fittableParameters() {
   static const std::vector<FittableParameter> table = [] {
     std::vector<FittableParameter> fittable;
     for (const parameters::ParameterField& field : parameters::parameterFields())
-      if (field.fittable) fittable.push_back({field.name, field.physics, field.unit, field.bound});
+      if (field.fittable) {
+        // The mean coercive field is a field of the density's hc > 0 half
+        // plane: a fit that drives it through 0 has left the model's
+        // domain, whatever the file format allows.
+        const bool coercive = std::string(field.name) == "hc0_mean";
+        fittable.push_back({field.name, field.physics, field.unit, coercive ? Physical::Positive : field.bound});
+      }
     return fittable;
   }();
   return table;

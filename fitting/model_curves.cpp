@@ -18,9 +18,9 @@ void weigh(Dataset& d) {
   d.measuredErrors = d.curve.hasErrors();
   if (d.measuredErrors) {
     for (std::size_t k = 0; k < d.curve.size(); ++k)
-      if (!(d.curve.error[k] > 0.0))
+      if (!(d.curve.error[k] > 0.0) || !std::isfinite(d.curve.error[k]))
         throw measured::DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) +
-                                  ": the standard error must be positive");
+                                  ": the standard error must be a positive finite number");
     d.sigma = d.curve.error;
     return;
   }

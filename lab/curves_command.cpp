@@ -1,15 +1,20 @@
 #include "lab/curves_command.h"
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <stdexcept>
 
 #include "curves/model_curves.h"
 #include "driver/hysteresis_loop.h"
+#include "driver/non_finite.h"
 #include "driver/temperature_sweep.h"
 #include "lab/lab_files.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
 #include "measured/text_cells.h"
+#include "model/normalisation.h"
 #include "model/thermal.h"
 #include "parameters/data_directory.h"
 #include "zfcfc/zfcfc_point.h"
@@ -19,6 +24,13 @@ namespace preisach::lab {
 namespace {
 
 using measured::DataError;
+
+// The model's numbers came out nan or inf: the input was readable, the
+// computation failed (exit status 1, not 2).
+class ComputationError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // Every double in 17 significant digits: it reads back to the same bits.
 std::string row(const std::vector<double>& values) {
@@ -65,6 +77,64 @@ void writeLoop(ResultSet& results,
   results.add(a.outDir + "/moment.txt", text);
 }
 
+bool finite(std::initializer_list<double> values) {
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+// The first temperature at which a number of the ZFC/FC files is not
+// finite, and how many are; none: count 0.
+struct NonFinite {
+  std::size_t count = 0;
+  std::size_t first = 0;
+};
+
+NonFinite nonFinitePoints(const curves::ZfcFcCurves& c) {
+  NonFinite n;
+  for (std::size_t k = 0; k < c.T.size(); ++k) {
+    bool ok = finite({c.M_ZFC[k], c.M_FC[k]});
+    for (double x : c.integrals[k]) ok = ok && std::isfinite(x);
+    if (!ok && n.count++ == 0) n.first = k;
+  }
+  return n;
+}
+
+NonFinite nonFinitePoints(const std::vector<curves::MomentPoint>& m) {
+  NonFinite n;
+  for (std::size_t k = 0; k < m.size(); ++k)
+    if (!finite({m[k].M, m[k].irreversible, m[k].reversible}) && n.count++ == 0) n.first = k;
+  return n;
+}
+
+// A computation whose numbers are not all finite is reported, with the
+// likely cause (on the grid its Norm_coeff at the first such point), and
+// nothing is written: no result file of the lab holds nan or inf.
+void refuseNonFiniteZfcFc(const parameters::ParameterSet& p,
+                          const curves::ModelChoice& choice,
+                          const curves::ZfcFcCurves& c,
+                          const NonFinite& n) {
+  const float T = static_cast<float>(c.T[n.first]);
+  std::optional<double> Norm_coeff;
+  if (choice.evaluator == curves::Evaluator::Grid) Norm_coeff = zfcfc::evaluateZfcFcPoint(p, p.m, T).Norm_coeff;
+  throw ComputationError("the ZFC/FC curves on the " + curves::describe(choice) + " are not finite at " +
+                         std::to_string(n.count) + " of " + std::to_string(c.T.size()) + " temperatures (nan or " +
+                         "inf): " + driver::zfcFcNonFiniteCause(p, T, Norm_coeff) + "; nothing is written");
+}
+
+void refuseNonFiniteLoop(const parameters::ParameterSet& p,
+                         const curves::ModelChoice& choice,
+                         const std::vector<curves::MomentPoint>& m,
+                         const NonFinite& n) {
+  std::optional<double> Norm_coeff;
+  if (choice.evaluator == curves::Evaluator::Grid)
+    Norm_coeff =
+        static_cast<double>(static_cast<float>(model::evaluateNormalisation(p, p.m, p.T_hyst, p.Ha_max).Norm_coeff));
+  throw ComputationError("the hysteresis loop on the " + curves::describe(choice) + " is not finite at " +
+                         std::to_string(n.count) + " of " + std::to_string(m.size()) +
+                         " fields (nan or inf): " + driver::loopNonFiniteCause(p, Norm_coeff) + "; nothing is written");
+}
+
 }  // namespace
 
 void addCurvesCommand(CLI::App& app, CurvesArguments& a) {
@@ -93,17 +163,28 @@ int runCurves(const CurvesArguments& a) {
   if (zfcfc) requireZfcFcSweep(p, choice, a.params);
   if (loop) requireLoopFields(p, a.params);
   ResultSet results;
-  // The folder holds one run's set: a file of the previous run that this
-  // run does not write goes with the commit.
-  if (zfcfc)
-    writeZfcFc(results, a, choice, curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice));
-  else
-    results.discard(a.outDir + "/ZFCFC.txt"), results.discard(a.outDir + "/separate.txt");
-  if (!loop) results.discard(a.outDir + "/moment.txt");
-  if (loop) {
-    const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
-    const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
-    writeLoop(results, a, choice, curves::loopCurve(p, down, up, choice));
+  try {
+    // The folder holds one run's set: a file of the previous run that this
+    // run does not write goes with the commit.
+    if (zfcfc) {
+      const curves::ZfcFcCurves c = curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice);
+      if (const NonFinite n = nonFinitePoints(c); n.count > 0) refuseNonFiniteZfcFc(p, choice, c, n);
+      writeZfcFc(results, a, choice, c);
+    } else {
+      results.discard(a.outDir + "/ZFCFC.txt"), results.discard(a.outDir + "/separate.txt");
+    }
+    if (loop) {
+      const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
+      const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
+      const std::vector<curves::MomentPoint> m = curves::loopCurve(p, down, up, choice);
+      if (const NonFinite n = nonFinitePoints(m); n.count > 0) refuseNonFiniteLoop(p, choice, m, n);
+      writeLoop(results, a, choice, m);
+    } else {
+      results.discard(a.outDir + "/moment.txt");
+    }
+  } catch (const ComputationError& e) {
+    std::cerr << "preisach-lab curves: " << measured::shownName(a.params) << ": " << e.what() << std::endl;
+    return 1;
   }
   results.commit();
   std::cerr << "curves on the " << curves::describe(choice) << " written to " << measured::shownName(a.outDir)

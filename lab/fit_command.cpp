@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -27,6 +28,49 @@ using measured::DataError;
 
 using fitting::weigh;
 
+// A name or a piece of one for a message: control bytes escaped, cut short.
+std::string shown(const std::string& text) {
+  return parameters::escapedText(text.size() > 200 ? text.substr(0, 200) + "..." : text);
+}
+
+// The fields a ZFC/FC curve can have been measured in: finite in float32,
+// as the model takes them, and not beyond the loop's Ha_max by orders of
+// magnitude (without a positive Ha_max, not beyond 1e6 Oe = 100 T, which no
+// magnetometer reaches).
+constexpr double kFieldsBeyondHa_max = 100.0;
+constexpr double kLargestField = 1e6;
+// No magnetometer measures colder than this (K); a smaller temperature is a
+// column in other units or a corrupt file, and rounds to nothing in the
+// model's float32.
+constexpr double kColdestTemperature = 1e-3;
+// A loop that shows no shape (saturation, reversal, coercive field) cannot
+// fix the density's parameters.
+constexpr std::size_t kLeastLoopPoints = 5;
+
+double largestField(const parameters::ParameterSet& p) {
+  return p.Ha_max > 0.0f && std::isfinite(p.Ha_max) ? kFieldsBeyondHa_max * static_cast<double>(p.Ha_max)
+                                                    : kLargestField;
+}
+
+bool plausibleField(double H, const parameters::ParameterSet& p) {
+  return std::isfinite(static_cast<float>(H)) && std::fabs(H) <= largestField(p);
+}
+
+std::string fieldLimit(const parameters::ParameterSet& p) {
+  return p.Ha_max > 0.0f && std::isfinite(p.Ha_max)
+             ? "a field in Oe within 100 Ha_max = " + formatNumber(largestField(p)) + " Oe"
+             : "a field in Oe within 1e6 Oe";
+}
+
+// "a@5" read as the file a at 5: when no a exists but a@5 does, the way to
+// name it is said.
+void requireFileOf(const DataOption& o, const std::string& text) {
+  std::error_code error;
+  if (o.hasValue && !std::filesystem::exists(o.file, error) && std::filesystem::exists(text, error))
+    throw DataError(shown(o.file) + ": cannot be opened (\"" + shown(text) + "\" is read as the file " + shown(o.file) +
+                    " at " + o.suffix + "; to read the file " + shown(text) + " write \"" + shown(text) + "@\")");
+}
+
 void checkFields(Dataset& d, float Ha_max);
 
 Dataset temperatureDataset(const std::string& option,
@@ -40,12 +84,21 @@ Dataset temperatureDataset(const std::string& option,
   d.kind = kind;
   d.curve = std::move(curve);
   // The field: the option's suffix, else the file's field column, else ha.
-  if (o.hasValue)
-    d.field = static_cast<float>(o.value), d.condition = "the field from " + option + " " + text;
-  else if (d.curve.field)
+  if (o.hasValue) {
+    if (!plausibleField(o.value, p))
+      throw DataError(option + ": \"" + o.suffix + "\" is not a field in Oe (the value after @ in \"" + shown(text) +
+                      "\" must be " + fieldLimit(p) + ")");
+    d.field = static_cast<float>(o.value), d.condition = "the field from " + option + " " + shown(text);
+  } else if (d.curve.field) {
+    if (!plausibleField(*d.curve.field, p))
+      throw DataError(d.curve.file + ": the mean of its field column, " + formatNumber(*d.curve.field) +
+                      " Oe, is not " + fieldLimit(p) + " (are the fields in Oe? 1 T = 10^4 Oe)");
     d.field = static_cast<float>(*d.curve.field), d.condition = "the mean of the file's field column";
-  else
+  } else {
+    if (!plausibleField(static_cast<double>(p.ha), p))
+      throw DataError("ha=" + formatNumber(p.ha) + " Oe of the parameter file is not " + fieldLimit(p));
     d.field = p.ha, d.condition = "ha of the parameter file";
+  }
   weigh(d);
   return d;
 }
@@ -59,9 +112,12 @@ Dataset loopDataset(const std::string& text, const parameters::ParameterSet& p) 
   d.curve = std::move(loop.loop);
   d.descending = std::move(loop.descending);
   // The temperature: the suffix, else the file's temperature column, else T_hyst.
-  if (o.hasValue)
-    d.temperature = static_cast<float>(o.value), d.condition = "the temperature from --loop " + text;
-  else if (d.curve.temperature)
+  if (o.hasValue) {
+    if (!std::isfinite(static_cast<float>(o.value)) || !(o.value >= kColdestTemperature))
+      throw DataError("--loop: \"" + o.suffix + "\" is not a temperature in K (the value after @ in \"" + shown(text) +
+                      "\" must be at least " + formatNumber(kColdestTemperature) + " K and below Tc)");
+    d.temperature = static_cast<float>(o.value), d.condition = "the temperature from --loop " + shown(text);
+  } else if (d.curve.temperature)
     d.temperature = static_cast<float>(*d.curve.temperature), d.condition = "the mean of the file's temperature column";
   else
     d.temperature = p.T_hyst, d.condition = "T_hyst of the parameter file";
@@ -75,6 +131,10 @@ void checkTemperatures(const Dataset& d, float Tc) {
     if (!(d.curve.x[k] > 0.0))
       throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ":1: the temperature " +
                       std::to_string(d.curve.x[k]) + " K is not positive");
+    if (d.curve.x[k] < kColdestTemperature)
+      throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ":1: the temperature " +
+                      formatNumber(d.curve.x[k]) + " K lies below " + formatNumber(kColdestTemperature) +
+                      " K, colder than any magnetometer measures (is the column in K?)");
     if (d.curve.x[k] >= static_cast<double>(Tc))
       throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) + ":1: the temperature " +
                       std::to_string(d.curve.x[k]) + " K is at or above Tc = " + std::to_string(Tc) + " K");
@@ -103,14 +163,31 @@ DataOption parseDataOption(const std::string& text) {
   o.file = text;
   const std::size_t at = text.rfind('@');
   if (at == std::string::npos) return o;
+  // A trailing @ says that the name before it is the whole file name, @
+  // and all: "a@5@" is the file a@5.
+  if (at + 1 == text.size()) {
+    o.file = text.substr(0, at);
+    return o;
+  }
   const std::string suffix = text.substr(at + 1);
+  const std::string before = text.substr(0, at);
   char* end = nullptr;
   const double value = std::strtod(suffix.c_str(), &end);
-  if (suffix.empty() || end != suffix.c_str() + suffix.size()) return o;
-  if (!std::isfinite(value)) throw DataError("\"" + text + "\": the value after @ is not a finite number");
-  o.file = text.substr(0, at);
+  if (end != suffix.c_str() + suffix.size()) {
+    // Not a number: a name such as me@home.txt, unless no such file exists
+    // while the name before the @ does: then the suffix was meant as a value.
+    std::error_code error;
+    if (!std::filesystem::exists(text, error) && std::filesystem::exists(before, error))
+      throw DataError("\"" + shown(suffix) + "\" after the @ of \"" + shown(text) +
+                      "\" is not a number (a field in Oe or a temperature in K), and no file \"" + shown(text) +
+                      "\" exists");
+    return o;
+  }
+  if (!std::isfinite(value)) throw DataError("\"" + shown(text) + "\": the value after @ is not a finite number");
+  o.file = before;
   o.hasValue = true;
   o.value = value;
+  o.suffix = suffix;
   return o;
 }
 
@@ -123,12 +200,12 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
       ->default_val(parameters::dataFilePath(parameters::kParameterFileName));
   fit->add_option("--zfcfc", a.zfcfc,
                   "FILE[@FIELD]: ZFC and FC curves in one file (T in K, M in emu); FIELD in Oe, else the mean of "
-                  "the file's field column, else ha");
+                  "the file's field column, else ha. A name with an @ of its own ends in @: a@5@ is the file a@5");
   fit->add_option("--zfc", a.zfc, "FILE[@FIELD]: a ZFC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
   fit->add_option("--fc", a.fc, "FILE[@FIELD]: an FC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
   fit->add_option("--loop", a.loop,
                   "FILE[@T]: a hysteresis loop (H in Oe, M in emu); T in K, else the mean of the file's "
-                  "temperature column, else T_hyst");
+                  "temperature column, else T_hyst; a name with an @ of its own ends in @ as for --zfcfc");
   fit->add_option("--free", a.free, "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...] (bounds in K, Oe, emu)")
       ->required();
   fit->add_option("--out", a.out, "the fitted parameter file; the fitted curves and picture go beside it")
@@ -138,7 +215,7 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
                   "starting points: the first from the data (the ZFC maximum, the loop's coercive field and "
                   "saturation, N by linear least squares), N - 1 more spread over the bounds (Latin hypercube)")
       ->default_val(1)
-      ->check(CLI::Range(1, 1000));
+      ->check(wholeNumberIn(1, 1000, "starts"));
   fit->add_flag("--given-start", a.givenStart, "start from the parameter file's values, not from the data");
   fit->callback([&a] { a.chosen = true; });
 }
@@ -150,6 +227,9 @@ namespace {
 // the normal range of doubles (a file of zeros, or moments of 1e-320, would
 // "converge" on rounding noise).
 constexpr double kSmallestMoment = 1e-150;
+// ... and the largest, for the same reason at the other end (and a sample
+// of 1e150 emu would outweigh the sun).
+constexpr double kLargestMoment = 1e150;
 // A loop's fields reach at least this share of Ha_max, and spread over
 // more than this share of their own reach (a magnetometer's set point
 // wanders by much less).
@@ -177,6 +257,11 @@ bool sequenceData(const std::string& option,
   if (found.empty()) return false;
   const std::optional<double> pick = o.hasValue ? std::optional<double>(o.value) : std::nullopt;
   for (Dataset& d : sequenceDatasets(option, request, o.file, found, pick)) {
+    if (d.kind != CurveKind::Loop && !plausibleField(static_cast<double>(d.field), start))
+      throw DataError(d.curve.file + ": the mean of its field column, " + formatNumber(d.field) + " Oe, is not " +
+                      fieldLimit(start) + " (are the fields in Oe? 1 T = 10^4 Oe)");
+    if (d.kind == CurveKind::Loop && !(static_cast<double>(d.temperature) >= kColdestTemperature))
+      throw DataError(d.curve.file + ": a loop at " + formatNumber(d.temperature) + " K is no temperature in K");
     weigh(d);
     if (d.kind == CurveKind::Loop) checkFields(d, start.Ha_max);
     data.push_back(std::move(d));
@@ -186,6 +271,8 @@ bool sequenceData(const std::string& option,
 
 std::vector<Dataset> readData(const FitArguments& a, const parameters::ParameterSet& start) {
   std::vector<Dataset> data;
+  for (const std::vector<std::string>* texts : {&a.zfcfc, &a.zfc, &a.fc, &a.loop})
+    for (const std::string& text : *texts) requireFileOf(parseDataOption(text), text);
   for (const std::string& text : a.zfcfc) {
     if (sequenceData("--zfcfc", DataRequest::ZfcFc, text, start, data)) continue;
     const measured::ZfcFcData both = measured::readZfcFc(parseDataOption(text).file);
@@ -219,10 +306,18 @@ std::vector<Dataset> readData(const FitArguments& a, const parameters::Parameter
 // confident report: refused with the reason and what to do.
 void checkPlausible(const Dataset& d, const parameters::ParameterSet& p) {
   double largestMoment = 0.0;
-  for (double M : d.curve.moment) largestMoment = std::max(largestMoment, std::fabs(M));
+  for (std::size_t k = 0; k < d.curve.size(); ++k) {
+    if (!std::isfinite(d.curve.moment[k]) || !std::isfinite(d.sigma[k]))
+      throw DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) +
+                      ": the moment or its error is not a finite number");
+    largestMoment = std::max(largestMoment, std::fabs(d.curve.moment[k]));
+  }
   if (!(largestMoment > kSmallestMoment))
     throw DataError(d.curve.file + ": its largest moment is " + formatNumber(largestMoment) +
                     " emu: no moment to fit (the moments must be in emu, 1 A m^2 = 1000 emu)");
+  if (largestMoment > kLargestMoment)
+    throw DataError(d.curve.file + ": its largest moment is " + formatNumber(largestMoment) +
+                    " emu: no sample has such a moment (the moments must be in emu, 1 A m^2 = 1000 emu)");
   if (d.kind != CurveKind::Loop) return;
   const auto [lowest, highest] = std::minmax_element(d.curve.x.begin(), d.curve.x.end());
   const double H = static_cast<double>(p.Ha_max), span = *highest - *lowest;
@@ -234,6 +329,9 @@ void checkPlausible(const Dataset& d, const parameters::ParameterSet& p) {
     throw DataError(d.curve.file + ": its fields reach only " + formatNumber(reach) +
                     " Oe against Ha_max = " + formatNumber(H) +
                     " Oe: are the fields in Oe (1 T = 10^4 Oe), and is Ha_max the loop's largest field?");
+  if (d.curve.size() < kLeastLoopPoints)
+    throw DataError(d.curve.file + ": a loop of " + std::to_string(d.curve.size()) + " points: a loop needs at least " +
+                    std::to_string(kLeastLoopPoints) + " to show its saturation and coercive field");
 }
 
 // The highest temperature the model is evaluated at (Tc must lie above it),
@@ -305,9 +403,13 @@ int runFit(const FitArguments& a) {
   options.progress = &std::cerr;
   std::size_t points = 0;
   for (const Dataset& d : data) points += d.curve.size();
-  if (points < options.free.size())
-    throw DataError("the data hold " + std::to_string(points) + " points, fewer than the " +
-                    std::to_string(options.free.size()) + " free parameters");
+  // With no more points than free parameters the curves pass through every
+  // point: chi-square is 0 or undefined and nothing is left to judge by.
+  if (points <= options.free.size())
+    throw DataError("the data hold " + std::to_string(points) + (points == 1 ? " point" : " points") +
+                    ", no more than the " + std::to_string(options.free.size()) +
+                    (options.free.size() == 1 ? " free parameter" : " free parameters") +
+                    ": a fit needs more points than parameters");
 
   fitting::FitResult result = fitting::fitParameters(physics, data, options);
   if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);

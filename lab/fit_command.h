@@ -25,12 +25,16 @@ struct FitArguments {
 void addFitCommand(CLI::App& app, FitArguments& arguments);
 
 // "FILE@VALUE" split into the file and the value; a text whose part after
-// the last "@" is not a number is a file name without a value. A value that
-// is not finite throws measured::DataError.
+// the last "@" is not a number is a file name without a value, and a
+// trailing "@" says that the text before it is the whole name ("a@5@" is
+// the file a@5). A value that is not finite, or a suffix that is no number
+// where only the name before the "@" names a file, throws
+// measured::DataError naming the suffix.
 struct DataOption {
   std::string file;
   bool hasValue = false;
   double value = 0.0;
+  std::string suffix;  // the value's text as given
 };
 DataOption parseDataOption(const std::string& text);
 

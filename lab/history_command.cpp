@@ -305,7 +305,7 @@ void addForcCommand(CLI::App& app, ForcArguments& a) {
       ->check(finiteNumberIn(0.0, kLargestStep, "Oe", true));
   forc->add_option("--sf", a.smoothing, "smoothing factor SF: the quadratic fit spans (2 SF + 1)^2 points")
       ->default_val(3)
-      ->check(CLI::Range(1, 20));
+      ->check(wholeNumberIn(1, 20, "smoothing factor SF"));
   forc->add_option("--measured", a.measured,
                    "process measured FORCs (PMC MicroMag text, fields in Oe, moments in emu) instead of simulating");
   forc->add_option("--out-dir", a.outDir, "folder of forc-curves.frc, forc-diagram.txt and forc-diagram.png")

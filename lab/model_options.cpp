@@ -1,5 +1,6 @@
 #include "lab/model_options.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <stdexcept>
@@ -24,6 +25,21 @@ void addModelOptions(CLI::App* command, ModelOptions& options) {
       ->add_option("--tol", options.tolerance,
                    "relative tolerance of the continuum's integrals, from 1e-14 (double arithmetic's limit) up to 1")
       ->capture_default_str();
+}
+
+CLI::Validator wholeNumberIn(long lowest, long highest, const std::string& what) {
+  const std::string range =
+      "a whole number of " + what + " from " + std::to_string(lowest) + " to " + std::to_string(highest);
+  return CLI::Validator(
+      [=](std::string& text) -> std::string {
+        char* end = nullptr;
+        errno = 0;
+        const long value = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || value < lowest || value > highest)
+          return "\"" + parameters::escapedText(text.substr(0, 80)) + "\" is not " + range;
+        return std::string();
+      },
+      "INTEGER in [" + std::to_string(lowest) + ", " + std::to_string(highest) + "]");
 }
 
 curves::ModelChoice chosenModel(const ModelOptions& options, std::int32_t m) {

@@ -18,8 +18,13 @@ struct ModelOptions {
 // --model continuum|grid and --tol, with their help.
 void addModelOptions(CLI::App* command, ModelOptions& options);
 
+// A whole number from lowest to highest, for an option counting `what`:
+// anything else ("1e3", "2.5", "0") is refused with a message naming the
+// option's range rather than the parser's bare "not in range".
+CLI::Validator wholeNumberIn(long lowest, long highest, const std::string& what);
+
 // The choice they name, the grid's m from the parameter file; a name not one
-// of the two or a tolerance that is not a number in [1e-14, 1) throws
+// of the two or a tolerance that is not a number in [1e-14, 1] throws
 // measured::DataError with one line.
 curves::ModelChoice chosenModel(const ModelOptions& options, std::int32_t m);
 

@@ -109,7 +109,7 @@ TEST(CurvesCommand, WritesTheLimitThatTheGridApproachesAsOneOverM) {
 TEST(CurvesCommand, RefusesABadModelOrToleranceAndWritesNothing) {
   Workspace w;
   w.writeParameters(record(30));
-  for (const char* arguments : {"--tol -1", "--tol 0", "--tol nan", "--tol 1e-15", "--tol inf", "--tol 2",
+  for (const char* arguments : {"--tol -1", "--tol 0", "--tol nan", "--tol 1e-15", "--tol inf", "--tol 2", "--tol 1.5",
                                 "--model exact", "--model Continuum", "--tol abc"}) {
     const RunResult r = lab(w, std::string("curves --out-dir . ") + arguments);
     EXPECT_EQ(r.status, 2) << arguments;
@@ -117,6 +117,12 @@ TEST(CurvesCommand, RefusesABadModelOrToleranceAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(w.root() / "ZFCFC.txt")) << arguments;
     EXPECT_FALSE(std::filesystem::exists(w.root() / "moment.txt")) << arguments;
   }
+  // The help says "up to 1": 1 itself is a tolerance.
+  const RunResult coarsest = lab(w, "curves --out-dir . --tol 1");
+  EXPECT_EQ(coarsest.status, 0) << coarsest.err;
+  EXPECT_NE(readFile(w.root() / "ZFCFC.txt").find("relative tolerance 1;"), std::string::npos);
+  std::filesystem::remove(w.root() / "ZFCFC.txt");
+  std::filesystem::remove(w.root() / "moment.txt");
   w.writeParameters("600 1e-15 0.5 300 1.5 60 1 40 1 -20 1 G 30 0.01 y 100 300 y 300 -5 50 300 0.1 n\n");
   const RunResult noLoop = lab(w, "curves --out-dir .");
   EXPECT_EQ(noLoop.status, 2);
@@ -129,6 +135,43 @@ TEST(CurvesCommand, RefusesABadModelOrToleranceAndWritesNothing) {
     EXPECT_EQ(noMoment.status, 2) << model;
     EXPECT_NE(noMoment.err.find("mu0=0 emu"), std::string::npos) << noMoment.err;
     EXPECT_FALSE(std::filesystem::exists(w.root() / "ZFCFC.txt"));
+  }
+}
+
+// Records whose grid gives nan (the density 0 at every node, Norm_coeff
+// infinite): the lab says so with exit status 1 and writes nothing, where
+// the continuum has finite curves to write.
+TEST(CurvesCommand, RefusesToWriteTheGridsNanAndSaysWhy) {
+  struct Case {
+    const char* record;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 n 100 300 y 300 1e5 50 300 0.1 n",
+       "the hysteresis loop on the grid of m = 20 divisions (the program's arithmetic) is not finite at 82 of 82 "
+       "fields (nan or inf): Norm_coeff is infinite because the density at T_hyst=300 K (hc0_mean=300, sigmac0=30, "
+       "sigmai0=30 Oe at 0 K) is 0 at every node of the loop's grid: Ha_max=100000 Oe is too wide for it"},
+      {"600 3e-18 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 y 100 300 n 300 3000 50 300 0.1 n",
+       "the ZFC/FC curves on the grid of m = 20 divisions (the program's arithmetic) are not finite at 39 of 39 "
+       "temperatures (nan or inf): Norm_coeff is infinite because mu0 is tiny"},
+  };
+  for (const Case& c : cases) {
+    Workspace w;
+    w.writeParameters(c.record);
+    const RunResult grid = lab(w, "curves --model grid --out-dir .");
+    EXPECT_EQ(grid.status, 1) << c.record;
+    EXPECT_EQ(countLines(grid.err), 1u) << grid.err;
+    EXPECT_NE(grid.err.find(c.message), std::string::npos) << grid.err;
+    for (const char* file : {"ZFCFC.txt", "separate.txt", "moment.txt"})
+      EXPECT_FALSE(std::filesystem::exists(w.root() / file)) << file;
+    const RunResult continuum = lab(w, "curves --out-dir .");
+    EXPECT_EQ(continuum.status, 0) << continuum.err;
+    for (const char* file : {"ZFCFC.txt", "moment.txt"}) {
+      if (!std::filesystem::exists(w.root() / file)) continue;
+      const std::string text = readFile(w.root() / file);
+      EXPECT_EQ(text.find("nan"), std::string::npos) << file;
+      EXPECT_EQ(text.find("inf"), std::string::npos) << file;
+    }
   }
 }
 

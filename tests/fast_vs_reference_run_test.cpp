@@ -33,7 +33,9 @@ class SamePass : public ::testing::TestWithParam<const char*> {};
 TEST_P(SamePass, AsTheReferenceEvaluation) {
   const Outputs fast = runIn(GetParam(), PREISACH_EXECUTABLE);
   const Outputs slow = runIn(GetParam(), PREISACH_REFERENCE_EXECUTABLE);
-  EXPECT_EQ(fast.run.status, 0);
+  // A record of nan rows (Tc below 95 K) exits with 1 on either evaluation.
+  EXPECT_EQ(fast.run.status, slow.run.status);
+  EXPECT_LE(fast.run.status, 1);
   EXPECT_EQ(fast.run.out, slow.run.out);
   EXPECT_EQ(fast.run.err, slow.run.err);
   EXPECT_EQ(fast.zfc, slow.zfc);

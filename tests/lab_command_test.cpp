@@ -68,7 +68,7 @@ TEST(LabCommand, RefusesInputItCannotUseWithOneLine) {
       {"fit --free N", "no measured data"},
       {"fit --zfcfc missing.txt --free N", "missing.txt: cannot be opened"},
       {"fit --zfcfc curves.txt --free N", "curves.txt:3:1: the temperature 600"},
-      {"fit --zfcfc two.txt --free N,hc0_mean,sigmac0", "fewer than the 3 free parameters"},
+      {"fit --zfcfc two.txt --free N,hc0_mean,sigmac0", "no more than the 3 free parameters"},
       {"fit --zfcfc two.txt --free m", "\"m\" is not a parameter that can be fitted"},
       {"fit --zfcfc curves.txt --free N --out nowhere/fit.txt", "the folder nowhere does not exist"},
       {"forc --out-dir nowhere", "nowhere/forc-diagram.txt: the folder nowhere does not exist"},
@@ -447,6 +447,119 @@ TEST(LabCommand, FitsEachMeasurementOfARealSequenceAtItsOwnFieldOrTemperature) {
   const RunResult narrow = lab(w, "fit --loop '" + real + "mvsh4.dat' --free N --out fit.txt");
   EXPECT_EQ(narrow.status, 2);
   EXPECT_NE(narrow.err.find("raise Ha_max in the parameter file"), std::string::npos) << narrow.err;
+}
+
+// Data a fit cannot judge or a model cannot take: refused (exit 2) with
+// one line before any work, and no file written. Ha_max is 2000 Oe, Tc 600 K.
+TEST(LabCommand, RefusesDegenerateDataBeforeAnyWork) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  const std::string rows = "5 1e-16 2e-16\n50 3e-16 4e-16\n100 5e-16 5e-16\n200 4e-16 4e-16\n";
+  writeFile(w.root() / "curves.txt", rows);
+  writeFile(w.root() / "one.txt", "5 1e-16\n");
+  writeFile(w.root() / "cold.txt", "1e-300 1e-16 2e-16\n10 2e-16 3e-16\n20 3e-16 3e-16\n");
+  writeFile(w.root() / "tesla.dat", magnetometerFile(rows, 1e10));
+  writeFile(w.root() / "huge.txt", "5 1e200 2e200\n10 2e200 3e200\n20 3e200 3e200\n");
+  writeFile(w.root() / "twopoints.txt", "2000 1e-15\n-2000 -1e-15\n");
+  writeFile(w.root() / "loop.txt", "2000 1e-15\n1000 8e-16\n0 1e-16\n-1000 -8e-16\n-2000 -1e-15\n");
+  struct Case {
+    std::string arguments;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"--zfc one.txt --free hc0_mean", "the data hold 1 point, no more than the 1 free parameter"},
+      {"--zfc curves.txt --zfc curves.txt --free N,hc0_mean,sigmac0,sigmai0,mu0,Gamma,Gamma_c,Gamma_i",
+       "the data hold 8 points, no more than the 8 free parameters"},
+      {"--zfcfc curves.txt@1e10 --free N", "--zfcfc: \"1e10\" is not a field in Oe"},
+      {"--zfc curves.txt@1e308 --free N", "--zfc: \"1e308\" is not a field in Oe"},
+      {"--fc curves.txt@-3e5 --free N",
+       "--fc: \"-3e5\" is not a field in Oe (the value after @ in \"curves.txt@-3e5\""},
+      {"--zfcfc tesla.dat --free N", "the mean of its field column, 1e+10 Oe, is not a field in Oe within 100 Ha_max"},
+      {"--zfcfc cold.txt --free N", "cold.txt:1:1: the temperature 1e-300 K lies below 0.001 K"},
+      {"--zfcfc huge.txt --free N", "huge.txt: its largest moment is 3e+200 emu: no sample has such a moment"},
+      {"--loop twopoints.txt --free N", "twopoints.txt: a loop of 2 points: a loop needs at least 5"},
+      {"--loop loop.txt@1e300 --free N", "--loop: \"1e300\" is not a temperature in K"},
+      {"--loop loop.txt@1e-300 --free N", "--loop: \"1e-300\" is not a temperature in K"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = lab(w, "fit " + c.arguments + " --out fit.txt");
+    EXPECT_EQ(r.status, 2) << c.arguments << ": " << r.err;
+    EXPECT_NE(r.err.find(c.line), std::string::npos) << c.arguments << ": " << r.err;
+    EXPECT_EQ(countLines(r.err), 1u) << c.arguments << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.arguments;
+    EXPECT_FALSE(std::filesystem::exists(w.root() / "fit.txt")) << c.arguments;
+  }
+}
+
+// An option's message names the option and what it takes, not the parser's
+// or the solver's words.
+TEST(LabCommand, NamesTheOptionAndWhatItTakes) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  writeFile(w.root() / "curves.txt", "5 1e-16 2e-16\n50 3e-16 4e-16\n100 5e-16 5e-16\n200 4e-16 4e-16\n");
+  struct Case {
+    std::string arguments;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"--starts 1e3", "--starts: \"1e3\" is not a whole number of starts from 1 to 1000"},
+      {"--starts 0", "--starts: \"0\" is not a whole number of starts from 1 to 1000"},
+      {"--starts 2.5", "--starts: \"2.5\" is not a whole number of starts from 1 to 1000"},
+      {"--free Tc=100:200", "Tc must exceed the data's highest temperature (300 K)"},
+      {"--free hc0_mean=-50:-10", "hc0_mean must be positive"},
+      {"--zfcfc curves.txt@abc", "\"abc\" after the @ of \"curves.txt@abc\" is not a number"},
+  };
+  for (const Case& c : cases) {
+    const std::string arguments =
+        "fit " + c.arguments + (c.arguments.find("--free") == std::string::npos ? " --free N" : "") +
+        (c.arguments.find("--zfcfc") == std::string::npos ? " --zfcfc curves.txt" : "") + " --out fit.txt";
+    const RunResult r = lab(w, arguments);
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_NE(r.err.find(c.line), std::string::npos) << arguments << ": " << r.err;
+    EXPECT_EQ(countLines(r.err), 1u) << arguments << ": " << r.err;
+    EXPECT_EQ(r.err.find("not in range"), std::string::npos) << r.err;
+  }
+  const RunResult sf = lab(w, "forc --sf 1.5");
+  EXPECT_EQ(sf.status, 2);
+  EXPECT_NE(sf.err.find("--sf: \"1.5\" is not a whole number of smoothing factor SF from 1 to 20"), std::string::npos)
+      << sf.err;
+}
+
+// A file whose name holds "@5" is named with a trailing "@"; without it the
+// message says how.
+TEST(LabCommand, ReadsAFileWhoseNameEndsInAnAtAndANumber) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  ASSERT_EQ(w.run("n\n").status, 0);
+  std::filesystem::copy_file(w.dataDir() / "ZFCFCbc.txt", w.root() / "run@5");
+  const RunResult plain = lab(w, "fit --zfcfc run@5 --free N --out fit.txt");
+  EXPECT_EQ(plain.status, 2);
+  EXPECT_NE(plain.err.find("run: cannot be opened (\"run@5\" is read as the file run at 5; to read the file run@5 "
+                           "write \"run@5@\")"),
+            std::string::npos)
+      << plain.err;
+  const RunResult escaped = lab(w, "fit --zfcfc run@5@ --free N --out fit.txt");
+  EXPECT_EQ(escaped.status, 0) << escaped.err;
+  EXPECT_NE(escaped.out.find("ZFC (run@5): 39 points in 100 Oe (ha of the parameter file)"), std::string::npos)
+      << escaped.out;
+  const lab::DataOption option = lab::parseDataOption("run@5@");
+  EXPECT_EQ(option.file, "run@5");
+  EXPECT_FALSE(option.hasValue);
+}
+
+// mu0 = 3e-18 emu: the continuum has finite curves, the program's grid at
+// m = 20 none (its density is 0 at every node); the comparison must not
+// read as perfect agreement.
+TEST(LabCommand, SaysTheGridGivesNanRatherThanAZeroDeparture) {
+  Workspace w;
+  w.writeParameters("600 3e-18 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 y 100 300 n 300 3000 50 300 0.1 n");
+  ASSERT_EQ(lab(w, "curves --out-dir .").status, 0);
+  const RunResult r = lab(w, "fit --zfcfc ZFCFC.txt --free N --out fit.txt");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("    ZFC: the grid gives NaN at m = 20"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("    FC: the grid gives NaN at m = 20"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("    ZFC: 0\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("preisach run on the fitted file writes rows of nan"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -342,11 +342,63 @@ TEST(Run, KeepsTheArithmeticAtTemperaturesAboveALowTc) {
   Workspace w;
   w.writeParameters(sweepRecord("50", "10", 'y', "40"));
   const RunResult r = w.run("", 60);
-  EXPECT_EQ(r.status, 0);
+  // The rows are written as computed, and the exit status says they hold nan.
+  EXPECT_EQ(r.status, 1);
   const std::string curves = readFile(w.dataDir() / "ZFCFCbc.txt");
   EXPECT_EQ(countLines(curves), 19u);
   EXPECT_NE(curves.find("nan"), std::string::npos);
   EXPECT_EQ(curves.substr(0, 9), "5.000000 ");
+  EXPECT_NE(r.err.find("warning: the ZFC/FC curves are not finite at "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("reaches Tc=50 K"), std::string::npos) << r.err;
+}
+
+// Records whose grid sums come out as nan: the program writes its rows and
+// prints its lines as ever, and says on standard error what is not finite
+// and why, with exit status 1.
+TEST(Run, WarnsAndExitsOneWhenAComputationIsNotFinite) {
+  struct Case {
+    const char* record;
+    const char* file;
+    std::size_t rows;
+    const char* firstRow;
+    const char* warning;
+    const char* cause;
+  };
+  const std::vector<Case> cases = {
+      // The loop's grid spans +-1e5 Oe in steps of 1667 Oe: the density of
+      // widths 30 Oe is 0 at every node, so Norm_coeff = N / 0.
+      {"600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 n 100 300 y 300 1e5 50 300 0.1 n", "momentbc.txt", 82,
+       "100000.000000 -nan -nan 7.071068e-17\n", "warning: the hysteresis loop is not finite at 82 of 82 fields",
+       "Norm_coeff is infinite because the density at T_hyst=300 K (hc0_mean=300, sigmac0=30, sigmai0=30 Oe at 0 K) is "
+       "0 at every node of the loop's grid: Ha_max=100000 Oe is too wide for it"},
+      // mu0 = 3e-18 emu: the thermal field at T_max = 300 K is 3.45e5 Oe and
+      // the ZFC/FC grid as wide.
+      {"600 3e-18 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 y 100 300 n 300 3000 50 300 0.1 n", "ZFCFCbc.txt", 39,
+       "5.000000 -nan -nan\n", "warning: the ZFC/FC curves are not finite at 39 of 39 temperatures",
+       "Norm_coeff is infinite because mu0 is tiny: mu0=3e-18 emu makes the thermal field hts(T_max) 345000 Oe"},
+  };
+  for (const Case& c : cases) {
+    Workspace w;
+    w.writeParameters(c.record);
+    const RunResult r = w.run("");
+    EXPECT_EQ(r.status, 1) << c.record;
+    EXPECT_EQ(countLines(r.err), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind(c.warning, 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(std::string("(nan or inf in Magnetism/") + c.file + "): " + c.cause), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find(" Norm_coeff=inf mu="), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - std::string(kPrompt).size()), kPrompt);
+    const std::string rows = readFile(w.dataDir() / c.file);
+    EXPECT_EQ(countLines(rows), c.rows) << c.file;
+    EXPECT_EQ(rows.substr(0, rows.find('\n') + 1), c.firstRow) << c.file;
+  }
+  // The shape of the first record at a field range its density fills: no warning, exit 0.
+  Workspace w;
+  w.writeParameters("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 20 0.01 n 100 300 y 300 3000 50 300 0.1 n");
+  const RunResult r = w.run("");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(readFile(w.dataDir() / "momentbc.txt").find("nan"), std::string::npos);
 }
 
 }  // namespace
