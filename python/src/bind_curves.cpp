@@ -151,7 +151,8 @@ py::list forc(const ParameterSet& p, double step, const std::string& model, doub
   checkLoop(p);
   const double Ha_max = static_cast<double>(p.Ha_max);
   if (!std::isfinite(step) || !(step > 0.0))
-    throw measured::DataError("step " + lab::formatNumber(step) + " Oe: give a number above 0 and at most " +
+    throw measured::DataError("step: " + lab::formatNumber(step) +
+                              " lies outside the range: give a number above 0 and at most " +
                               lab::formatNumber(kLargestForcStep) + " Oe");
   if (step > Ha_max)
     throw measured::DataError("step " + lab::formatNumber(step) + " Oe is larger than Ha_max = " +
