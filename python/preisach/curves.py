@@ -1,5 +1,7 @@
 """The model's curves on either evaluator, numpy in and out."""
 
+import operator
+
 import numpy as np
 
 from . import _preisach
@@ -46,6 +48,9 @@ def loop(p, H=None, T=None, model="continuum", tol=1e-10):
     fields H (Oe), then the ascending one at -H reversed; the program's
     fields when H is None. branch: -1 descending, +1 ascending."""
     if T is not None:
+        # Checked before the record is changed: a reader takes T_hyst >= Tc
+        # as Tc - 10 and would compute another loop.
+        _preisach.check_temperatures([float(T)], p.Tc)
         p = p.replace(T_hyst=T)
     if H is None:
         down = _preisach.field_schedule(p.Ha_max, True)
@@ -68,6 +73,17 @@ def forc(p, step, model="continuum", tol=1e-10):
     return [Result(c) for c in _preisach.forc(p._record, float(step), model, float(tol))]
 
 
+def _smoothing(sf):
+    """SF as the lab takes it: a whole number from 1 to 20."""
+    try:
+        whole = operator.index(sf) if not isinstance(sf, float) else (int(sf) if sf.is_integer() else None)
+    except TypeError:
+        raise TypeError("the smoothing factor SF must be a whole number, not %s" % type(sf).__name__) from None
+    if whole is None or not 1 <= whole <= 20:
+        raise ValueError("the smoothing factor SF must be between 1 and 20")
+    return whole
+
+
 def forc_distribution(curves, sf=3):
     """The FORC distribution rho = -1/2 d2M/dHr dH by local quadratic fits over
     (2 sf + 1)^2 points, on a grid: Hc (columns), Hu (rows) and rho, a 2-D
@@ -77,7 +93,7 @@ def forc_distribution(curves, sf=3):
     plain = [{"H": _floats("H", c["H"]), "M": _floats("M", c["M"]),
               "calibration_field": float(c.get("calibration_field", 0.0)),
               "calibration_moment": float(c.get("calibration_moment", 0.0))} for c in curves]
-    blocks = _preisach.forc_distribution(plain, int(sf))
+    blocks = _preisach.forc_distribution(plain, _smoothing(sf))
     if not blocks:
         raise ValueError("the curves hold no point with a full neighbourhood")
     Hc = np.array([b[0][0] for b in blocks])

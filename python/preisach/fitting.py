@@ -6,7 +6,7 @@ import numpy as np
 from . import _preisach
 from .curves import Result
 from .measured import datasets, dataset, plain, sigma
-from .parameters import Parameters
+from .parameters import FITTABLE, Parameters
 
 
 def free_text(free):
@@ -109,6 +109,9 @@ def model_function(kind, fixed, free, model="continuum", tol=1e-10, field=None, 
     free = list(free)
     if kind not in ("zfc", "fc", "loop"):
         raise ValueError('kind must be zfc, fc or loop, not "%s"' % kind)
+    for name in free:
+        if name not in FITTABLE:
+            raise ValueError('free: "%s" is not a parameter that can be fitted (%s)' % (name, ", ".join(FITTABLE)))
 
     def f(x, **values):
         unknown = set(values) - set(free)

@@ -7,8 +7,9 @@ from .curves import Result
 
 
 def _is_pmc(path):
-    with open(path, "rb") as f:
-        head = f.read(4096)
+    # Read by the readers' own check: a folder, a device or a FIFO is refused
+    # before it is opened (opening a FIFO waits for a writer for ever).
+    head = _preisach.file_head(path)
     return b"MicroMag" in head or b"NCrv" in head
 
 

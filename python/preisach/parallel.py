@@ -62,6 +62,51 @@ def _scan_task(record_text, names, rows, data, model, tol):
     return out
 
 
+# The most parameter sets one scan evaluates: with the default file's
+# continuum curves about a day of one core's work, and curves of 10^7
+# numbers; a larger grid is refused before any work.
+MOST_SCAN_SETS = 10 ** 6
+
+
+def _scan_axes(p, grid, data):
+    """The names and axes of a scan, each value checked as replace() checks
+    it, the number of sets bounded, all before any work."""
+    names = list(grid)
+    if not names:
+        raise ValueError("the grid names no parameter")
+    axes = [np.asarray(grid[n], dtype=float).ravel() for n in names]
+    sets = 1
+    for name, axis in zip(names, axes):
+        if axis.size == 0:
+            raise ValueError("the grid's values of %s are empty" % name)
+        sets *= axis.size
+    if sets > MOST_SCAN_SETS:
+        raise ValueError("the grid holds %d parameter sets, more than the %d of one scan; scan a coarser grid or "
+                         "in parts" % (sets, MOST_SCAN_SETS))
+    if data is None and "T_max" in names and np.unique(axes[names.index("T_max")]).size > 1:
+        raise ValueError("a scan of the ZFC/FC curves over T_max would give each set its own temperatures; scan "
+                         "the chi-square against data, or call zfcfc for each T_max")
+    for name, axis in zip(names, axes):
+        for value in axis:
+            p.replace(**{name: value})
+    # Combinations: each corner of the grid (the temperatures' order
+    # against Tc is decided there).
+    for corner in itertools.product(*[(a.min(), a.max()) for a in axes]):
+        p.replace(**dict(zip(names, corner)))
+    return names, axes
+
+
+def _chunks(axes, chunk):
+    """The Cartesian product in its order, `chunk` rows at a time, made as
+    they are sent rather than all at once."""
+    rows = itertools.product(*axes)
+    while True:
+        part = [tuple(float(v) for v in row) for row in itertools.islice(rows, chunk)]
+        if not part:
+            return
+        yield part
+
+
 def scan(p, grid, data=None, client=None, model="continuum", tol=1e-10, chunk=DEFAULT_CHUNK, workers=None,
          progress=True):
     """Evaluates the model over the Cartesian product of the `grid`
@@ -69,21 +114,24 @@ def scan(p, grid, data=None, client=None, model="continuum", tol=1e-10, chunk=DE
     the program's temperatures (zfc and fc of shape grid + (temperatures,)),
     with data the chi-square of each set (shape grid). The work goes out in
     chunks of `chunk` sets to the client's cluster, or to a LocalCluster
-    when client is None."""
-    names = list(grid)
-    axes = [np.asarray(grid[n], dtype=float).ravel() for n in names]
+    when client is None. Every value is checked as replace() checks it, and
+    at most MOST_SCAN_SETS sets are taken, before any work; a curve scan
+    over several T_max is refused (each would have its own temperatures)."""
+    if isinstance(chunk, bool) or not isinstance(chunk, (int, np.integer)) or chunk < 1:
+        raise ValueError("chunk must be a whole number of parameter sets, at least 1, not %r" % (chunk,))
+    names, axes = _scan_axes(p, grid, data)
     shape = tuple(a.size for a in axes)
-    rows = [tuple(float(v) for v in row) for row in itertools.product(*axes)]
     if data is not None:
         data = datasets(data, p)
-    chunks = [rows[i:i + chunk] for i in range(0, len(rows), chunk)]
     with _client(client, workers) as c:
-        futures = [c.submit(_scan_task, p.to_text(), names, part, data, model, tol, pure=True) for part in chunks]
+        futures = [c.submit(_scan_task, p.to_text(), names, part, data, model, tol, pure=True)
+                   for part in _chunks(axes, int(chunk))]
         parts = _gather(c, futures, progress, "scan")
     values = [v for part in parts for v in part]
     out = {"names": names, "axes": dict(zip(names, axes))}
     if data is None:
-        out["T"] = zfcfc(p, model=model, tol=tol)["T"] if rows else np.array([])
+        first = p.replace(**{n: a[0] for n, a in zip(names, axes)})
+        out["T"] = zfcfc(first, model=model, tol=tol)["T"]
         out["zfc"] = np.array([v[0] for v in values]).reshape(shape + (-1,))
         out["fc"] = np.array([v[1] for v in values]).reshape(shape + (-1,))
     else:

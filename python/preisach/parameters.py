@@ -45,6 +45,7 @@ class Parameters:
         record = self._record.copy()
         for name, value in values.items():
             record.set(name, value)
+        record.check_changed(list(values))
         return Parameters(_preisach.read_parameter_text("parameters", record.format()))
 
     def __getattr__(self, name):

@@ -10,6 +10,9 @@
 #include "bindings.h"
 #include "fitting/continuum_curves.h"
 #include "fitting/fit.h"
+#include "interruptible.h"
+#include "lab/lab_files.h"
+#include "lab/run_limits.h"
 #include "measured/data_error.h"
 #include "python_checks.h"
 
@@ -49,6 +52,10 @@ Dataset dataset(const py::dict& d) {
   out.curve.x = d["x"].cast<std::vector<double>>();
   out.curve.moment = d["M"].cast<std::vector<double>>();
   if (!d["error"].is_none()) out.curve.error = d["error"].cast<std::vector<double>>();
+  for (std::size_t k = 0; k < out.curve.error.size(); ++k)
+    if (!std::isfinite(out.curve.error[k]) || !(out.curve.error[k] > 0.0))
+      throw DataError(out.name + ": the standard error " + lab::formatNumber(out.curve.error[k]) + " of point " +
+                      std::to_string(k) + " is not a positive finite number");
   const std::size_t n = out.curve.x.size();
   if (out.curve.moment.size() != n || (out.curve.hasErrors() && out.curve.error.size() != n))
     throw DataError(out.name + ": x, M and error must have the same length");
@@ -63,9 +70,18 @@ Dataset dataset(const py::dict& d) {
     out.descending = d["descending"].cast<std::vector<bool>>();
     if (out.descending.size() != n) throw DataError(out.name + ": descending must have one value per point");
   } else {
-    out.field = d["field"].cast<float>();
+    const double field = d["field"].cast<double>();
+    if (!std::isfinite(field) || !std::isfinite(static_cast<float>(field)))
+      throw DataError(out.name + ": the field " + lab::formatNumber(field) + " Oe is not a finite number");
+    out.field = static_cast<float>(field);
   }
   weigh(out);
+  // A weight is 1 / sigma^2: moments so small that it overflows (1e-320 emu)
+  // leave the fit nothing to weigh.
+  for (double s : out.sigma)
+    if (!std::isnormal(s) || !std::isfinite(1.0 / (s * s)))
+      throw DataError(out.name + ": sigma " + lab::formatNumber(s) +
+                      " emu is too small to weigh the points; give moments in emu of an ordinary size");
   return out;
 }
 
@@ -76,7 +92,8 @@ std::vector<Dataset> datasets(const py::list& list, const ParameterSet& p) {
   for (const Dataset& d : data) {
     if (d.kind == CurveKind::Loop) {
       if (!(d.temperature > 0.0f) || !(d.temperature < p.Tc))
-        throw DataError(d.name + ": the loop's temperature is not between 0 and Tc");
+        throw DataError(d.name + ": the loop's temperature " + lab::formatNumber(d.temperature) +
+                        " K is not between 0 and Tc = " + lab::formatNumber(p.Tc) + " K");
       checkedFields(d.curve.x, p.Ha_max);
     } else {
       checkedTemperatures(d.curve.x, p.Tc);
@@ -145,12 +162,33 @@ py::dict fit(const ParameterSet& p,
                     std::to_string(options.free.size()) + " free parameters");
   options.starts = starts;
   options.startFromData = !givenStart;
-  fitting::FitResult result;
-  {
-    py::gil_scoped_release release;
-    result = fitting::fitParameters(physics, data, options);
-    if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
-  }
+  // A grid fit evaluates the grid at every point at least once per free
+  // parameter and once more per step: refused as the lab refuses a run it
+  // cannot finish.
+  if (options.model == fitting::ModelKind::Grid)
+    lab::requireFeasible({static_cast<double>(points) * static_cast<double>(options.free.size() + 1), p.m},
+                         "fit --model grid (one Jacobian of " + std::to_string(points) + " points)");
+  const fitting::FitResult result = interruptible([physics, data, options](const std::atomic<bool>& stop) {
+    // The descent writes a line per iteration to its progress stream; this
+    // one drops the lines and stops the fit when Ctrl-C was pressed.
+    StopAtProgress lines(stop);
+    std::ostream progress(&lines);
+    progress.exceptions(std::ios::badbit);
+    fitting::FitOptions o = options;
+    o.progress = &progress;
+    try {
+      fitting::FitResult r = fitting::fitParameters(physics, data, o);
+      stopIfAsked(stop);
+      if (o.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(r, data);
+      return r;
+    } catch (const std::runtime_error& e) {
+      if (dynamic_cast<const DataError*>(&e) != nullptr) throw;
+      throw DataError("the fit failed: " + std::string(e.what()));
+    }
+  });
+  if (!std::isfinite(result.chiSquare))
+    throw DataError("the fit gives chi-square " + lab::formatNumber(result.chiSquare) +
+                    ": the model or the data hold a value that is not a finite number");
   return resultDict(result, data, p);
 }
 
@@ -159,10 +197,23 @@ std::vector<std::vector<double>> modelAt(
     const ParameterSet& p, const py::list& list, const std::string& model, double tol, unsigned threads) {
   const curves::ModelChoice choice = chooseModel(model, tol, p.m);
   const std::vector<Dataset> data = datasets(list, p);
-  py::gil_scoped_release release;
-  if (choice.evaluator == curves::Evaluator::Continuum)
-    return fitting::continuumCurves(fitting::physicsOf(p), data, tol);
-  return fitting::modelCurves({p}, data, threads).front();
+  if (choice.evaluator == curves::Evaluator::Grid) {
+    double points = 0.0;
+    for (const Dataset& d : data) points += static_cast<double>(d.curve.size());
+    lab::requireFeasible({points, p.m}, "the grid at the data's points");
+  }
+  std::vector<std::vector<double>> curves = interruptible([p, data, choice, tol, threads](const std::atomic<bool>&) {
+    if (choice.evaluator == curves::Evaluator::Continuum)
+      return fitting::continuumCurves(fitting::physicsOf(p), data, tol);
+    return fitting::modelCurves({p}, data, threads).front();
+  });
+  for (std::size_t d = 0; d < curves.size(); ++d)
+    for (std::size_t k = 0; k < curves[d].size(); ++k)
+      if (!std::isfinite(curves[d][k]))
+        throw DataError(data[d].name + ": the " + (choice.evaluator == curves::Evaluator::Grid ? "grid" : "continuum") +
+                        " gives " + lab::formatNumber(curves[d][k]) + " at x = " +
+                        lab::formatNumber(data[d].curve.x[k]) + "; the parameters lie outside the model's range there");
+  return curves;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "bindings.h"
 #include "measured/measured_data.h"
 #include "measured/pmc_format.h"
+#include "measured/text_cells.h"
 
 namespace py = pybind11;
 
@@ -73,6 +74,11 @@ void bindMeasured(py::module_& m) {
   m.def("read_curve", [](const std::string& path) { return curve(measured::readTemperatureCurve(path)); });
   m.def("read_loop", &readLoop, py::arg("path"));
   m.def("read_pmc", &readPmc, py::arg("path"));
+  // The first bytes of a measured file, refused as every reader refuses it
+  // (a folder, a device, a FIFO: checked before it is opened).
+  m.def(
+      "file_head", [](const std::string& path) { return py::bytes(measured::inputFileText(path).substr(0, 4096)); },
+      py::arg("path"));
 }
 
 }  // namespace preisach::python

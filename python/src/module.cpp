@@ -1,3 +1,4 @@
+#include <glog/logging.h>
 #include <pybind11/pybind11.h>
 
 #include "bindings.h"
@@ -8,7 +9,21 @@ namespace py = pybind11;
 // The compiled part of the package preisach: the parameter record, the
 // model's curves on either evaluator, the readers and the fit. Every refusal
 // of an input is a ValueError with the lab's message.
+namespace {
+
+// Ceres logs through glog; the module reports what matters itself, in its
+// exceptions, so glog writes neither log files nor lines on standard error,
+// as in preisach-lab.
+void silenceLibraryLogging() {
+  FLAGS_logtostderr = true;
+  FLAGS_minloglevel = google::GLOG_FATAL;
+  if (!google::IsGoogleLoggingInitialized()) google::InitGoogleLogging("preisach");
+}
+
+}  // namespace
+
 PYBIND11_MODULE(_preisach, m) {
+  silenceLibraryLogging();
   m.doc() = "The Preisach model of fine-particle ensembles: curves, readers and fit";
   m.attr("__version__") = PREISACH_VERSION;
   py::register_exception_translator([](std::exception_ptr thrown) {

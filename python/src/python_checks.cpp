@@ -1,6 +1,7 @@
 #include "python_checks.h"
 
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
@@ -12,6 +13,7 @@
 #include "model/density.h"
 #include "model/grid.h"
 #include "model/thermal.h"
+#include "parameters/parameters.h"
 #include "zfcfc/zfcfc_point.h"
 
 namespace preisach::python {
@@ -36,6 +38,7 @@ void checkZfcFc(const parameters::ParameterSet& p, const curves::ModelChoice& ch
 
 void checkLoop(const parameters::ParameterSet& p) {
   lab::requireLoopFields(p, "the parameters");
+  checkedTemperatures({static_cast<double>(p.T_hyst)}, p.Tc);
 }
 
 std::vector<float> checkedTemperatures(const std::vector<double>& T, float Tc) {
@@ -43,10 +46,14 @@ std::vector<float> checkedTemperatures(const std::vector<double>& T, float Tc) {
     throw DataError(std::to_string(T.size()) + " temperatures: more than " + std::to_string(driver::kMostTemperatures));
   std::vector<float> out;
   for (double t : T) {
-    if (!(t > 0.0) || !(t < static_cast<double>(Tc)))
+    // The model computes in float32: a temperature is refused when its
+    // float32 value, not only the number given, lies outside (0, Tc); 1e-300
+    // is 0 K there and 599.99999 is Tc = 600 K.
+    const auto t32 = static_cast<float>(t);
+    if (!(t > 0.0) || !(t < static_cast<double>(Tc)) || !(t32 > 0.0f) || !(t32 < Tc))
       throw DataError("the temperature " + lab::formatNumber(t) +
                       " K is not between 0 and Tc = " + lab::formatNumber(Tc) + " K");
-    out.push_back(static_cast<float>(t));
+    out.push_back(t32);
   }
   return out;
 }
@@ -60,6 +67,16 @@ std::vector<float> checkedFields(const std::vector<double>& H, float Ha_max) {
     out.push_back(static_cast<float>(h));
   }
   return out;
+}
+
+void requireResultPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return;
+  const std::string name = parameters::escapedText(path.substr(0, 200));
+  if (std::filesystem::is_directory(status)) throw DataError(name + ": is a folder, not a result file");
+  throw DataError(name +
+                  ": is not a regular file (a device, a FIFO or a socket): a result replaces only a regular file");
 }
 
 }  // namespace preisach::python

@@ -30,4 +30,8 @@ std::vector<float> checkedTemperatures(const std::vector<double>& T, float Tc);
 // Fields (Oe) as float32, each within +-Ha_max.
 std::vector<float> checkedFields(const std::vector<double>& H, float Ha_max);
 
+// Throws measured::DataError when `path` exists and is not a regular file
+// (or a link to one): a device, FIFO or socket is never replaced by a result.
+void requireResultPath(const std::string& path);
+
 }  // namespace preisach::python

@@ -78,7 +78,7 @@ def test_the_forc_diagram_of_the_model_peaks_near_its_mean_coercive_field():
     (lambda p: preisach.zfcfc(p.replace(Tc=1e30, T_max=1e29)), "asks for more than 100000 temperatures"),
     (lambda p: preisach.loop(p, H=[5000]), "the field 5000 Oe lies outside +-Ha_max = 3000 Oe"),
     (lambda p: preisach.loop(p.replace(Ha_max=0)), "the hysteresis loop has no field range"),
-    (lambda p: preisach.forc(p, step=0), "must be positive"),
+    (lambda p: preisach.forc(p, step=0), "0 lies outside the range: give a number above 0 and at most 1e+07 Oe"),
     (lambda p: preisach.forc_distribution([{"H": [1, 2], "M": [1]}] * 3, 1), "2 fields but 1 moments"),
 ])
 def test_bad_input_is_a_value_error_with_the_command_message(call, message):
