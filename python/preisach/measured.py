@@ -13,25 +13,58 @@ def _is_pmc(path):
     return b"MicroMag" in head or b"NCrv" in head
 
 
+def read_measurements(path):
+    """Every measurement of a file that records a measurement sequence (a
+    magnetometer file), as preisach-lab read lists them: a list of results
+    with kind "zfc", "fc", "sweep" (a temperature sweep of unnamed kind),
+    "loop" or "virgin", x (T in K or H in Oe), M and error in emu, the
+    field (Oe) or temperature (K) it was measured at, and a description.
+    An empty list for a file of plain columns, which holds one curve."""
+    return [_lab_dataset(m) for m in _preisach.read_measurements(str(path))]
+
+
+def _one_measurement(path):
+    """The one ZFC/FC pair or loop of a sequence file, read as its kind."""
+    measurements = _preisach.read_measurements(path)
+    kinds = sorted(m["kind"] for m in measurements if m["kind"] != "virgin")
+    if kinds == ["fc", "zfc"]:
+        return read_measured(path, "zfcfc")
+    if kinds == ["loop"]:
+        return Result(_lab_dataset(_preisach.sequence_datasets("loop", path)[0]), kind="loop",
+                      report=measurements[-1]["report"])
+    raise ValueError("%s holds %d measurements (%s): read them with read_measurements(path), or fit them with "
+                     "(kind, path[, field or temperature]) as the lab's options take them"
+                     % (path, len(measurements), "; ".join(m["description"] for m in measurements)))
+
+
 def read_measured(path, kind=None):
     """A measured file read as preisach-lab reads it: kind "zfcfc" (plain
     columns T, M_ZFC, M_FC or a magnetometer file), "zfc"/"fc" (one curve),
-    "loop" (H, M) or "forc" (a PMC file); None guesses from the file (PMC
-    header, else ZFC/FC, else a loop). The result's `report` holds the
+    "loop" (H, M) or "forc" (a PMC file). Without a kind: a PMC file is
+    read as FORCs; a magnetometer file that holds one ZFC/FC pair or one
+    loop as that, and one that holds more is refused with its list (see
+    read_measurements); plain columns as ZFC/FC when they are, else as a
+    loop, the result's report saying so. The result's `report` holds the
     format, the units found and the columns taken. A file refused raises
     ValueError with the reader's message."""
     path = str(path)
     if kind is None:
         if _is_pmc(path):
             kind = "forc"
+        elif _preisach.read_measurements(path):
+            return _one_measurement(path)
         else:
             try:
-                return read_measured(path, "zfcfc")
+                result = read_measured(path, "zfcfc")
+                why = "no kind given: read as ZFC/FC (columns T, M_ZFC, M_FC)"
             except ValueError as zfcfc_error:
                 try:
-                    return read_measured(path, "loop")
+                    result = read_measured(path, "loop")
                 except ValueError:
                     raise zfcfc_error from None
+                why = "no kind given: read as a loop (not ZFC/FC: %s)" % zfcfc_error
+            result["report"] = dict(result["report"], notes=list(result["report"]["notes"]) + [why])
+            return result
     if kind == "zfcfc":
         d = _preisach.read_zfcfc(path)
         return Result(kind="zfcfc", zfc=Result(d["zfc"]), fc=Result(d["fc"]), field=d["field"], report=d["report"],
@@ -73,11 +106,18 @@ def datasets(data, p):
     ZFC/FC curve is its own, else the file's mean field, else p.ha; the
     temperature of a loop its own, else the file's, else p.T_hyst. A loop's
     fields within 0.1 % beyond +-Ha_max are taken as +-Ha_max, as the lab does."""
-    if isinstance(data, (dict, str)) or hasattr(data, "__fspath__"):
+    if isinstance(data, (dict, str, tuple)) or hasattr(data, "__fspath__"):
         data = [data]
     out = []
     for item in data:
+        if isinstance(item, tuple):
+            out.extend(_option_datasets(*item))
+            continue
         if isinstance(item, str) or hasattr(item, "__fspath__"):
+            found = _sequence(str(item))
+            if found is not None:
+                out.extend(found)
+                continue
             item = read_measured(item)
         kind = item["kind"]
         if kind == "zfcfc":
@@ -96,6 +136,56 @@ def datasets(data, p):
         else:
             raise ValueError("a fit takes ZFC/FC curves and loops, not %s" % kind)
     return _complete(out, p)
+
+
+def _lab_dataset(d):
+    """A dataset dict of the lab's, its branches as a numpy array."""
+    d = Result(d)
+    if d.get("descending") is not None:
+        d["descending"] = np.asarray(d["descending"], bool)
+    return d
+
+
+def _option_datasets(kind, path, at=None):
+    """(kind, path) or (kind, path, field or temperature): what the lab's
+    --zfcfc, --zfc, --fc or --loop option takes from the file."""
+    if kind not in ("zfcfc", "zfc", "fc", "loop"):
+        raise ValueError('a data tuple starts with zfcfc, zfc, fc or loop, not "%s"' % kind)
+    found = _preisach.sequence_datasets(kind, str(path), at)
+    if found is not None:
+        return [_lab_dataset(d) for d in found]
+    if kind == "zfcfc":
+        item = read_measured(path, "zfcfc")
+        field = item["field"] if at is None else at
+        return [_from_file(dataset(k, sub["x"], sub["M"], sub["error"], field=field), sub["file"], "field",
+                           sub.get("report")) for sub, k in ((item["zfc"], "zfc"), (item["fc"], "fc"))]
+    item = read_measured(path, kind)
+    if kind == "loop":
+        return [_from_file(dataset("loop", item["x"], item["M"], item["error"],
+                                   temperature=item["temperature"] if at is None else at,
+                                   descending=item["descending"]), item["file"], "temperature", item.get("report"))]
+    return [_from_file(dataset(kind, item["x"], item["M"], item["error"], field=item["field"] if at is None else at),
+                       item["file"], "field", item.get("report"))]
+
+
+def _sequence(path):
+    """The datasets of a sequence file given without a kind: its ZFC/FC
+    pairs, then its loops, as --zfcfc and --loop take them; None for plain
+    columns. A file of temperature sweeps of unnamed kind is refused with
+    the way to name them."""
+    measurements = _preisach.read_measurements(path)
+    if not measurements:
+        return None
+    kinds = {m["kind"] for m in measurements}
+    out = []
+    if kinds & {"zfc", "fc"}:
+        out += [_lab_dataset(d) for d in _preisach.sequence_datasets("zfcfc", path)]
+    if "loop" in kinds:
+        out += [_lab_dataset(d) for d in _preisach.sequence_datasets("loop", path)]
+    if not out:
+        raise ValueError("%s holds %s: give it as (\"zfc\", path) or (\"fc\", path), as the lab's --zfc or --fc"
+                         % (path, ", ".join(m["description"] for m in measurements)))
+    return out
 
 
 def _from_file(d, path, condition, report=None):

@@ -1,8 +1,12 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
+#include <optional>
+
 #include "arrays.h"
 #include "bindings.h"
+#include "lab/sequence_datasets.h"
 #include "measured/measured_data.h"
 #include "measured/pmc_format.h"
 #include "measured/text_cells.h"
@@ -67,9 +71,57 @@ py::dict readPmc(const std::string& path) {
   return d;
 }
 
+// A measurement of a sequence file: its curve, what it is and how it was told apart.
+py::dict measurement(const measured::Measurement& m) {
+  py::dict d = curve(m.curve);
+  static const char* const kKinds[] = {"zfc", "fc", "sweep", "loop", "virgin"};
+  d["kind"] = kKinds[static_cast<int>(m.kind)];
+  d["field"] = std::isnan(m.field) ? py::object(py::none()) : py::object(py::float_(m.field));
+  d["temperature"] = std::isnan(m.temperature) ? py::object(py::none()) : py::object(py::float_(m.temperature));
+  if (m.kind == measured::MeasurementKind::Loop) d["descending"] = m.descending;
+  d["description"] = measured::describe(m);
+  return d;
+}
+
+py::list readMeasurements(const std::string& path) {
+  py::list list;
+  for (const measured::Measurement& m : measured::readMeasurements(path)) list.append(measurement(m));
+  return list;
+}
+
+// The datasets the lab's data option takes from a sequence file, as the
+// dicts the package's fit takes; None for a file of plain columns.
+py::object sequenceDatasets(const std::string& option, const std::string& path, py::object pick) {
+  const std::vector<measured::Measurement> found = measured::readMeasurements(path);
+  if (found.empty()) return py::none();
+  const lab::DataRequest request = option == "zfcfc" ? lab::DataRequest::ZfcFc
+                                   : option == "zfc" ? lab::DataRequest::Zfc
+                                   : option == "fc"  ? lab::DataRequest::Fc
+                                                     : lab::DataRequest::Loop;
+  const std::optional<double> value = pick.is_none() ? std::nullopt : std::optional<double>(pick.cast<double>());
+  py::list list;
+  for (const fitting::Dataset& data : lab::sequenceDatasets("--" + option, request, path, found, value)) {
+    py::dict d = curve(data.curve);
+    d["kind"] = data.kind == fitting::CurveKind::Zfc ? "zfc" : data.kind == fitting::CurveKind::Fc ? "fc" : "loop";
+    d["condition"] = data.condition;
+    if (data.kind == fitting::CurveKind::Loop) {
+      d["temperature"] = static_cast<double>(data.temperature);
+      d["descending"] = data.descending;
+      d["field"] = py::none();
+    } else {
+      d["field"] = static_cast<double>(data.field);
+      d["temperature"] = py::none();
+    }
+    list.append(d);
+  }
+  return std::move(list);
+}
+
 }  // namespace
 
 void bindMeasured(py::module_& m) {
+  m.def("read_measurements", &readMeasurements, py::arg("path"));
+  m.def("sequence_datasets", &sequenceDatasets, py::arg("option"), py::arg("path"), py::arg("pick") = py::none());
   m.def("read_zfcfc", &readZfcFc, py::arg("path"));
   m.def("read_curve", [](const std::string& path) { return curve(measured::readTemperatureCurve(path)); });
   m.def("read_loop", &readLoop, py::arg("path"));

@@ -1,6 +1,8 @@
 """The readers: the units and columns found, and the lab's messages for
 files it refuses."""
 
+import re
+
 import numpy as np
 import pytest
 
@@ -75,3 +77,35 @@ def test_a_refused_pmc_file_gives_the_message_of_preisach_lab(workspace, lab, mo
     with pytest.raises(ValueError) as error:
         preisach.read_measured("bad.frc")
     assert err.strip() == "preisach-lab: " + str(error.value)
+
+
+REAL = SOURCE / "tests" / "data" / "real-magnetometer"
+
+
+def test_reads_every_measurement_of_a_real_sequence():
+    found = preisach.read_measurements(REAL / "zfcfc4.dat")
+    assert [m.kind for m in found] == ["zfc", "fc", "zfc", "fc"]
+    assert [round(m.field, -2) for m in found] == [100, 100, 1000, 1000]
+    loops = preisach.read_measurements(REAL / "mvsh8.dat")
+    assert [m.kind for m in loops] == ["virgin", "loop"]
+    assert preisach.read_measurements(SOURCE / "examples" / "fitting" / "zfcfc.dat")[0].kind == "zfc"
+
+
+def test_refuses_to_guess_one_measurement_of_many_and_says_why():
+    with pytest.raises(ValueError, match=r"holds 2 measurements .*read_measurements"):
+        preisach.read_measured(REAL / "mvsh2.dat")
+    one = preisach.read_measured(REAL / "mvsh4.dat")
+    assert one.kind == "loop" and one.descending.any() and not one.descending.all()
+
+
+def test_fits_a_picked_measurement_as_the_lab_does(tmp_path, lab):
+    record = "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 40 0.01 n 100 310 y 300 70100 50 300 0.1 n"
+    (tmp_path / "Magnetism").mkdir()
+    (tmp_path / "Magnetism" / "Parameters.txt").write_text(record)
+    status, out, err = lab(tmp_path, "fit", "--loop", str(REAL / "mvsh2.dat") + "@300", "--free", "N")
+    assert status <= 1, err
+    p = preisach.Parameters.from_file(tmp_path / "Magnetism" / "Parameters.txt")
+    r = preisach.fit(p, data=[("loop", REAL / "mvsh2.dat", 300)], free={"N": None})
+    assert re.sub(r"time += [^\n]*", "", r.report()) == re.sub(r"time += [^\n]*", "", out)
+    with pytest.raises(ValueError, match="holds no loop within 0.5 K of 10"):
+        preisach.fit(p, data=[("loop", REAL / "mvsh2.dat", 10)], free={"N": None})
