@@ -60,9 +60,14 @@ double reachFrom(const S& point, const S& from, const S& to) {
 }
 
 // Where the integrand of a strip may change its character: two bounds
-// cross (a kink), a sloped bound passes the hi factor's landmarks (there a
+// cross (a kink), a sloped bound passes the hi factor's centre (there a
 // column's hi integral steps from none of the factor to all of it, within
-// a width of the factor), and the hc factor's own landmarks.
+// a few widths of the factor), and the hc factor's own landmarks. The step
+// is seen by the first Kronrod node of a piece up to about 200 widths long
+// (0.43 % of it in, under a width from the break); on a longer strip the
+// bound passes all of the hi factor's landmarks.
+inline constexpr double kStepSeenWithin = 200.0;
+
 template <typename S>
 std::vector<S> stripBreaks(const DensityFactors<S>& d, const Strip<S>& strip) {
   std::vector<Line<S>> lines(strip.lowers, strip.lowers + strip.lowerCount);
@@ -73,9 +78,12 @@ std::vector<S> stripBreaks(const DensityFactors<S>& d, const Strip<S>& strip) {
       if (lines[j].slope != lines[k].slope)
         candidates.push_back((lines[k].offset - lines[j].offset) / (lines[j].slope - lines[k].slope));
     const Line<S>& line = lines[j];
-    if (line.slope != 0.0)
-      d.hi.landmarks([&](const S& y) { candidates.push_back((y - line.offset) / line.slope); },
-                     reachFrom(d.hi.centre, line.at(strip.hcFrom), line.at(strip.hcTo)));
+    if (line.slope == 0.0) continue;
+    const double reach = reachFrom(d.hi.centre, line.at(strip.hcFrom), line.at(strip.hcTo));
+    if (reach > kStepSeenWithin * std::fabs(value(d.hi.width)))
+      d.hi.landmarks([&](const S& y) { candidates.push_back((y - line.offset) / line.slope); }, reach);
+    else
+      candidates.push_back((d.hi.centre - line.offset) / line.slope);
   }
   d.hc.landmarks([&](const S& x) { candidates.push_back(x); }, reachFrom(d.hc.centre, strip.hcFrom, strip.hcTo));
   return breaksWithin(strip.hcFrom, strip.hcTo, std::move(candidates));
