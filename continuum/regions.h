@@ -53,9 +53,21 @@ struct Strip {
 
 namespace detail {
 
+// The farthest an interval's ends lie from a point, by value.
+template <typename S>
+double reachFrom(const S& point, const S& from, const S& to) {
+  return std::fmax(std::fabs(value(from) - value(point)), std::fabs(value(to) - value(point)));
+}
+
 // Where the integrand of a strip may change its character: two bounds
-// cross (a kink), a bound passes the hi factor's centre (its steepest
-// stretch), and the hc factor's own landmarks.
+// cross (a kink), a sloped bound passes the hi factor's centre (there a
+// column's hi integral steps from none of the factor to all of it, within
+// a few widths of the factor), and the hc factor's own landmarks. The step
+// is seen by the first Kronrod node of a piece up to about 200 widths long
+// (0.43 % of it in, under a width from the break); on a longer strip the
+// bound passes all of the hi factor's landmarks.
+inline constexpr double kStepSeenWithin = 200.0;
+
 template <typename S>
 std::vector<S> stripBreaks(const DensityFactors<S>& d, const Strip<S>& strip) {
   std::vector<Line<S>> lines(strip.lowers, strip.lowers + strip.lowerCount);
@@ -65,9 +77,15 @@ std::vector<S> stripBreaks(const DensityFactors<S>& d, const Strip<S>& strip) {
     for (std::size_t k = j + 1; k < lines.size(); ++k)
       if (lines[j].slope != lines[k].slope)
         candidates.push_back((lines[k].offset - lines[j].offset) / (lines[j].slope - lines[k].slope));
-    if (lines[j].slope != 0.0) candidates.push_back((d.hi.centre - lines[j].offset) / lines[j].slope);
+    const Line<S>& line = lines[j];
+    if (line.slope == 0.0) continue;
+    const double reach = reachFrom(d.hi.centre, line.at(strip.hcFrom), line.at(strip.hcTo));
+    if (reach > kStepSeenWithin * std::fabs(value(d.hi.width)))
+      d.hi.landmarks([&](const S& y) { candidates.push_back((y - line.offset) / line.slope); }, reach);
+    else
+      candidates.push_back((d.hi.centre - line.offset) / line.slope);
   }
-  d.hc.landmarks([&](const S& x) { candidates.push_back(x); });
+  d.hc.landmarks([&](const S& x) { candidates.push_back(x); }, reachFrom(d.hc.centre, strip.hcFrom, strip.hcTo));
   return breaksWithin(strip.hcFrom, strip.hcTo, std::move(candidates));
 }
 
@@ -123,11 +141,15 @@ S superparamagneticIntegral(const DensityFactors<S>& d,
     return d.hi.at(z - ha) * tanh(z / thermalScale) * d.hc.mass(lo, up);
   };
   for (double k : {-4.0, -1.0, 0.0, 1.0, 4.0}) candidates.push_back(thermalScale * k);
-  d.hi.landmarks([&](const S& y) { candidates.push_back(y + ha); });
-  d.hc.landmarks([&](const S& x) {
-    candidates.push_back(x);
-    candidates.push_back(-x);
-  });
+  d.hi.landmarks([&](const S& y) { candidates.push_back(y + ha); }, detail::reachFrom(S(d.hi.centre + ha), zFrom, zTo));
+  // hc is compared with |z|, so the hc factor's landmarks count on both sides.
+  const double hcReach = std::fabs(value(d.hc.centre)) + std::fmax(std::fabs(value(zFrom)), std::fabs(value(zTo)));
+  d.hc.landmarks(
+      [&](const S& x) {
+        candidates.push_back(x);
+        candidates.push_back(-x);
+      },
+      hcReach);
   return d.N * integrate(local, breaksWithin(zFrom, zTo, std::move(candidates)), absolute, 0.0, tolerance.maxIntervals);
 }
 

@@ -50,10 +50,29 @@ struct Profile {
     return height * width * halfRootPi * difference;
   }
 
-  // Where the factor has its structure: the centre and a few widths out.
+  // Where the factor has its structure, for an integral whose ends lie at
+  // most `reach` from the centre: the centre and three widths out, and on a
+  // long interval further breaks, so that the peak never sits at the end of
+  // a piece hundreds of widths long. There it would be lost: the outermost
+  // Kronrod nodes lie 0.43 % and 2.5 % of a piece in from its ends, so on a
+  // piece beyond three widths of a bell both read zero and the tail's mass
+  // (erfc(3) / 2 = 1e-5 of the whole) goes missing whatever the tolerance.
+  // Up to 50 widths those nodes fall within a width and a half of the
+  // break, where the bell is above 1e-9 of its peak and the error estimate
+  // sees it; beyond, a break at six widths (the bell below 3e-16 of its
+  // peak, its mass beyond erfc(6) = 2e-17) takes the rest. A Lorentzian's
+  // tail falls only as 1/t^2; its breaks go on in factors of four to the
+  // reach, each piece about as long as its distance from the peak.
   template <typename Visit>
-  void landmarks(Visit visit) const {
-    for (double k : {-3.0, 0.0, 3.0}) visit(centre + width * k);
+  void landmarks(Visit visit, double reach) const {
+    visit(centre);
+    const double widths = reach / std::fabs(value(width));
+    const double last = kind == ProfileKind::Bell ? (widths > 50.0 ? 6.0 : 3.0) : widths;
+    for (double k = 3.0;; k = kind == ProfileKind::Bell ? k + 3.0 : k * 4.0) {
+      visit(centre - width * k);
+      visit(centre + width * k);
+      if (!(k < last)) break;
+    }
   }
 };
 

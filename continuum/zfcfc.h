@@ -75,10 +75,13 @@ void superparamagneticIntegrals(
                               [&top1](const S&) { return top1; }, std::vector<S>{top1, -top1}, absolute, tol);
   const S b = t - a;
   std::vector<S> candidates{t - W, W - t};
-  d.hc.landmarks([&](const S& x) {
-    candidates.push_back(t - x);
-    candidates.push_back(x - t);
-  });
+  // Band 2's upper bound t - |z| meets the hc factor's landmarks.
+  d.hc.landmarks(
+      [&](const S& x) {
+        candidates.push_back(t - x);
+        candidates.push_back(x - t);
+      },
+      std::fabs(value(t) - value(d.hc.centre)) + std::fabs(value(b)));
   v.Integral22SP =
       v.mu * superparamagneticIntegral(
                  d, ha, scale, larger(-b, zLow), smaller(b, zHigh), [&a](const S&) { return a; },
