@@ -71,6 +71,13 @@ Ended descendToMinimum(ceres::CostFunction& cost,
     e.descent = descend(cost, scaling, x, held, settings);
     iterations += e.descent.iterations;
     if (!e.descent.usable) break;
+    if (settings.clock != nullptr && !settings.clock->stopped.empty()) {
+      // Stopped: the point is described, not taken up again.
+      const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
+                                        static_cast<std::size_t>(cost.num_residuals()), scaling.size());
+      e.analysis = analyse(cost, scaling, e.descent.x, unit);
+      break;
+    }
     const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
                                       static_cast<std::size_t>(cost.num_residuals()), scaling.size());
     e.analysis = analyse(cost, scaling, e.descent.x, unit);
@@ -148,12 +155,14 @@ void holdUndetermined(FitResult& r,
                       const Ended& best,
                       const Scaling& scaling,
                       const FitOptions& options,
-                      const std::vector<Dataset>& data) {
+                      const std::vector<Dataset>& data,
+                      FitClock& clock) {
   const std::size_t k = scaling.size();
   std::vector<bool> held(k, false);
   LocalAnalysis analysis = best.analysis;
   model::ModelParameters at = scaling.at(best.descent.x.data());
-  for (std::size_t round = 0; round < k && analysis.evaluated && !analysis.undetermined.empty(); ++round) {
+  for (std::size_t round = 0;
+       round < k && analysis.evaluated && !analysis.undetermined.empty() && clock.stopped.empty(); ++round) {
     const std::vector<bool> more = moreToHold(analysis, held);
     if (more == held) break;
     held = more;
@@ -182,7 +191,7 @@ void holdUndetermined(FitResult& r,
     const Scaling reduced(at, rest);
     const std::unique_ptr<ceres::CostFunction> cost = costFor(reducedOptions, reduced, data);
     const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
-                                   1};
+                                   1, &options.limits, &clock};
     const Ended e = descendToMinimum(*cost, reduced, reduced.startPoint(), r.measuredErrors, settings);
     r.iterations += e.descent.iterations;
     if (!e.descent.usable) break;  // the first fit's point stays, described as it was
@@ -245,7 +254,10 @@ void statisticalWarnings(FitResult& r) {
                          " +/- " + formatted(std::sqrt(2.0 * dof), 3) +
                          ": the model does not describe the data within their errors, and the standard errors "
                          "assume it does");
-  if (!r.converged) r.warnings.push_back("no start reached a minimum (the gradient is not small where the fit ended)");
+  if (!r.stopped.empty())
+    r.warnings.push_back("the fit was " + r.stopped + ": the values are the best point reached, not a minimum");
+  else if (!r.converged)
+    r.warnings.push_back("no start reached a minimum (the gradient is not small where the fit ended)");
   if (r.stalled > 0)
     r.warnings.push_back(std::to_string(r.stalled) + " of " + std::to_string(r.starts) +
                          " starts ended where the gradient is not small: stalls, not minima");
@@ -294,9 +306,10 @@ FitResult fitParameters(const model::ModelParameters& given,
   std::vector<std::vector<double>> startPoints{scaling.startPoint()};
   for (const std::vector<double>& x : spreadStarts(scaling, startPoints[0], r.starts - 1)) startPoints.push_back(x);
   std::vector<Ended> ends;
-  for (std::size_t s = 0; s < startPoints.size(); ++s) {
+  FitClock clock;
+  for (std::size_t s = 0; s < startPoints.size() && clock.stopped.empty(); ++s) {
     const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
-                                   static_cast<int>(s) + 1};
+                                   static_cast<int>(s) + 1, &options.limits, &clock};
     ends.push_back(descendToMinimum(*cost, scaling, startPoints[s], r.measuredErrors, settings));
     r.iterations += ends.back().descent.iterations;
   }
@@ -321,7 +334,10 @@ FitResult fitParameters(const model::ModelParameters& given,
   r.values = scaling.physical(best->descent.x);
   r.best = scaling.at(best->descent.x.data());
   fillUncertainty(r, best->analysis, scaling);
-  holdUndetermined(r, given, *best, scaling, options, data);
+  holdUndetermined(r, given, *best, scaling, options, data, clock);
+  // A fit ended early is not known to be at a minimum, whatever its gradient.
+  r.stopped = clock.stopped;
+  if (!r.stopped.empty()) r.converged = false;
   r.model = curves(r.best);
   boundWarnings(r, options.free);
   statisticalWarnings(r);

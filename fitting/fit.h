@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fitting/fit_limits.h"
 #include "fitting/free_parameters.h"
 #include "fitting/model_curves.h"
 #include "fitting/uncertainty.h"
@@ -30,6 +31,7 @@ struct FitOptions {
   int starts = 1;             // the start, and starts - 1 spread over the bounds
   unsigned threads = 0;       // cores for the grid model; 0: all
   std::ostream* progress = nullptr;
+  FitLimits limits;  // iterations, time, a stop flag; progress lines' interval
 };
 
 // A point where a descent ended with a small gradient; starts that ended at
@@ -63,6 +65,7 @@ struct FitResult {
   double seconds = 0.0;
   bool measuredErrors = false;  // every dataset's sigma from its file, else relative weights
   bool converged = false;       // ended at a minimum
+  std::string stopped;          // why a limit or an interrupt ended the fit early; "" when none did
   std::string termination;
   int starts = 1;
   int stalled = 0;                         // starts whose descent ended where the gradient was not small

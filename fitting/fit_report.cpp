@@ -52,8 +52,11 @@ void writeStatistics(std::ostream& out, const FitResult& r, const std::vector<Da
   out << "    reduced chi-square = " << formatted(reduced, 7) << "\n";
   out << "    Akaike info crit   = " << formatted(n * std::log(r.chiSquare / n) + 2.0 * k, 7) << "\n";
   out << "    Bayesian info crit = " << formatted(n * std::log(r.chiSquare / n) + std::log(n) * k, 7) << "\n";
-  out << "    at a minimum       = " << (r.converged ? "yes" : "no") << " (a further Gauss-Newton step would lower "
-      << "chi-square by " << formatted(r.newtonDecrement, 2) << ")\n";
+  if (!r.stopped.empty())
+    out << "    at a minimum       = no (" << r.stopped << "; the values are the best point reached)\n";
+  else
+    out << "    at a minimum       = " << (r.converged ? "yes" : "no") << " (a further Gauss-Newton step would lower "
+        << "chi-square by " << formatted(r.newtonDecrement, 2) << ")\n";
   out << "    condition number   = " << formatted(r.conditionNumber, 3) << " (Jacobian, unit columns)\n";
   out << "    time               = " << formatted(r.seconds, 3) << " s\n";
   out << "    weights            = "

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iomanip>
+#include <sstream>
 #include <string>
 
 namespace preisach::fitting {
@@ -80,20 +81,44 @@ class GridCost : public ceres::CostFunction {
   std::vector<double> steps_;
 };
 
-class ProgressLine : public ceres::IterationCallback {
+// After each iteration: the progress line (at most one per the limits'
+// interval) and the fit's limits, which end the descent at its current
+// point when reached.
+class IterationWatch : public ceres::IterationCallback {
  public:
-  ProgressLine(std::ostream* out, int start) : out_(out), start_(start) {}
+  explicit IterationWatch(const DescentSettings& settings) : settings_(settings) {}
   ceres::CallbackReturnType operator()(const ceres::IterationSummary& s) override {
-    if (out_ != nullptr)
-      *out_ << "fit: start " << start_ << ", iteration " << s.iteration << ": chi-square " << std::setprecision(9)
-            << 2.0 * s.cost << std::setprecision(6) << (s.step_is_successful ? "" : " (step rejected)") << ", step "
-            << s.step_norm << std::endl;
-    return ceres::SOLVER_CONTINUE;
+    const auto now = std::chrono::steady_clock::now();
+    FitClock* clock = settings_.clock;
+    const FitLimits* limits = settings_.limits;
+    const double interval = limits != nullptr ? limits->progressInterval : 0.0;
+    const bool lineDue = clock == nullptr || interval <= 0.0 || s.iteration == 0 ||
+                         std::chrono::duration<double>(now - clock->lastLine).count() >= interval;
+    if (settings_.progress != nullptr && lineDue) {
+      *settings_.progress << "fit: start " << settings_.startNumber << ", iteration " << s.iteration << ": chi-square "
+                          << std::setprecision(9) << 2.0 * s.cost << std::setprecision(6)
+                          << (s.step_is_successful ? "" : " (step rejected)") << ", step " << s.step_norm << std::endl;
+      if (clock != nullptr) clock->lastLine = now;
+    }
+    if (clock == nullptr || limits == nullptr) return ceres::SOLVER_CONTINUE;
+    if (s.iteration > 0) ++clock->iterations;
+    const double seconds = std::chrono::duration<double>(now - clock->began).count();
+    if (limits->stop != nullptr && limits->stop->load())
+      clock->stopped = "stopped by an interrupt (Ctrl-C)";
+    else if (limits->maxIterations > 0 && clock->iterations >= limits->maxIterations)
+      clock->stopped = "stopped at the limit of " + std::to_string(limits->maxIterations) + " iterations";
+    else if (limits->maxSeconds > 0.0 && seconds >= limits->maxSeconds)
+      clock->stopped = "stopped at the time limit of " + formattedSeconds(limits->maxSeconds);
+    return clock->stopped.empty() ? ceres::SOLVER_CONTINUE : ceres::SOLVER_TERMINATE_SUCCESSFULLY;
   }
 
  private:
-  std::ostream* out_;
-  int start_;
+  static std::string formattedSeconds(double seconds) {
+    std::ostringstream text;
+    text << seconds << " s";
+    return text.str();
+  }
+  const DescentSettings& settings_;
 };
 
 }  // namespace
@@ -235,8 +260,8 @@ Descent descend(ceres::CostFunction& cost,
   options.gradient_tolerance = 1e-14;
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
-  ProgressLine line(settings.progress, settings.startNumber);
-  options.callbacks.push_back(&line);
+  IterationWatch watch(settings);
+  options.callbacks.push_back(&watch);
   ceres::Solver::Summary summary;
   ceres::Solve(options, &problem, &summary);
   Descent d;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fitting/fit_limits.h"
 #include "fitting/free_parameters.h"
 #include "fitting/model_curves.h"
 
@@ -77,6 +78,10 @@ struct DescentSettings {
   double tolerance = 0.0;
   std::ostream* progress = nullptr;
   int startNumber = 0;
+  // The limits of the whole fit and where it stands against them (shared
+  // by every descent of the fit); nullptr for none.
+  const FitLimits* limits = nullptr;
+  FitClock* clock = nullptr;
 };
 
 // `held`: coordinates kept where they are (at a bound the gradient pushes

@@ -1,6 +1,9 @@
 #include "lab/fit_command.h"
 
+#include <signal.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include "lab/lab_files.h"
 #include "lab/model_options.h"
 #include "lab/result_set.h"
+#include "lab/run_limits.h"
 #include "lab/sequence_datasets.h"
 #include "measured/measured_data.h"
 #include "parameters/data_directory.h"
@@ -217,6 +221,15 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
       ->default_val(1)
       ->check(wholeNumberIn(1, 1000, "starts"));
   fit->add_flag("--given-start", a.givenStart, "start from the parameter file's values, not from the data");
+  fit->add_option("--max-iterations", a.maxIterations,
+                  "stop after this many iterations over all starts, writing the best point reached (marked not at "
+                  "a minimum, exit status 1)")
+      ->check(wholeNumberIn(1, 1000000, "iterations"));
+  fit->add_option("--max-time", a.maxTime,
+                  "stop after this many seconds, writing the best point reached (marked not at a minimum, exit "
+                  "status 1); Ctrl-C stops the same way")
+      ->check(finiteNumberIn(0.0, 1e7, "s", true));
+  fit->add_flag("--quiet", a.quiet, "no progress lines on standard error (else at most one a second)");
   fit->callback([&a] { a.chosen = true; });
 }
 
@@ -385,6 +398,32 @@ std::vector<NamedFile> fitOutputs(const std::string& out) {
   return {{"--out", out}, {"--out", base + ".curves.txt"}, {"--out", base + ".report.txt"}, {"--out", base + ".png"}};
 }
 
+std::atomic<bool> fitInterrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void stopTheFit(int) {
+  fitInterrupted.store(true);
+}
+
+// SIGINT sets fitInterrupted, once, for as long as it lives: a second
+// Ctrl-C ends the program at once, before anything is written.
+class InterruptStopsFit {
+ public:
+  InterruptStopsFit() {
+    struct sigaction action {};
+    action.sa_handler = stopTheFit;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptStopsFit() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptStopsFit(const InterruptStopsFit&) = delete;
+  InterruptStopsFit& operator=(const InterruptStopsFit&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
 }  // namespace
 
 int runFit(const FitArguments& a) {
@@ -400,7 +439,11 @@ int runFit(const FitArguments& a) {
   options.m = start.m;
   options.starts = a.starts;
   options.startFromData = !a.givenStart;
-  options.progress = &std::cerr;
+  options.progress = a.quiet ? nullptr : &std::cerr;
+  options.limits.maxIterations = a.maxIterations;
+  options.limits.maxSeconds = a.maxTime;
+  options.limits.progressInterval = 1.0;
+  options.limits.stop = &fitInterrupted;
   std::size_t points = 0;
   for (const Dataset& d : data) points += d.curve.size();
   // With no more points than free parameters the curves pass through every
@@ -411,7 +454,13 @@ int runFit(const FitArguments& a) {
                     (options.free.size() == 1 ? " free parameter" : " free parameters") +
                     ": a fit needs more points than parameters");
 
-  fitting::FitResult result = fitting::fitParameters(physics, data, options);
+  fitting::FitResult result;
+  {
+    // Ctrl-C during the fit ends it at its current point, which is
+    // written as the result; a second Ctrl-C ends the program.
+    const InterruptStopsFit whileFitting;
+    result = fitting::fitParameters(physics, data, options);
+  }
   if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
   std::ostringstream report;
   fitting::writeReport(report, result, data);
@@ -431,6 +480,11 @@ int runFit(const FitArguments& a) {
   // The report is also on disk; a lost standard output is status 1 (main checks it).
   std::cout << report.str() << std::flush;
   std::cerr << "fit: wrote " << a.out << ", " << base << ".curves.txt and " << base << ".report.txt" << std::endl;
+  if (!result.stopped.empty()) {
+    std::cerr << "preisach-lab fit: the fit was " << result.stopped
+              << ": the best point reached is written, not a minimum" << std::endl;
+    return 1;
+  }
   if (!result.converged) {
     std::cerr << "preisach-lab fit: the fit ended where the gradient is not small: not at a minimum" << std::endl;
     return 1;

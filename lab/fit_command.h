@@ -19,6 +19,9 @@ struct FitArguments {
   ModelOptions model;  // checked by runFit
   int starts = 1;
   bool givenStart = false;  // the parameter file's values as the start, not the data's
+  int maxIterations = 0;    // over all starts; 0: no limit
+  double maxTime = 0.0;     // seconds; 0: no limit
+  bool quiet = false;       // no progress lines
 };
 
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.

@@ -562,5 +562,37 @@ TEST(LabCommand, SaysTheGridGivesNanRatherThanAZeroDeparture) {
   EXPECT_NE(r.out.find("preisach run on the fitted file writes rows of nan"), std::string::npos) << r.out;
 }
 
+// A fit stopped early, by its limits or by Ctrl-C, writes the best point it
+// reached, says it is not a minimum and exits 1; --quiet writes no progress.
+TEST(LabCommand, StopsAtItsLimitsOrCtrlCWritingTheBestPointReached) {
+  Workspace w;
+  const std::string real = std::string(PREISACH_SOURCE_DIR) + "/tests/data/real-magnetometer/zfcfc3.dat";
+  w.writeParameters("600 1e-15 0.5 300 1.5 30 1 30 1 0 1 G 50 0.01 y 100 300 n 300 3000 50 300 0.1 n");
+  const std::string fit = "fit --zfcfc '" + real + "' --free hc0_mean,sigmac0,sigmai0,N --out fit.txt";
+  const RunResult limited = lab(w, fit + " --max-iterations 2 --quiet");
+  EXPECT_EQ(limited.status, 1) << limited.err;
+  EXPECT_EQ(limited.err.find("fit: start"), std::string::npos) << limited.err;
+  EXPECT_NE(limited.out.find("at a minimum       = no (stopped at the limit of 2 iterations"), std::string::npos)
+      << limited.out;
+  EXPECT_NE(readFile(w.root() / "fit.report.txt").find("stopped at the limit of 2 iterations"), std::string::npos);
+  std::istringstream curves(readFile(w.root() / "fit.curves.txt"));
+  std::size_t points = 0;
+  for (std::string line; std::getline(curves, line);) points += !line.empty() && line[0] != '#' ? 1u : 0u;
+  EXPECT_EQ(points, 513u);  // every point, at the best point reached
+
+  // Ctrl-C once the first iteration is reported, in a fit of many starts.
+  std::filesystem::remove(w.root() / "fit.txt");
+  const RunResult interrupted = w.runCommand(
+      "cd '" + w.root().string() + "' && ('" + PREISACH_LAB_EXECUTABLE + "' " + fit +
+      " --starts 50 > stdout.txt 2> stderr.txt < /dev/null & pid=$!; n=0; "
+      "while ! grep -q 'iteration 1' stderr.txt && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done; "
+      "kill -INT $pid; wait $pid)");
+  EXPECT_EQ(interrupted.status, 1) << interrupted.err;
+  EXPECT_NE(interrupted.err.find("stopped by an interrupt (Ctrl-C): the best point reached is written"),
+            std::string::npos)
+      << interrupted.err;
+  EXPECT_TRUE(std::filesystem::exists(w.root() / "fit.txt"));
+}
+
 }  // namespace
 }  // namespace preisach::test
