@@ -59,10 +59,17 @@ void writeStatistics(std::ostream& out, const FitResult& r, const std::vector<Da
         << "chi-square by " << formatted(r.newtonDecrement, 2) << ")\n";
   out << "    condition number   = " << formatted(r.conditionNumber, 3) << " (Jacobian, unit columns)\n";
   out << "    time               = " << formatted(r.seconds, 3) << " s\n";
-  out << "    weights            = "
-      << (r.measuredErrors ? "the data's standard errors"
-                           : "uniform per dataset (no error column); errors scaled by the reduced chi-square")
-      << "\n";
+  // One line where every dataset is weighed alike, else one per dataset.
+  bool alike = true;
+  for (const Dataset& d : data) alike = alike && d.weights == data.front().weights;
+  if (alike && !data.empty() && data.front().weights == "the file's standard errors")
+    out << "    weights            = the data's standard errors\n";
+  else if (alike && !data.empty() && !data.front().measuredErrors)
+    out << "    weights            = uniform per dataset (no error column); errors scaled by the reduced chi-square\n";
+  else if (alike && !data.empty())
+    out << "    weights            = " << data.front().weights << "\n";
+  else
+    for (const Dataset& d : data) out << "    weights of " << d.name << " = " << d.weights << "\n";
 }
 
 void writeVariables(std::ostream& out, const FitResult& r) {

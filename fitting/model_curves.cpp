@@ -15,19 +15,39 @@
 namespace preisach::fitting {
 
 void weigh(Dataset& d) {
-  d.measuredErrors = d.curve.hasErrors();
-  if (d.measuredErrors) {
+  if (d.curve.hasErrors()) {
     for (std::size_t k = 0; k < d.curve.size(); ++k)
       if (!(d.curve.error[k] > 0.0) || !std::isfinite(d.curve.error[k]))
         throw measured::DataError(d.curve.file + ":" + std::to_string(d.curve.line[k]) +
                                   ": the standard error must be a positive finite number");
     d.sigma = d.curve.error;
+    d.measuredErrors = true;
+    d.weights = "the file's standard errors";
     return;
   }
   double largest = 0.0;
   for (double m : d.curve.moment) largest = std::max(largest, std::fabs(m));
   if (!(largest > 0.0)) throw measured::DataError(d.curve.file + ": every moment is 0, so the curve cannot be weighed");
-  d.sigma.assign(d.curve.size(), 0.01 * largest);
+  std::ostringstream stated;
+  switch (d.noise.kind) {
+    case NoiseModel::Kind::Relative:
+      d.sigma.clear();
+      for (double m : d.curve.moment) d.sigma.push_back(d.noise.value * std::max(std::fabs(m), 1e-3 * largest));
+      d.measuredErrors = true;
+      stated << "stated relative errors of " << 100.0 * d.noise.value << " % of each moment (--error)";
+      break;
+    case NoiseModel::Kind::Absolute:
+      d.sigma.assign(d.curve.size(), d.noise.value);
+      d.measuredErrors = true;
+      stated << "stated errors of " << d.noise.value << " emu (--error)";
+      break;
+    case NoiseModel::Kind::Unstated:
+      d.sigma.assign(d.curve.size(), 0.01 * largest);
+      d.measuredErrors = false;
+      stated << "uniform (no error column); errors scaled by the reduced chi-square";
+      break;
+  }
+  d.weights = stated.str();
 }
 
 namespace {

@@ -15,12 +15,23 @@ enum class CurveKind { Zfc, Fc, Loop };
 // standard error sigma of its moment) and what the model needs to compute
 // it: the applied field of a ZFC/FC curve, the temperature of a loop and
 // the branch of each loop point.
+// The noise of a dataset without an error column, as the user states it: a
+// share of each moment (relative) or one sigma in emu (absolute); none
+// stated, the errors are estimated from the scatter about the fit.
+struct NoiseModel {
+  enum class Kind { Unstated, Relative, Absolute };
+  Kind kind = Kind::Unstated;
+  double value = 0.0;  // the share (0.01 for 1 %), or sigma in emu
+};
+
 struct Dataset {
   std::string name;  // "ZFC", "FC" or "loop", with its file, for the report
   CurveKind kind = CurveKind::Zfc;
   measured::Curve curve;
   std::vector<double> sigma;
-  bool measuredErrors = false;   // sigma from the file, else a uniform weight
+  NoiseModel noise;              // for a curve without an error column
+  std::string weights;           // how sigma was set, for the report
+  bool measuredErrors = false;   // sigma known (the file's, or stated), else a uniform weight
   float field = 0.0f;            // Oe, ZFC and FC
   float temperature = 0.0f;      // K, loop
   std::string condition;         // where the field or temperature came from
@@ -28,10 +39,12 @@ struct Dataset {
 };
 
 // The weight of each point: the file's standard errors (each must be
-// positive), else, without an error column, one sigma for every point, 1 %
-// of the dataset's largest moment (the reported errors are then scaled by
-// the reduced chi-square). Throws measured::DataError naming the file and
-// line.
+// positive); without an error column the stated noise (relative: sigma =
+// share x |M|, never below the share of a thousandth of the largest |M|,
+// so that points near M = 0 do not take all the weight; absolute: one
+// sigma), else one sigma for every point, 1 % of the dataset's largest
+// moment, the reported errors then scaled by the reduced chi-square. Throws
+// measured::DataError naming the file and line.
 void weigh(Dataset& d);
 
 // The record the grid kernels take: `physics` with the grid divisions m

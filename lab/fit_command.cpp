@@ -20,6 +20,7 @@
 #include "lab/run_limits.h"
 #include "lab/sequence_datasets.h"
 #include "measured/measured_data.h"
+#include "measured/text_cells.h"
 #include "parameters/data_directory.h"
 
 namespace preisach::lab {
@@ -230,6 +231,9 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
                   "status 1); Ctrl-C stops the same way")
       ->check(finiteNumberIn(0.0, 1e7, "s", true));
   fit->add_flag("--quiet", a.quiet, "no progress lines on standard error (else at most one a second)");
+  fit->add_option("--error", a.error,
+                  "the noise of curves without an error column: a share of each moment (\"1%\") or one standard "
+                  "error in emu (\"2e-8\"); without it the errors are estimated from the scatter about the fit");
   fit->callback([&a] { a.chosen = true; });
 }
 
@@ -398,6 +402,23 @@ std::vector<NamedFile> fitOutputs(const std::string& out) {
   return {{"--out", out}, {"--out", base + ".curves.txt"}, {"--out", base + ".report.txt"}, {"--out", base + ".png"}};
 }
 
+// "1%" (relative) or "2e-8" (emu): the noise the user states.
+fitting::NoiseModel statedNoise(const std::string& text) {
+  fitting::NoiseModel noise;
+  if (text.empty()) return noise;
+  const bool relative = text.back() == '%';
+  const std::string number = relative ? text.substr(0, text.size() - 1) : text;
+  char* end = nullptr;
+  const double value = std::strtod(number.c_str(), &end);
+  const bool whole = !number.empty() && end == number.c_str() + number.size();
+  if (!whole || !std::isfinite(value) || !(value > 0.0) || (relative && value >= 100.0))
+    throw DataError("--error: \"" + measured::shownName(text) +
+                    "\" is neither a share of each moment below 100 % (\"1%\") nor an error in emu (\"2e-8\")");
+  noise.kind = relative ? fitting::NoiseModel::Kind::Relative : fitting::NoiseModel::Kind::Absolute;
+  noise.value = relative ? value / 100.0 : value;
+  return noise;
+}
+
 std::atomic<bool> fitInterrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
@@ -430,7 +451,10 @@ int runFit(const FitArguments& a) {
   fitting::FitOptions options;
   const parameters::ParameterSet start = readParameters(a.params);
   modelOptions(a, start.m, options);
-  const std::vector<Dataset> data = readData(a, start);
+  const fitting::NoiseModel noise = statedNoise(a.error);
+  std::vector<Dataset> data = readData(a, start);
+  for (Dataset& d : data)
+    if (!d.curve.hasErrors()) d.noise = noise, weigh(d);
   requireWritableFolderOf(a.out);
   requireSeparateFiles(fitInputs(a), fitOutputs(a.out));
   const model::ModelParameters physics = fitting::physicsOf(start);

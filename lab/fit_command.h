@@ -22,6 +22,7 @@ struct FitArguments {
   int maxIterations = 0;    // over all starts; 0: no limit
   double maxTime = 0.0;     // seconds; 0: no limit
   bool quiet = false;       // no progress lines
+  std::string error;        // the noise of curves without an error column: "1%" or "2e-8" (emu)
 };
 
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.

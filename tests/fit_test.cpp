@@ -328,5 +328,40 @@ TEST(Fit, FollowsTheGridModelAtTheFilesM) {
   EXPECT_NEAR(r.values[1], 1.0, kFewSigma * r.errors[1]) << report;
 }
 
+// ZFC/FC moments that span decades with a noise of 1 % of each moment and
+// no error column: with that noise stated (--error 1%) each point is
+// weighed by it, the truth lies within the errors and chi-square per degree
+// of freedom is near 1; the report says which weights were used.
+TEST(Fit, WeighsEachPointByAStatedRelativeNoise) {
+  const ParameterSet truth = support::parametersFrom(kTruth);
+  std::vector<Dataset> data = support::pointsToMeasure(truth, true, false);
+  const std::vector<std::vector<double>> exact = continuumCurves(physicsOf(truth), data, 1e-12);
+  std::mt19937 random(23);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  for (std::size_t d = 0; d < data.size(); ++d)
+    for (double M : exact[d]) {
+      data[d].curve.moment.push_back(M * (1.0 + 0.01 * noise(random)));
+      data[d].curve.line.push_back(static_cast<int>(data[d].curve.line.size()) + 1);
+    }
+  for (Dataset& d : data) {
+    d.noise = {NoiseModel::Kind::Relative, 0.01};
+    weigh(d);
+  }
+  const std::string names = "hc0_mean,sigmac0,sigmai0,N";
+  const FitResult r = fitFrom(offBy25Percent(physicsOf(truth), names), data, names);
+  const std::string report = reportOf(r, data);
+  EXPECT_TRUE(r.converged) << report;
+  EXPECT_TRUE(r.measuredErrors);
+  for (std::size_t j = 0; j < r.values.size(); ++j) {
+    const FreeParameter f = parseFreeParameters(r.names[j], physicsOf(truth), 1.0)[0];
+    EXPECT_NEAR(r.values[j], f.valueIn(physicsOf(truth)), kFewSigma * r.errors[j]) << r.names[j] << "\n" << report;
+  }
+  const double dof = static_cast<double>(r.points - r.values.size());
+  EXPECT_NEAR(r.chiSquare / dof, 1.0, 4.0 * std::sqrt(2.0 / dof)) << report;
+  EXPECT_NE(report.find("weights            = stated relative errors of 1 % of each moment (--error)"),
+            std::string::npos)
+      << report;
+}
+
 }  // namespace
 }  // namespace preisach::fitting

@@ -508,6 +508,8 @@ TEST(LabCommand, NamesTheOptionAndWhatItTakes) {
       {"--free Tc=100:200", "Tc must exceed the data's highest temperature (300 K)"},
       {"--free hc0_mean=-50:-10", "hc0_mean must be positive"},
       {"--zfcfc curves.txt@abc", "\"abc\" after the @ of \"curves.txt@abc\" is not a number"},
+      {"--error 150%", "--error: \"150%\" is neither a share of each moment below 100 %"},
+      {"--error -2e-8", "--error: \"-2e-8\" is neither"},
   };
   for (const Case& c : cases) {
     const std::string arguments =
