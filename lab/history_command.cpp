@@ -307,7 +307,8 @@ void addForcCommand(CLI::App& app, ForcArguments& a) {
       ->default_val(3)
       ->check(wholeNumberIn(1, 20, "smoothing factor SF"));
   forc->add_option("--measured", a.measured,
-                   "process measured FORCs (PMC MicroMag text, fields in Oe, moments in emu) instead of simulating");
+                   "process measured FORCs (PMC MicroMag text in cgs, SI, Hybrid SI or SiMuNaughtH units, converted to "
+                   "Oe and emu) instead of simulating");
   forc->add_option("--out-dir", a.outDir, "folder of forc-curves.frc, forc-diagram.txt and forc-diagram.png")
       ->default_val(std::string(parameters::kDataDirectory));
   addModelOptions(forc, a.model);

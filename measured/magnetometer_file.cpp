@@ -218,9 +218,11 @@ ReadReport magnetometerReport(const MagnetometerTable& table,
   if (temperature >= 0) report.columns += "T: " + name(temperature) + ", ";
   if (field >= 0) report.columns += "H: " + name(field) + ", ";
   report.columns += "M:";
+  bool first = true;
   for (const MomentColumn& c : moments) {
     if (c.rows == 0) continue;
-    report.columns += " " + name(c.moment) + " (" + std::to_string(c.rows) + " rows)";
+    report.columns += std::string(first ? " " : "; ") + name(c.moment) + " (" + std::to_string(c.rows) + " rows)";
+    first = false;
     if (c.error >= 0 && withoutError.empty()) report.columns += " with its standard error " + name(c.error);
   }
   if (!skipped.empty())
