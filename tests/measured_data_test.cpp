@@ -224,7 +224,7 @@ TEST_F(Files, ReadTheFixedCentreMomentWhenItIsTheOnlyOne) {
   EXPECT_EQ(c.error, (std::vector<double>{1e-9, 2e-9, 4e-9}));
   EXPECT_EQ(c.report.columns,
             "T: \"Temperature (K)\", H: \"Magnetic Field (Oe)\", M: \"DC Moment Free Ctr (emu)\" (1 rows) with its "
-            "standard error \"DC Moment Err Free Ctr (emu)\" \"DC Moment Fixed Ctr (emu)\" (2 rows) with its standard "
+            "standard error \"DC Moment Err Free Ctr (emu)\"; \"DC Moment Fixed Ctr (emu)\" (2 rows) with its standard "
             "error \"DC Moment Err Fixed Ctr (emu)\"");
   EXPECT_EQ(describe(c.report),
             "magnetometer file (comma-separated), fields in Oe, moments in emu; " + c.report.columns);
