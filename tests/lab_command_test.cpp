@@ -196,10 +196,11 @@ TEST(LabCommand, FitsManyDatasetsEachInItsOwnFieldOnTheContinuum) {
   const RunResult r =
       lab(w, "fit --zfcfc instrument.dat --zfcfc plain.txt@100 --free hc0_mean,N --starts 2 --out fitted.txt");
   ASSERT_EQ(r.status, 0) << r.err << r.out;
-  for (const char* line : {"continuum limit of the grid sums (integrals to a relative tolerance of 1e-10)",
-                           "ZFC (instrument.dat): 39 points in 100 Oe (the mean of the file's field column over measurement 1",
-                           "ZFC-2 (plain.txt): 39 points in 100 Oe (the field from --zfcfc plain.txt@100)",
-                           "[[Grid]] (preisach at m = 200", "[[Minima]]"})
+  for (const char* line :
+       {"continuum limit of the grid sums (integrals to a relative tolerance of 1e-10)",
+        "ZFC (instrument.dat): 39 points in 100 Oe (the mean of the file's field column over measurement 1",
+        "ZFC-2 (plain.txt): 39 points in 100 Oe (the field from --zfcfc plain.txt@100)",
+        "[[Grid]] (preisach at m = 200", "[[Minima]]"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
   // The fitted file records the one field the fit used.
   const std::string fitted = readFile(w.root() / "fitted.txt");
@@ -236,7 +237,9 @@ TEST(LabCommand, TakesALoopsTemperatureFromItsSuffixIntoTheFittedFile) {
   writeFile(w.root() / "loop.dat", instrument);
   const RunResult fromColumn = lab(w, "fit --loop loop.dat --free hc0_mean,N --out fitted2.txt");
   ASSERT_EQ(fromColumn.status, 0) << fromColumn.err << fromColumn.out;
-  EXPECT_NE(fromColumn.out.find("points at 250 K (the mean of the file's temperature column over measurement 1: loop at 250 K"), std::string::npos)
+  EXPECT_NE(fromColumn.out.find(
+                "points at 250 K (the mean of the file's temperature column over measurement 1: loop at 250 K"),
+            std::string::npos)
       << fromColumn.out;
 }
 
@@ -584,11 +587,11 @@ TEST(LabCommand, StopsAtItsLimitsOrCtrlCWritingTheBestPointReached) {
 
   // Ctrl-C once the first iteration is reported, in a fit of many starts.
   std::filesystem::remove(w.root() / "fit.txt");
-  const RunResult interrupted = w.runCommand(
-      "cd '" + w.root().string() + "' && ('" + PREISACH_LAB_EXECUTABLE + "' " + fit +
-      " --starts 50 > stdout.txt 2> stderr.txt < /dev/null & pid=$!; n=0; "
-      "while ! grep -q 'iteration 1' stderr.txt && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done; "
-      "kill -INT $pid; wait $pid)");
+  const RunResult interrupted =
+      w.runCommand("cd '" + w.root().string() + "' && ('" + PREISACH_LAB_EXECUTABLE + "' " + fit +
+                   " --starts 50 > stdout.txt 2> stderr.txt < /dev/null & pid=$!; n=0; "
+                   "while ! grep -q 'iteration 1' stderr.txt && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done; "
+                   "kill -INT $pid; wait $pid)");
   EXPECT_EQ(interrupted.status, 1) << interrupted.err;
   EXPECT_NE(interrupted.err.find("stopped by an interrupt (Ctrl-C): the best point reached is written"),
             std::string::npos)
