@@ -26,6 +26,42 @@ def free_text(free):
     return ",".join(free)
 
 
+class FittedValue(float):
+    """A value of the fitted record, a float that also reads like lmfit's
+    Parameter: value, stderr (None where not fitted or not determined),
+    init_value and vary."""
+
+    def __new__(cls, value, stderr=None, init_value=None, vary=False):
+        self = super().__new__(cls, value)
+        self.value = float(value)
+        self.stderr = stderr
+        self.init_value = init_value
+        self.vary = vary
+        return self
+
+    def __repr__(self):
+        return "<FittedValue value=%r, stderr=%r, vary=%r>" % (self.value, self.stderr, self.vary)
+
+
+class FittedParameters(Parameters):
+    """The fitted record (equal to the file preisach-lab writes), whose
+    items read like lmfit's: r.params["hc0_mean"].value, .stderr."""
+
+    def __init__(self, record, stderr, start):
+        super().__init__(record)
+        object.__setattr__(self, "_stderr", dict(stderr))
+        object.__setattr__(self, "_start", dict(start))
+
+    def __getitem__(self, name):
+        value = super().__getitem__(name)
+        if not isinstance(value, (int, float)) or isinstance(value, bool):
+            return value
+        stderr = self._stderr.get(name)
+        if stderr is not None and not np.isfinite(stderr):
+            stderr = None
+        return FittedValue(value, stderr, self._start.get(name, value), name in self._stderr)
+
+
 class FitResult:
     """The fit: params (a Parameters), stderr and values by name, correl (the
     correlation matrix, rows and columns in the order of `names`), chisqr,
@@ -34,10 +70,11 @@ class FitResult:
     def __init__(self, raw, data):
         self.raw = raw
         self.data = data
-        self.params = _fitted_record(Parameters(raw["best"]), data)
         self.names = list(raw["names"])
         self.values = dict(zip(self.names, raw["values"]))
         self.stderr = dict(zip(self.names, raw["errors"]))
+        fitted = _fitted_record(Parameters(raw["best"]), data)
+        self.params = FittedParameters(fitted._record, self.stderr, dict(zip(self.names, raw.get("start", []))))
         self.correl = np.array(raw["correlation"], dtype=float).reshape(len(self.names), len(self.names))
         self.chisqr = float(raw["chisqr"])
         self.ndata = int(raw["points"])

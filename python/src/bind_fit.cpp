@@ -118,6 +118,8 @@ py::dict resultDict(const fitting::FitResult& r, const std::vector<Dataset>& dat
   d["names"] = r.names;
   d["values"] = toArray(r.values);
   d["errors"] = toArray(r.errors);
+  d["start"] = toArray(r.start);
+  d["stopped"] = r.stopped;
   d["correlation"] = r.correlation;
   d["chisqr"] = r.chiSquare;
   d["points"] = r.points;

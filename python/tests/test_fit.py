@@ -82,3 +82,13 @@ def test_bad_input_is_a_value_error(call, message):
     with pytest.raises(ValueError) as error:
         call(preisach.Parameters())
     assert message in str(error.value)
+
+
+def test_the_fitted_parameters_read_like_lmfits(example):
+    p = preisach.Parameters.from_file(example / "Magnetism" / "Parameters.txt")
+    r = preisach.fit(p, data=[str(example / "zfcfc.dat")], free={"hc0_mean": None, "N": None})
+    assert r.params["hc0_mean"].value == r.values["hc0_mean"]
+    assert r.params["hc0_mean"].stderr == r.stderr["hc0_mean"] and r.params["hc0_mean"].vary
+    assert r.params["N"].init_value != r.params["N"].value
+    assert r.params["sigmac0"].stderr is None and not r.params["sigmac0"].vary
+    assert r.params["sigmac0"] == p.sigmac0
