@@ -21,6 +21,29 @@ from .parameters import Parameters
 DEFAULT_CHUNK = 256
 
 
+def _script_without_main_guard():
+    """Whether the program is a script file with no 'if __name__ ==
+    "__main__":' block: Dask's worker processes are spawned, import that
+    script again and, without the guard, start a cluster of their own in each
+    worker, for ever."""
+    import ast
+    import sys
+    main = sys.modules.get("__main__")
+    path = getattr(main, "__file__", None)
+    if path is None or hasattr(sys, "ps1") or not str(path).endswith(".py"):
+        return False  # an interactive session or a notebook: nothing is imported again
+    try:
+        with open(path, encoding="utf-8") as source:
+            tree = ast.parse(source.read())
+    except (OSError, SyntaxError, ValueError):
+        return False
+    for node in tree.body:
+        if isinstance(node, ast.If) and isinstance(node.test, ast.Compare) and "__name__" in ast.dump(node.test) \
+                and "__main__" in ast.dump(node.test):
+            return False
+    return True
+
+
 @contextlib.contextmanager
 def _client(client, workers=None):
     """The client given, or a LocalCluster of worker processes (one thread
@@ -28,6 +51,13 @@ def _client(client, workers=None):
     if client is not None and client != "local":
         yield client
         return
+    import multiprocessing
+    if _script_without_main_guard() or multiprocessing.parent_process() is not None:
+        # A worker process started by spawn imports the user's script again;
+        # a script without a main guard would start a cluster in every worker,
+        # and those workers restart for ever.
+        raise RuntimeError("preisach: a LocalCluster is being started inside a worker process: a script that "
+                           "scans, fits or samples on Dask must run them under 'if __name__ == \"__main__\":'")
     from dask.distributed import Client, LocalCluster
     cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
                            dashboard_address=None, host="127.0.0.1")

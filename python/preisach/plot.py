@@ -6,13 +6,15 @@ import numpy as np
 def zfcfc(ax, result, data=None, label="model"):
     """ZFC and FC against T: the model's lines and, where given, the measured
     points (a read_measured result of kind zfcfc)."""
-    ax.plot(result["T"], result["zfc"], "-", color="C0", label="ZFC " + label)
-    ax.plot(result["T"], result["fc"], "-", color="C1", label="FC " + label)
+    # The model's lines above the data: thin, pale error bars drawn beneath
+    # never hide them, however dense the points.
+    ax.plot(result["T"], result["zfc"], "-", color="C0", label="ZFC " + label, zorder=3)
+    ax.plot(result["T"], result["fc"], "-", color="C1", label="FC " + label, zorder=3)
     if data is not None:
         for key, colour in (("zfc", "C0"), ("fc", "C1")):
             curve = data[key]
             ax.errorbar(curve["x"], curve["M"], yerr=curve.get("error"), fmt="o", ms=3, color=colour,
-                        mfc="none", label=key.upper() + " measured")
+                        mfc="none", elinewidth=0.5, alpha=0.5, zorder=1, label=key.upper() + " measured")
     ax.set_xlabel("T (K)")
     ax.set_ylabel("M (emu)")
     ax.legend()
@@ -35,10 +37,25 @@ def loop(ax, result, data=None, label="model"):
 def forc(ax, diagram, levels=41, cmap="RdBu_r", colorbar=True):
     """The FORC diagram: Hc from 0 horizontal, Hu vertical, equal scales on
     both axes, colours centred on zero (red positive, blue negative)."""
-    Hc, Hu, rho = diagram["Hc"], diagram["Hu"], np.ma.masked_invalid(diagram["rho"])
-    largest = float(np.nanmax(np.abs(diagram["rho"]))) or 1.0
-    mesh = ax.pcolormesh(Hc, Hu, rho, cmap=cmap, vmin=-largest, vmax=largest, shading="nearest")
-    ax.set_xlim(0.0, float(np.max(Hc)))
+    # The distribution lives on a rotated lattice (each block of constant Hc
+    # holds every other Hu): drawn on a triangulation of its own points, not
+    # on the rectangular grid, three quarters of which it leaves empty.
+    import matplotlib.tri as mtri
+    blocks = diagram["blocks"]
+    hc = np.concatenate([np.full(len(hu), h) for h, hu, _ in blocks])
+    hu = np.concatenate([np.asarray(u, float) for _, u, _ in blocks])
+    rho = np.concatenate([np.asarray(v, float) for _, _, v in blocks])
+    keep = np.isfinite(rho)
+    hc, hu, rho = hc[keep], hu[keep], rho[keep]
+    triangulation = mtri.Triangulation(hc, hu)
+    # Triangles across the lattice's concave edges (longer than a few steps) are not part of it.
+    step = np.min(np.diff(np.unique(hc))) if np.unique(hc).size > 1 else 1.0
+    corners = np.stack([hc[triangulation.triangles], hu[triangulation.triangles]], axis=-1)
+    longest = np.max(np.linalg.norm(corners - np.roll(corners, 1, axis=1), axis=-1), axis=1)
+    triangulation.set_mask(longest > 4.0 * step)
+    largest = float(np.max(np.abs(rho))) or 1.0
+    mesh = ax.tripcolor(triangulation, rho, cmap=cmap, vmin=-largest, vmax=largest, shading="gouraud")
+    ax.set_xlim(0.0, float(np.max(hc)))
     ax.set_aspect("equal")
     ax.set_xlabel("Hc (Oe)")
     ax.set_ylabel("Hu (Oe)")

@@ -5,6 +5,7 @@ import os
 import signal
 import socket
 import subprocess
+import sys
 import threading
 import time
 
@@ -134,3 +135,13 @@ def test_a_scan_survives_a_worker_killed_on_a_real_scheduler(tmp_path):
     finally:
         for process in reversed(processes):
             stop(process)
+
+
+def test_a_script_without_a_main_guard_is_told_to_add_one(tmp_path):
+    script = tmp_path / "unguarded.py"
+    script.write_text("import preisach\n"
+                      "preisach.scan(preisach.Parameters(), {'hc0_mean': [250, 300]}, chunk=1, progress=False)\n")
+    done = subprocess.run([sys.executable, str(script)], capture_output=True, text=True, timeout=120,
+                          stdin=subprocess.DEVNULL)
+    assert done.returncode != 0
+    assert "if __name__ == \"__main__\":" in done.stderr and "Restarting worker" not in done.stderr

@@ -21,6 +21,21 @@ def test_the_forc_diagram_has_hc_from_zero_equal_scales_and_colours_centred_on_z
     assert ax.get_aspect() == 1.0
     low, high = mesh.get_clim()
     assert low == -high and high == np.nanmax(np.abs(d.rho))
+    # Drawn on the distribution's own (rotated) lattice: every value once,
+    # none of the rectangular grid's empty cells, no triangle left out inside it.
+    assert np.asarray(mesh.get_array()).size == np.count_nonzero(np.isfinite(d.rho))
+    assert np.count_nonzero(mesh.get_array() != 0) > 0
+    assert np.count_nonzero(np.isnan(d.rho)) > d.rho.size // 2  # the grid is mostly empty
+    plt.close(fig)
+
+
+def test_error_bars_lie_beneath_the_model_lines():
+    data = preisach.read_measured(SOURCE / "examples" / "fitting" / "zfcfc.dat")
+    fig, ax = plt.subplots()
+    preisach.plot.zfcfc(ax, preisach.zfcfc(preisach.Parameters()), data=data)
+    model = [line.get_zorder() for line in ax.lines if line.get_label().endswith("model")]
+    bars = [c.get_zorder() for c in ax.collections]
+    assert model and bars and min(model) > max(bars)
     plt.close(fig)
 
 
