@@ -66,6 +66,7 @@ struct FitResult {
   bool measuredErrors = false;  // every dataset's sigma from its file, else relative weights
   bool converged = false;       // ended at a minimum
   std::string stopped;          // why a limit or an interrupt ended the fit early; "" when none did
+  bool compared = false;        // no fit: the record compared with the data
   std::string termination;
   int starts = 1;
   int stalled = 0;                         // starts whose descent ended where the gradient was not small
@@ -82,6 +83,13 @@ struct FitResult {
 // physical parameters for all datasets; each dataset carries its own field
 // (ZFC/FC) or temperature (loop).
 FitResult fitParameters(const model::ModelParameters& start,
+                        const std::vector<Dataset>& data,
+                        const FitOptions& options);
+
+// No fit: the record `physics` against the data, as a fit's result with no
+// free parameter (its curves, sigma, chi-square and the statistical
+// warnings), for the same report, curves and picture.
+FitResult compareRecord(const model::ModelParameters& physics,
                         const std::vector<Dataset>& data,
                         const FitOptions& options);
 

@@ -41,9 +41,13 @@ void writeStatistics(std::ostream& out, const FitResult& r, const std::vector<Da
   const double n = static_cast<double>(r.points), k = static_cast<double>(r.values.size());
   const double reduced = n > k ? r.chiSquare / (n - k) : std::nan("");
   out << "[[Fit Statistics]]\n";
-  out << "    # fitting method   = Levenberg-Marquardt, bounded trust region (Ceres Solver)\n";
-  out << "    # iterations       = " << r.iterations << " over " << r.starts << (r.starts == 1 ? " start" : " starts")
-      << "\n";
+  if (r.compared) {
+    out << "    # fitting method   = none: the parameter file's record compared with the data\n";
+  } else {
+    out << "    # fitting method   = Levenberg-Marquardt, bounded trust region (Ceres Solver)\n";
+    out << "    # iterations       = " << r.iterations << " over " << r.starts << (r.starts == 1 ? " start" : " starts")
+        << "\n";
+  }
   out << "    # data points      = " << r.points;
   for (const Dataset& d : data) out << (&d == &data.front() ? " (" : ", ") << d.name << " " << d.curve.size();
   out << ")\n";
@@ -52,12 +56,15 @@ void writeStatistics(std::ostream& out, const FitResult& r, const std::vector<Da
   out << "    reduced chi-square = " << formatted(reduced, 7) << "\n";
   out << "    Akaike info crit   = " << formatted(n * std::log(r.chiSquare / n) + 2.0 * k, 7) << "\n";
   out << "    Bayesian info crit = " << formatted(n * std::log(r.chiSquare / n) + std::log(n) * k, 7) << "\n";
-  if (!r.stopped.empty())
+  if (r.compared)
+    out << "    at a minimum       = (no fit)\n";
+  else if (!r.stopped.empty())
     out << "    at a minimum       = no (" << r.stopped << "; the values are the best point reached)\n";
   else
     out << "    at a minimum       = " << (r.converged ? "yes" : "no") << " (a further Gauss-Newton step would lower "
         << "chi-square by " << formatted(r.newtonDecrement, 2) << ")\n";
-  out << "    condition number   = " << formatted(r.conditionNumber, 3) << " (Jacobian, unit columns)\n";
+  if (!r.compared)
+    out << "    condition number   = " << formatted(r.conditionNumber, 3) << " (Jacobian, unit columns)\n";
   out << "    time               = " << formatted(r.seconds, 3) << " s\n";
   // One line where every dataset is weighed alike, else one per dataset.
   bool alike = true;
@@ -145,8 +152,10 @@ void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>
 void writeReport(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
   writeModel(out, r, data);
   writeStatistics(out, r, data);
-  writeVariables(out, r);
-  writeMinima(out, r);
+  if (!r.compared) {
+    writeVariables(out, r);
+    writeMinima(out, r);
+  }
   writeGrid(out, r, data);
   if (!r.warnings.empty()) {
     out << "[[Warnings]]\n";

@@ -211,8 +211,10 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
   fit->add_option("--loop", a.loop,
                   "FILE[@T]: a hysteresis loop (H in Oe, M in emu); T in K, else the mean of the file's "
                   "temperature column, else T_hyst; a name with an @ of its own ends in @ as for --zfcfc");
-  fit->add_option("--free", a.free, "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...] (bounds in K, Oe, emu)")
-      ->required();
+  fit->add_option("--free", a.free,
+                  "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...] (bounds in K, Oe, emu); without it nothing is "
+                  "fitted: the parameter file's record is compared with the data (chi-square, residuals, the "
+                  "curves file and picture beside --out, no parameter file)");
   fit->add_option("--out", a.out, "the fitted parameter file; the fitted curves and picture go beside it")
       ->default_val(parameters::dataFilePath("Parameters.fit.txt"));
   addModelOptions(fit, a.model);
@@ -445,6 +447,35 @@ class InterruptStopsFit {
   struct sigaction previous_ {};
 };
 
+// No --free: the record against the data, its report on standard output
+// and beside --out with the curves and the picture; the record is not
+// written (nothing was fitted).
+int compareRecord(const FitArguments& a,
+                  const parameters::ParameterSet& start,
+                  const std::vector<Dataset>& data,
+                  fitting::FitOptions options) {
+  for (const Dataset& d : data) checkPlausible(d, start);
+  options.m = start.m;
+  fitting::FitResult result = fitting::compareRecord(fitting::physicsOf(start), data, options);
+  if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
+  std::ostringstream report;
+  fitting::writeReport(report, result, data);
+  const std::string base = stem(a.out);
+  ResultSet results;
+  const std::string curves = fitCurvesText(data, result.model, result.sigma);
+  results.add(base + ".curves.txt", curves);
+  results.add(base + ".report.txt", report.str());
+  if (const std::optional<std::string> picture = drawFitPicture(data, curves))
+    results.add(base + ".png", *picture);
+  else
+    results.discard(base + ".png");
+  results.commit();
+  std::cout << report.str() << std::flush;
+  std::cerr << "fit: no --free: the record compared with the data, wrote " << measured::shownName(base)
+            << ".curves.txt and " << measured::shownName(base) << ".report.txt" << std::endl;
+  return 0;
+}
+
 }  // namespace
 
 int runFit(const FitArguments& a) {
@@ -458,7 +489,9 @@ int runFit(const FitArguments& a) {
   requireWritableFolderOf(a.out);
   requireSeparateFiles(fitInputs(a), fitOutputs(a.out));
   const model::ModelParameters physics = fitting::physicsOf(start);
-  options.free = fitting::parseFreeParameters(a.free, physics, highestTemperature(data, start));
+  const double highest = highestTemperature(data, start);
+  if (a.free.empty()) return compareRecord(a, start, data, options);
+  options.free = fitting::parseFreeParameters(a.free, physics, highest);
   for (const Dataset& d : data) checkPlausible(d, start);
   options.m = start.m;
   options.starts = a.starts;

@@ -599,5 +599,34 @@ TEST(LabCommand, StopsAtItsLimitsOrCtrlCWritingTheBestPointReached) {
   EXPECT_TRUE(std::filesystem::exists(w.root() / "fit.txt"));
 }
 
+// Without --free nothing is fitted: the record is compared with the data,
+// its chi-square and residuals reported and drawn, no parameter file written.
+TEST(LabCommand, ComparesTheRecordWithTheDataWithoutAFit) {
+  Workspace w;
+  // The program's own curves, compared with the record that made them.
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 200 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  ASSERT_EQ(w.run("").status, 0);
+  writeFile(w.root() / "measured.txt", readFile(w.dataDir() / "ZFCFCbc.txt"));
+  const RunResult same = lab(w, "fit --zfcfc measured.txt --model grid --out cmp.txt");
+  ASSERT_EQ(same.status, 0) << same.err;
+  EXPECT_NE(same.out.find("fitting method   = none: the parameter file's record compared with the data"),
+            std::string::npos)
+      << same.out;
+  // Only the rounding of the program's six printed digits stays.
+  const auto chiSquare = [](const std::string& report) {
+    const std::size_t at = report.find("    chi-square         = ");
+    return at == std::string::npos ? -1.0 : std::stod(report.substr(at + 25));
+  };
+  EXPECT_LT(chiSquare(same.out), 1e-6) << same.out;
+  EXPECT_GE(chiSquare(same.out), 0.0) << same.out;
+  EXPECT_FALSE(std::filesystem::exists(w.root() / "cmp.txt"));
+  EXPECT_TRUE(std::filesystem::exists(w.root() / "cmp.curves.txt"));
+  // Another record: the misfit is reported, not fitted away.
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 2 G 200 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  const RunResult other = lab(w, "fit --zfcfc measured.txt --model grid --out cmp.txt");
+  ASSERT_EQ(other.status, 0) << other.err;
+  EXPECT_GT(chiSquare(other.out), 1.0) << other.out;
+}
+
 }  // namespace
 }  // namespace preisach::test
