@@ -100,6 +100,7 @@ bool isTemporaryToken(const std::string& middle, int& pid) {
   if (dot == std::string::npos || dot == 0 || dot > 9 || middle.size() != dot + 9) return false;
   for (std::size_t k = 0; k < dot; ++k)
     if (middle[k] < '0' || middle[k] > '9') return false;
+  if (middle[0] == '0') return false;  // a process id is written without leading zeros
   for (std::size_t k = dot + 1; k < middle.size(); ++k)
     if (!((middle[k] >= '0' && middle[k] <= '9') || (middle[k] >= 'a' && middle[k] <= 'f'))) return false;
   pid = std::atoi(middle.substr(0, dot).c_str());
@@ -121,6 +122,10 @@ void removeStaleTemporaries(const std::filesystem::path& folder, const std::stri
     const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - (sizeof kTemporarySuffix - 1));
     int pid = 0;
     if (!isTemporaryToken(middle, pid) || processIsRunning(pid)) continue;
+    // Only a regular file, as this program creates them: never a pipe, a
+    // link or a folder that merely carries such a name.
+    std::error_code kind;
+    if (!std::filesystem::is_regular_file(entry->symlink_status(kind))) continue;
     std::error_code ignored;
     std::filesystem::remove(entry->path(), ignored);  // a link is removed, never followed
   }

@@ -25,13 +25,6 @@ namespace {
 
 using measured::DataError;
 
-// The model's numbers came out nan or inf: the input was readable, the
-// computation failed (exit status 1, not 2).
-class ComputationError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Every double in 17 significant digits: it reads back to the same bits.
 std::string row(const std::vector<double>& values) {
   std::string text;
@@ -126,16 +119,25 @@ void refuseNonFiniteLoop(const parameters::ParameterSet& p,
                          const curves::ModelChoice& choice,
                          const std::vector<curves::MomentPoint>& m,
                          const NonFinite& n) {
+  refuseNonFiniteFields(p, choice, "hysteresis loop", n.count, m.size());
+}
+
+}  // namespace
+
+void refuseNonFiniteFields(const parameters::ParameterSet& p,
+                           const curves::ModelChoice& choice,
+                           const std::string& what,
+                           std::size_t count,
+                           std::size_t fields) {
+  const bool plural = !what.empty() && what.back() == 's';
   std::optional<double> Norm_coeff;
   if (choice.evaluator == curves::Evaluator::Grid)
     Norm_coeff =
         static_cast<double>(static_cast<float>(model::evaluateNormalisation(p, p.m, p.T_hyst, p.Ha_max).Norm_coeff));
-  throw ComputationError("the hysteresis loop on the " + curves::describe(choice) + " is not finite at " +
-                         std::to_string(n.count) + " of " + std::to_string(m.size()) +
+  throw ComputationError("the " + what + " on the " + curves::describe(choice) + (plural ? " are" : " is") +
+                         " not finite at " + std::to_string(count) + " of " + std::to_string(fields) +
                          " fields (nan or inf): " + driver::loopNonFiniteCause(p, Norm_coeff) + "; nothing is written");
 }
-
-}  // namespace
 
 void addCurvesCommand(CLI::App& app, CurvesArguments& a) {
   CLI::App* command = app.add_subcommand(

@@ -511,13 +511,33 @@ int runFit(const FitArguments& a) {
                     (options.free.size() == 1 ? " free parameter" : " free parameters") +
                     ": a fit needs more points than parameters");
 
+  // A grid fit evaluates the grid at every point once per free parameter and
+  // once more for every Jacobian: refused as a grid run it could not finish.
+  if (options.model == fitting::ModelKind::Grid)
+    requireFeasible({static_cast<double>(points) * static_cast<double>(options.free.size() + 1), start.m},
+                    "fit --model grid (one Jacobian of " + std::to_string(points) + " points)");
   fitting::FitResult result;
-  {
+  try {
     // Ctrl-C during the fit ends it at its current point, which is
     // written as the result; a second Ctrl-C ends the program.
     const InterruptStopsFit whileFitting;
     result = fitting::fitParameters(physics, data, options);
+  } catch (const DataError&) {
+    throw;
+  } catch (const std::runtime_error& e) {
+    throw ComputationError(std::string("fit: ") + e.what() +
+                           " (the model gives nan or inf there: see the parameter file's mu0, Tc and widths)");
   }
+  // A model that is nan or inf at some point cannot be judged there.
+  std::size_t notFinite = 0;
+  for (const std::vector<double>& curve : result.model)
+    for (double M : curve) notFinite += std::isfinite(M) ? 0u : 1u;
+  if (notFinite > 0)
+    throw ComputationError(std::string("fit: the ") +
+                           (options.model == fitting::ModelKind::Grid ? "program's grid" : "continuum limit") +
+                           " gives nan or inf at " + std::to_string(notFinite) + " of " + std::to_string(points) +
+                           " points at the best point reached (for the grid: a tiny mu0 makes Norm_coeff infinite, "
+                           "or the grid holds none of the density); nothing is written");
   if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
   std::ostringstream report;
   fitting::writeReport(report, result, data);

@@ -13,6 +13,7 @@
 #include "history/field_history.h"
 #include "history/forc_distribution.h"
 #include "history/forc_simulation.h"
+#include "lab/curves_command.h"
 #include "lab/gnuplot.h"
 #include "lab/lab_files.h"
 #include "lab/result_set.h"
@@ -283,7 +284,12 @@ int runHistory(const HistoryArguments& a) {
   {
     const ProgressLines progress("history", progressWanted(a.progress));
     char row[160];
-    for (const curves::MomentPoint& v : curves::historyCurve(p, fields, choice)) {
+    const std::vector<curves::MomentPoint> moments = curves::historyCurve(p, fields, choice);
+    std::size_t notFinite = 0;
+    for (const curves::MomentPoint& v : moments)
+      notFinite += std::isfinite(v.M) && std::isfinite(v.irreversible) && std::isfinite(v.reversible) ? 0u : 1u;
+    if (notFinite > 0) refuseNonFiniteFields(p, choice, "field history", notFinite, moments.size());
+    for (const curves::MomentPoint& v : moments) {
       std::snprintf(row, sizeof row, "%f %e %e %e\n", v.H, v.M, v.irreversible, v.reversible);
       rows += row;
     }
@@ -348,6 +354,10 @@ SimulatedForcs simulate(const ForcArguments& a) {
   std::cerr << "forc: simulating " << curves << " reversal curves on the " << curves::describe(s.choice) << std::endl;
   const ProgressLines progress("forc", progressWanted(a.progress));
   s.forcs = curves::forcCurves(p, s.step, s.choice);
+  std::size_t notFinite = 0;
+  for (const measured::ForcSet::Curve& c : s.forcs.curves)
+    for (double M : c.M) notFinite += std::isfinite(M) ? 0u : 1u;
+  if (notFinite > 0) refuseNonFiniteFields(p, s.choice, "reversal curves", notFinite, s.forcs.points());
   s.source = "preisach-lab forc, " + measured::shownName(a.params) + ", " + curves::describe(s.choice);
   return s;
 }

@@ -100,6 +100,9 @@ int main(int argc, char** argv) {
   // bytes are escaped, so that it stays one line and drives no terminal.
   try {
     status = run(commands);
+  } catch (const preisach::lab::ComputationError& e) {
+    std::cerr << "preisach-lab: " << preisach::measured::escapedControls(e.what()) << std::endl;
+    return 1;
   } catch (const preisach::lab::WriteFailure& e) {
     std::cerr << "preisach-lab: " << preisach::measured::escapedControls(e.what()) << std::endl;
     return 1;

@@ -16,6 +16,13 @@ class WriteFailure : public measured::DataError {
   using measured::DataError::DataError;
 };
 
+// The model's numbers came out nan or inf: the input was readable, the
+// computation failed (exit status 1, not 2), and nothing is written.
+class ComputationError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Result files that appear together or not at all. Each add() writes its
 // text at once to a fresh temporary file beside its final name (created
 // exclusively, never a planted link, removed on an interruption, see

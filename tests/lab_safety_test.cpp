@@ -395,8 +395,9 @@ TEST(LabSafety, TheSweepOfStaleTemporaryFilesKeepsTheUsersFiles) {
   Workspace w;
   w.writeParameters(kLoopRecord);
   writeFile(w.root() / "fields.txt", "0\n");
-  const std::vector<std::string> kept{"h.txt.mine.partial",           "h.txt.1.partial", "h.txt.1.0000000g.partial",
-                                      "h.txt.1.00000000.partial.bak", ".notes.partial",  "h.txt..partial"};
+  const std::vector<std::string> kept{
+      "h.txt.mine.partial", "h.txt.1.partial", "h.txt.1.0000000g.partial",      "h.txt.1.00000000.partial.bak",
+      ".notes.partial",     "h.txt..partial",  "h.txt.0999999.abcdef12.partial"};
   for (const std::string& name : kept) writeFile(w.root() / name, "user's\n");
   // A process that is gone: a child that has ended and been reaped.
   const pid_t gone = fork();
@@ -404,10 +405,31 @@ TEST(LabSafety, TheSweepOfStaleTemporaryFilesKeepsTheUsersFiles) {
   waitpid(gone, nullptr, 0);
   const std::string stale = "h.txt." + std::to_string(gone) + ".0badc0de.partial";
   writeFile(w.root() / stale, "left by a killed run\n");
+  // A pipe with such a name is no file this program made.
+  const std::string pipe = "h.txt." + std::to_string(gone) + ".abcdef12.partial";
+  ASSERT_EQ(mkfifo((w.root() / pipe).c_str(), 0600), 0);
   const RunResult r = lab(w, "history --fields fields.txt --out h.txt");
   ASSERT_EQ(r.status, 0) << r.err;
   for (const std::string& name : kept) EXPECT_EQ(readFile(w.root() / name), "user's\n") << name;
   EXPECT_FALSE(fs::exists(w.root() / stale));
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(w.root() / pipe)));
+}
+
+// No result of the lab holds nan: a history or FORCs on a grid that holds
+// none of the density (Ha_max 1e5 Oe, m = 40) end with exit 1 and the cause.
+TEST(LabSafety, AHistoryOrForcsThatComeOutNanAreNotWritten) {
+  Workspace w;
+  w.writeParameters("600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 40 0.01 n 100 300 y 300 1e5 50 300 0.1 n");
+  writeFile(w.root() / "fields.txt", "0\n100\n-100\n");
+  for (const std::string& command : {std::string("history --fields fields.txt --model grid --out h.txt"),
+                                     std::string("forc --model grid --step 5000 --out-dir Magnetism")}) {
+    const RunResult r = lab(w, command);
+    EXPECT_EQ(r.status, 1) << command << "\n" << r.err;
+    EXPECT_NE(r.err.find("not finite at"), std::string::npos) << command << "\n" << r.err;
+    EXPECT_NE(r.err.find("Norm_coeff is infinite"), std::string::npos) << command << "\n" << r.err;
+  }
+  EXPECT_FALSE(fs::exists(w.root() / "h.txt"));
+  EXPECT_EQ(namesIn(w.dataDir()), (std::vector<std::string>{"Parameters.txt"}));
 }
 
 // A name carries whatever bytes a user gave it: in a result file's header it

@@ -59,8 +59,10 @@ def _client(client, workers=None):
         raise RuntimeError("preisach: a LocalCluster is being started inside a worker process: a script that "
                            "scans, fits or samples on Dask must run them under 'if __name__ == \"__main__\":'")
     from dask.distributed import Client, LocalCluster
+    # On the loopback only, the dashboard (which would listen on every
+    # interface at 8787) off.
     cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                           dashboard_address=None, host="127.0.0.1")
+                           dashboard_address=None, host="127.0.0.1", scheduler_kwargs={"dashboard": False})
     try:
         with Client(cluster) as local:
             yield local
@@ -149,6 +151,13 @@ def scan(p, grid, data=None, client=None, model="continuum", tol=1e-10, chunk=DE
     over several T_max is refused (each would have its own temperatures)."""
     if isinstance(chunk, bool) or not isinstance(chunk, (int, np.integer)) or chunk < 1:
         raise ValueError("chunk must be a whole number of parameter sets, at least 1, not %r" % (chunk,))
+    if not isinstance(grid, dict):
+        raise TypeError("grid must be a dict of {name: values}, not %s" % type(grid).__name__)
+    if workers is not None and (isinstance(workers, bool) or not isinstance(workers, (int, np.integer))
+                                or workers < 1):
+        raise ValueError("workers must be a whole number of worker processes, at least 1, not %r" % (workers,))
+    if model not in ("continuum", "grid"):
+        raise ValueError('model: "%s" is neither continuum nor grid' % model)
     names, axes = _scan_axes(p, grid, data)
     shape = tuple(a.size for a in axes)
     if data is not None:

@@ -159,9 +159,13 @@ py::dict fit(const ParameterSet& p,
   options.free = fitting::parseFreeParameters(free, physics, highestTemperature(data, p));
   std::size_t points = 0;
   for (const Dataset& d : data) points += d.curve.size();
-  if (points < options.free.size())
-    throw DataError("the data hold " + std::to_string(points) + " points, fewer than the " +
-                    std::to_string(options.free.size()) + " free parameters");
+  // As the lab: with no more points than free parameters the curves pass
+  // through every point, and nothing is left to judge the fit by.
+  if (points <= options.free.size())
+    throw DataError("the data hold " + std::to_string(points) + (points == 1 ? " point" : " points") +
+                    ", no more than the " + std::to_string(options.free.size()) +
+                    (options.free.size() == 1 ? " free parameter" : " free parameters") +
+                    ": a fit needs more points than parameters");
   options.starts = starts;
   options.startFromData = !givenStart;
   // A grid fit evaluates the grid at every point at least once per free

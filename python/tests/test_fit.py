@@ -75,7 +75,7 @@ def test_lmfit_recovers_the_fit_through_the_model_function(example):
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 900], [1e-16, 2e-16])], "N"),
      "the temperature 900 K is not between 0 and Tc"),
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "N,hc0_mean,sigmac0"),
-     "the data hold 2 points, fewer than the 3 free parameters"),
+     "the data hold 2 points, no more than the 3 free parameters"),
     (lambda p: preisach.model_function("zfc", p, ["N"])([5.0], hc0_mean=1), "not free parameters: hc0_mean"),
 ])
 def test_bad_input_is_a_value_error(call, message):

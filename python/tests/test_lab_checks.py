@@ -229,3 +229,24 @@ def test_ctrl_c_ends_a_long_call_with_keyboard_interrupt(call):
             child.wait()
     assert out == "KeyboardInterrupt\n", out + err
     assert err == ""
+
+
+def test_a_fit_needs_more_points_than_free_parameters():
+    p = preisach.Parameters()
+    one = preisach.dataset("zfc", [100.0], [1e-16], field=100)
+    with pytest.raises(ValueError, match="no more than the 1 free parameter: a fit needs more points"):
+        preisach.fit(p, [one], {"N": None})
+    two = preisach.dataset("zfc", [50.0, 100.0], [1e-16, 2e-16], field=100)
+    with pytest.raises(ValueError, match="no more than the 2 free parameters"):
+        preisach.fit(p, [two], {"N": None, "hc0_mean": None})
+
+
+@pytest.mark.parametrize("arguments, error, words", [
+    (dict(grid=[1, 2, 3]), TypeError, "grid must be a dict"),
+    (dict(grid={"hc0_mean": [250.0]}, workers=0), ValueError, "workers must be a whole number"),
+    (dict(grid={"hc0_mean": [250.0]}, workers=-3), ValueError, "workers must be a whole number"),
+    (dict(grid={"hc0_mean": [250.0]}, model="x"), ValueError, "neither continuum nor grid"),
+])
+def test_scan_refuses_bad_arguments_before_any_work(arguments, error, words):
+    with pytest.raises(error, match=words):
+        preisach.scan(preisach.Parameters(), progress=False, **arguments)
