@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
@@ -89,6 +90,12 @@ bool readParameters(ParameterSet& parameters, const model::Console& console, con
                 << "nothing is computed in this pass" << std::endl;
     return false;
   }
+  // A width is a spread: a negative one is a mistake in the file, not a
+  // narrower distribution. The computation runs as the record says.
+  for (const auto& [name, width] : {std::pair{"sigmac0", parameters.sigmac0}, {"sigmai0", parameters.sigmai0}})
+    if (width < 0.0f)
+      console.err << "warning: " << name << "=" << width << " Oe is a negative width; a distribution's width is "
+                  << "positive, and what this record computes is not a physical ensemble" << std::endl;
   return true;
 }
 

@@ -401,5 +401,18 @@ TEST(Run, WarnsAndExitsOneWhenAComputationIsNotFinite) {
   EXPECT_EQ(readFile(w.dataDir() / "momentbc.txt").find("nan"), std::string::npos);
 }
 
+// A negative width is said on standard error; the record is computed as it
+// stands, with the same output as before and the same status.
+TEST(Run, WarnsOfANegativeWidth) {
+  Workspace w;
+  w.writeParameters("600 1e-15 0.5 300 1.5 -5 1 30 1 0 1 G 20 0.01 y 100 300 n 300 3000 50 300 0.1 n");
+  const RunResult r = w.run("");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "warning: sigmac0=-5 Oe is a negative width; a distribution's width is positive, and what this record "
+            "computes is not a physical ensemble\n");
+  EXPECT_NE(r.out.find("hts_T="), std::string::npos);
+}
+
 }  // namespace
 }  // namespace preisach::test
