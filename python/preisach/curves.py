@@ -21,8 +21,20 @@ _INTEGRALS = ("Integral11SP", "Integral22SP", "Integral1p", "Integral1m", "Integ
               "Integral3pZFC", "Integral3mZFC", "Integral3pFC")
 
 
+def _number(name, value):
+    """A number given for `name` (a bool or a text is a wrong type, not 1 or 0)."""
+    if isinstance(value, (bool, np.bool_, str, bytes)) or not isinstance(value, (int, float, np.integer, np.floating)):
+        raise TypeError("%s must be a number, not %s" % (name, type(value).__name__))
+    return float(value)
+
+
 def _floats(name, values):
-    array = np.asarray(values, dtype=float)
+    if isinstance(values, (str, bytes)):
+        raise TypeError("%s must be an array of numbers, not %s" % (name, type(values).__name__))
+    try:
+        array = np.asarray(values, dtype=float)
+    except (TypeError, ValueError):
+        raise TypeError("%s must be an array of numbers" % name) from None
     if array.ndim != 1:
         raise ValueError("%s must be a one-dimensional array" % name)
     return array.tolist()
@@ -36,7 +48,7 @@ def zfcfc(p, T=None, ha=None, model="continuum", tol=1e-10, threads=0):
         p = p.replace(ha=ha)
     if T is None:
         T = _preisach.temperature_schedule(p.T_max)
-    out = _preisach.zfcfc(p._record, _floats("T", T), model, float(tol), int(threads))
+    out = _preisach.zfcfc(p._record, _floats("T", T), model, _number("tol", tol), int(threads))
     result = Result(T=out["T"], zfc=out["zfc"], fc=out["fc"], integrals=out["integrals"])
     for k, name in enumerate(_INTEGRALS):
         result[name] = out["integrals"][:, k]
@@ -50,7 +62,7 @@ def loop(p, H=None, T=None, model="continuum", tol=1e-10):
     if T is not None:
         # Checked before the record is changed: a reader takes T_hyst >= Tc
         # as Tc - 10 and would compute another loop.
-        _preisach.check_temperatures([float(T)], p.Tc)
+        _preisach.check_temperatures([_number("T", T)], p.Tc)
         p = p.replace(T_hyst=T)
     if H is None:
         down = _preisach.field_schedule(p.Ha_max, True)
@@ -58,19 +70,19 @@ def loop(p, H=None, T=None, model="continuum", tol=1e-10):
     else:
         down = _floats("H", H)
         up = [-h for h in reversed(down)]
-    return Result(_preisach.loop(p._record, _floats("down", down), _floats("up", up), model, float(tol)))
+    return Result(_preisach.loop(p._record, _floats("down", down), _floats("up", up), model, _number("tol", tol)))
 
 
 def history(p, fields, model="continuum", tol=1e-10):
     """The moment along a field history (Oe) at T_hyst from positive saturation."""
-    return Result(_preisach.history(p._record, _floats("fields", fields), model, float(tol)))
+    return Result(_preisach.history(p._record, _floats("fields", fields), model, _number("tol", tol)))
 
 
 def forc(p, step, model="continuum", tol=1e-10):
     """First-order reversal curves of the model at T_hyst, Hr from +Ha_max down
     in steps of `step` (Oe): a list of dicts Hr, H, M, calibration_field,
     calibration_moment."""
-    return [Result(c) for c in _preisach.forc(p._record, float(step), model, float(tol))]
+    return [Result(c) for c in _preisach.forc(p._record, float(step), model, _number("tol", tol))]
 
 
 def _smoothing(sf):
@@ -90,6 +102,9 @@ def forc_distribution(curves, sf=3):
     array (NaN where no value), indexed rho[Hu, Hc]."""
     if isinstance(curves, dict) and "curves" in curves:
         curves = curves["curves"]
+    if not all(isinstance(c, dict) and "H" in c and "M" in c for c in curves):
+        raise TypeError("forc_distribution takes FORCs: a list of curves each with H and M (a forc() or "
+                        "read_measured(kind='forc') result)")
     plain = [{"H": _floats("H", c["H"]), "M": _floats("M", c["M"]),
               "calibration_field": float(c.get("calibration_field", 0.0)),
               "calibration_moment": float(c.get("calibration_moment", 0.0))} for c in curves]

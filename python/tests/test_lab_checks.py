@@ -250,3 +250,13 @@ def test_a_fit_needs_more_points_than_free_parameters():
 def test_scan_refuses_bad_arguments_before_any_work(arguments, error, words):
     with pytest.raises(error, match=words):
         preisach.scan(preisach.Parameters(), progress=False, **arguments)
+
+
+@pytest.mark.parametrize("call, words", [
+    (lambda p: preisach.loop(p, T=True), "T must be a number, not bool"),
+    (lambda p: preisach.history(p, "0 100"), "must be an array of numbers"),
+    (lambda p: preisach.forc_distribution([1, 2, 3]), "forc_distribution takes FORCs"),
+])
+def test_a_wrong_type_is_a_type_error(call, words):
+    with pytest.raises(TypeError, match=words):
+        call(preisach.Parameters())
