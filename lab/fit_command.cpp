@@ -447,6 +447,22 @@ class InterruptStopsFit {
   struct sigaction previous_ {};
 };
 
+// Beside the fitted file: base.curves.txt (data, model, residuals), the
+// report, and the picture where gnuplot draws one (else an older one goes).
+void addCurvesReportAndPicture(ResultSet& results,
+                               const std::string& base,
+                               const std::vector<Dataset>& data,
+                               const fitting::FitResult& result,
+                               const std::string& report) {
+  const std::string curves = fitCurvesText(data, result.model, result.sigma);
+  results.add(base + ".curves.txt", curves);
+  results.add(base + ".report.txt", report);
+  if (const std::optional<std::string> picture = drawFitPicture(data, curves))
+    results.add(base + ".png", *picture);
+  else
+    results.discard(base + ".png");
+}
+
 // No --free: the record against the data, its report on standard output
 // and beside --out with the curves and the picture; the record is not
 // written (nothing was fitted).
@@ -462,13 +478,7 @@ int compareRecord(const FitArguments& a,
   fitting::writeReport(report, result, data);
   const std::string base = stem(a.out);
   ResultSet results;
-  const std::string curves = fitCurvesText(data, result.model, result.sigma);
-  results.add(base + ".curves.txt", curves);
-  results.add(base + ".report.txt", report.str());
-  if (const std::optional<std::string> picture = drawFitPicture(data, curves))
-    results.add(base + ".png", *picture);
-  else
-    results.discard(base + ".png");
+  addCurvesReportAndPicture(results, base, data, result, report.str());
   results.commit();
   std::cout << report.str() << std::flush;
   std::cerr << "fit: no --free: the record compared with the data, wrote " << measured::shownName(base)
@@ -546,13 +556,7 @@ int runFit(const FitArguments& a) {
   const std::string base = stem(a.out);
   ResultSet results;
   results.add(a.out, parameters::formatParameterRecord(fittedRecord(result, data, start)));
-  const std::string curves = fitCurvesText(data, result.model, result.sigma);
-  results.add(base + ".curves.txt", curves);
-  results.add(base + ".report.txt", report.str());
-  if (const std::optional<std::string> picture = drawFitPicture(data, curves))
-    results.add(base + ".png", *picture);
-  else
-    results.discard(base + ".png");
+  addCurvesReportAndPicture(results, base, data, result, report.str());
   results.commit();
   // The report is also on disk; a lost standard output is status 1 (main checks it).
   std::cout << report.str() << std::flush;
