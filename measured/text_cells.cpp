@@ -27,7 +27,10 @@ std::string shown(const std::string& text) {
 }  // namespace
 
 void refuse(const std::string& file, int line, int column, const std::string& what) {
-  std::string where = parameters::escapedText(file);
+  // A file's name as the program shows names, cut like any name: a path of
+  // kilobytes does not make a message of kilobytes.
+  constexpr std::size_t kShownName = 200;
+  std::string where = parameters::escapedText(file.substr(0, kShownName)) + (file.size() > kShownName ? "..." : "");
   if (line > 0) where += ":" + std::to_string(line);
   if (column > 0) where += ":" + std::to_string(column);
   throw DataError(where + ": " + what);

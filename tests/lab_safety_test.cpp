@@ -454,6 +454,10 @@ TEST(LabSafety, ANameWithALineEndOrEscapeNeverBreaksAFileOrAMessage) {
   EXPECT_EQ(countLines(r.err), 1u) << r.err;
   EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("\\x1B[31m"), std::string::npos) << r.err;
+  // A name of kilobytes is cut in the message.
+  const RunResult long_name = lab(w, "curves --params " + std::string(3000, 'a'));
+  EXPECT_EQ(long_name.status, 2);
+  EXPECT_LT(long_name.err.size(), 400u) << long_name.err.size();
 }
 
 // One run's set in a folder: what this run does not write, of the names the
