@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "lab/lab_files.h"
 #include "measured/data_error.h"
 #include "measured/text_cells.h"
 
@@ -46,17 +46,10 @@ double conditionOf(const Measurement& m) {
   return m.isTemperatureSweep() ? m.field : m.temperature;
 }
 
-// How near a measured field or temperature must lie to a pick: a set point
-// is held to far better than this, and neighbouring set points of a
-// sequence lie much further apart.
+// How near a measured field or temperature must lie to a pick: as near as
+// a sequence holds it.
 double pickTolerance(DataRequest request, double pick) {
-  return request == DataRequest::Loop ? std::max(0.5, 0.02 * std::fabs(pick)) : std::max(5.0, 0.01 * std::fabs(pick));
-}
-
-std::string shown(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
+  return request == DataRequest::Loop ? measured::heldTemperature(pick) : measured::heldField(pick);
 }
 
 std::string holdings(const std::vector<Measurement>& measurements) {
@@ -66,7 +59,7 @@ std::string holdings(const std::vector<Measurement>& measurements) {
     list += (k == 0                         ? ""
              : k + 1 == measurements.size() ? " and "
                                             : ", ") +
-            std::string(measured::kindName(m.kind)) + " at " + shown(conditionOf(m)) +
+            std::string(measured::kindName(m.kind)) + " at " + formatNumber(conditionOf(m)) +
             (m.isTemperatureSweep() ? " Oe" : " K");
   }
   return list;
@@ -111,10 +104,10 @@ std::vector<fitting::Dataset> sequenceDatasets(const std::string& option,
     const std::size_t nearest = *std::min_element(
         chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) { return distance(a) < distance(b); });
     if (distance(nearest) > pickTolerance(request, *pick))
-      throw measured::DataError(option + " " + name + "@" + shown(*pick) + ": the file holds no " +
-                                requestName(request) + " within " + shown(pickTolerance(request, *pick)) +
-                                (request == DataRequest::Loop ? " K" : " Oe") + " of " + shown(*pick) + "; it holds " +
-                                holdings(measurements));
+      throw measured::DataError(option + " " + name + "@" + formatNumber(*pick) + ": the file holds no " +
+                                requestName(request) + " within " + formatNumber(pickTolerance(request, *pick)) +
+                                (request == DataRequest::Loop ? " K" : " Oe") + " of " + formatNumber(*pick) +
+                                "; it holds " + holdings(measurements));
     const double at = conditionOf(measurements[nearest]);
     std::vector<std::size_t> picked;
     for (std::size_t k : chosen)
@@ -132,7 +125,7 @@ std::vector<fitting::Dataset> sequenceDatasets(const std::string& option,
       });
       if (!paired)
         throw measured::DataError(option + " " + name + ": the " + measured::kindName(measurements[k].kind) +
-                                  " curve at " + shown(measurements[k].field) + " Oe has no " +
+                                  " curve at " + formatNumber(measurements[k].field) + " Oe has no " +
                                   measured::kindName(other) + " curve beside it; it holds " + holdings(measurements) +
                                   " (give single curves with --zfc or --fc)");
     }

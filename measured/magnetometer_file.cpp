@@ -448,15 +448,8 @@ Curve magnetometerFieldCurve(const std::string& path, const std::vector<std::str
 }
 
 // A measurement sequence holds its temperature while the field sweeps
-// (a loop) or its field while the temperature sweeps (ZFC, FC). Within these
-// tolerances a value is held: the instrument's own jitter is far smaller
-// (hundredths of a kelvin, tenths of an oersted), the steps of a sweep larger.
-double heldTemperature(double T) {
-  return std::max(0.5, 0.02 * std::fabs(T));
-}
-double heldField(double H) {
-  return std::max(5.0, 0.01 * std::fabs(H));
-}
+// (a loop) or its field while the temperature sweeps (ZFC, FC), within
+// heldTemperature and heldField (measurement.h).
 
 // A run of points over which the temperature or the field is held.
 struct Sweep {

@@ -1,8 +1,18 @@
 #include "measured/measurement.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace preisach::measured {
+
+double heldTemperature(double T) {
+  return std::max(0.5, 0.02 * std::fabs(T));
+}
+
+double heldField(double H) {
+  return std::max(5.0, 0.01 * std::fabs(H));
+}
 
 const char* kindName(MeasurementKind kind) {
   switch (kind) {

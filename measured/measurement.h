@@ -33,6 +33,12 @@ struct Measurement {
   }
 };
 
+// The tolerances within which a sequence holds its temperature (K) or its
+// field (Oe): the instrument's own jitter is far smaller, the steps of a
+// sweep and the distance between neighbouring set points larger.
+double heldTemperature(double T);
+double heldField(double H);
+
 // One line for a report: "ZFC at 99.8 Oe, warming 5 to 310 K, 1882 points (lines 45 to 1926), labelled ...".
 std::string describe(const Measurement& measurement);
 
