@@ -59,10 +59,13 @@ struct Ended {
 
 // Descends from x and stops only at a minimum: where Ceres ends with the
 // gradient not small (a stall in a curved valley), it goes on from there.
+// `backgroundCount`: the background's fitted numbers, which the cost
+// eliminates but the degrees of freedom count.
 Ended descendToMinimum(ceres::CostFunction& cost,
                        const Scaling& scaling,
                        std::vector<double> x,
                        bool measuredErrors,
+                       std::size_t backgroundCount,
                        const DescentSettings& settings) {
   Ended e;
   int iterations = 0;
@@ -73,13 +76,14 @@ Ended descendToMinimum(ceres::CostFunction& cost,
     if (!e.descent.usable) break;
     if (settings.clock != nullptr && !settings.clock->stopped.empty()) {
       // Stopped: the point is described, not taken up again.
-      const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
-                                        static_cast<std::size_t>(cost.num_residuals()), scaling.size());
+      const double unit =
+          chiSquareUnit(measuredErrors, e.descent.chiSquare, static_cast<std::size_t>(cost.num_residuals()),
+                        scaling.size() + backgroundCount);
       e.analysis = analyse(cost, scaling, e.descent.x, unit);
       break;
     }
     const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
-                                      static_cast<std::size_t>(cost.num_residuals()), scaling.size());
+                                      static_cast<std::size_t>(cost.num_residuals()), scaling.size() + backgroundCount);
     e.analysis = analyse(cost, scaling, e.descent.x, unit);
     if (e.atMinimum() || !e.analysis.evaluated) break;
     x = e.descent.x;
@@ -132,6 +136,18 @@ std::unique_ptr<ceres::CostFunction> costFor(const FitOptions& options,
                                              const Scaling& scaling,
                                              const std::vector<Dataset>& data);
 
+// Chi-square of the particles' curves with the background that best takes
+// up what they leave.
+double chiSquareWith(const Background& background,
+                     const std::vector<std::vector<double>>& particles,
+                     const std::vector<Dataset>& data) {
+  std::vector<double> r = weightedResiduals(particles, data);
+  const Background::Solution s = background.solve(r);
+  double chiSquare = 0.0;
+  for (std::size_t i = 0; i < r.size(); ++i) chiSquare += (r[i] + s.weighted[i]) * (r[i] + s.weighted[i]);
+  return chiSquare;
+}
+
 // The parameter of each weak direction that takes the largest part in it,
 // one per direction, added to those already held.
 std::vector<bool> moreToHold(const LocalAnalysis& a, std::vector<bool> held) {
@@ -160,6 +176,7 @@ void holdUndetermined(FitResult& r,
   const std::size_t k = scaling.size();
   std::vector<bool> held(k, false);
   LocalAnalysis analysis = best.analysis;
+  const FitResult descentEnd = r;
   model::ModelParameters at = scaling.at(best.descent.x.data());
   for (std::size_t round = 0;
        round < k && analysis.evaluated && !analysis.undetermined.empty() && clock.stopped.empty(); ++round) {
@@ -178,9 +195,7 @@ void holdUndetermined(FitResult& r,
     r.keptAtStart = held;
     if (rest.empty()) {
       // Nothing left to fit: the file's values, and their chi-square.
-      double chiSquare = 0.0;
-      for (double w : weightedResiduals(curvesFor(options, data)(at), data)) chiSquare += w * w;
-      r.chiSquare = chiSquare;
+      r.chiSquare = chiSquareWith(Background(options.background, data), curvesFor(options, data)(at), data);
       r.errors.assign(k, std::nan(""));
       r.correlation.assign(k, std::vector<double>(k, std::nan("")));
       analysis = LocalAnalysis{};
@@ -192,7 +207,8 @@ void holdUndetermined(FitResult& r,
     const std::unique_ptr<ceres::CostFunction> cost = costFor(reducedOptions, reduced, data);
     const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
                                    1, &options.limits, &clock};
-    const Ended e = descendToMinimum(*cost, reduced, reduced.startPoint(), r.measuredErrors, settings);
+    const Ended e = descendToMinimum(*cost, reduced, reduced.startPoint(), r.measuredErrors,
+                                     Background(options.background, data).parameterCount(), settings);
     r.iterations += e.descent.iterations;
     if (!e.descent.usable) break;  // the first fit's point stays, described as it was
     at = reduced.at(e.descent.x.data());
@@ -214,6 +230,22 @@ void holdUndetermined(FitResult& r,
     r.newtonDecrement = e.analysis.newtonDecrement;
   }
   if (r.keptAtStart.empty()) return;
+  // "Not determined" is a local statement: where the descent ended a value
+  // may do nothing (a width next to 0), while at the file's value it
+  // matters. Held there, the rest may fit worse than the descent's end;
+  // then the end stays, its undetermined values marked as arbitrary.
+  const double unit = chiSquareUnit(r.measuredErrors, descentEnd.chiSquare, r.points, k);
+  if (!(r.chiSquare <= descentEnd.chiSquare + unit)) {
+    const int iterations = r.iterations;
+    const double worse = r.chiSquare;
+    r = descentEnd;
+    r.iterations = iterations;
+    r.warnings.push_back("holding the undetermined parameters at the parameter file's values raised chi-square to " +
+                         formatted(worse, 7) +
+                         ": the values are where the descent ended, and those not determined "
+                         "there are arbitrary (fix them in the parameter file, or free fewer parameters)");
+    return;
+  }
   r.best = at;
   for (std::size_t j = 0; j < k; ++j) r.values[j] = scaling.free()[j].valueIn(at);
   for (std::size_t j = 0; j < k; ++j)
@@ -248,7 +280,7 @@ void statisticalWarnings(FitResult& r) {
   // With the data's own errors chi-square follows its distribution with
   // n - k degrees of freedom: beyond three of its standard deviations the
   // model does not describe the data within their errors.
-  const double dof = static_cast<double>(r.points) - static_cast<double>(k);
+  const double dof = static_cast<double>(r.points) - static_cast<double>(k + r.background.size());
   if (r.measuredErrors && dof > 0 && r.chiSquare > dof + 3.0 * std::sqrt(2.0 * dof))
     r.warnings.push_back("chi-square " + formatted(r.chiSquare, 5) + " is far above its expected " + formatted(dof) +
                          " +/- " + formatted(std::sqrt(2.0 * dof), 3) +
@@ -263,12 +295,91 @@ void statisticalWarnings(FitResult& r) {
                          " starts ended where the gradient is not small: stalls, not minima");
 }
 
-std::unique_ptr<ceres::CostFunction> costFor(const FitOptions& options,
-                                             const Scaling& scaling,
-                                             const std::vector<Dataset>& data) {
+// The particles' model alone.
+std::unique_ptr<ceres::CostFunction> particleCost(const FitOptions& options,
+                                                  const Scaling& scaling,
+                                                  const std::vector<Dataset>& data) {
   if (options.model == ModelKind::Continuum) return continuumCost(scaling, data, options.tolerance);
   const std::vector<double> steps = measureGridSteps(scaling, data, options.m, options.threads, scaling.startPoint());
   return gridCost(scaling, data, options.m, options.threads, steps);
+}
+
+std::unique_ptr<ceres::CostFunction> costFor(const FitOptions& options,
+                                             const Scaling& scaling,
+                                             const std::vector<Dataset>& data) {
+  return withBackground(particleCost(options, scaling, data), Background(options.background, data));
+}
+
+// The background at the best point: its terms with errors that count the
+// particles' parameters still fitted (their Jacobian there), and its part
+// added to the model's curves.
+void describeBackground(FitResult& r, const FitOptions& options, const std::vector<Dataset>& data) {
+  const Background background(options.background, data);
+  if (background.empty()) return;
+  std::vector<FreeParameter> fitted;
+  for (std::size_t j = 0; j < options.free.size(); ++j)
+    if (j >= r.keptAtStart.size() || !r.keptAtStart[j]) fitted.push_back(options.free[j]);
+  const std::size_t n = pointCount(data), k = fitted.size();
+  std::vector<double> residuals = weightedResiduals(r.model, data), jacobian(n * k);
+  if (k > 0) {
+    const Scaling scaling(r.best, fitted);
+    const std::unique_ptr<ceres::CostFunction> cost = particleCost(options, scaling, data);
+    const std::vector<double> x = scaling.startPoint();
+    const double* parameters[] = {x.data()};
+    double* jacobians[] = {jacobian.data()};
+    if (!cost->Evaluate(parameters, residuals.data(), jacobians)) jacobian.assign(n * k, std::nan(""));
+  }
+  const Background::Solution s = background.solve(residuals);
+  const double unit = chiSquareUnit(r.measuredErrors, r.chiSquare, n, k + background.parameterCount());
+  r.background = background.terms(s, jacobian, k, unit);
+  r.backgroundValues = background.values(s);
+  for (std::size_t d = 0; d < data.size(); ++d)
+    for (std::size_t i = 0; i < r.model[d].size(); ++i) r.model[d][i] += r.backgroundValues[d][i];
+  for (const std::string& w : background.warnings(r.background)) r.warnings.push_back(w);
+}
+
+// With a background the descent can leave the particles' valley from a
+// start far from the data: the background takes up what the particles
+// should (a loop's slope, a tail that a theta of hundreds of kelvin makes a
+// slope in T) and the particles' parameters run to where they do nothing.
+// So each start is also taken up where the particles alone end (and, for
+// Curie-Weiss, where a Curie term, theta = 0, ends); the descent that ends
+// lowest is the start's. The background only adds freedom, so its fit can
+// only lower the particles' chi-square.
+Ended descendWithBackground(ceres::CostFunction& cost,
+                            const FitOptions& options,
+                            const Scaling& scaling,
+                            const std::vector<Dataset>& data,
+                            const std::vector<double>& start,
+                            FitResult& r,
+                            const DescentSettings& settings) {
+  const std::size_t count = Background(options.background, data).parameterCount();
+  Ended best = descendToMinimum(cost, scaling, start, r.measuredErrors, count, settings);
+  if (count == 0) return best;
+  int iterations = best.descent.iterations;
+  std::vector<BackgroundChoice> simpler{BackgroundChoice{}};
+  if (options.background.temperature == BackgroundChoice::Temperature::CurieWeiss) {
+    BackgroundChoice curie = options.background;
+    curie.temperature = BackgroundChoice::Temperature::Curie;
+    simpler.push_back(curie);
+  }
+  for (const BackgroundChoice& choice : simpler) {
+    if (settings.clock != nullptr && !settings.clock->stopped.empty()) break;
+    FitOptions first = options;
+    first.background = choice;
+    const std::unique_ptr<ceres::CostFunction> firstCost = costFor(first, scaling, data);
+    const Ended e = descendToMinimum(*firstCost, scaling, start, r.measuredErrors,
+                                     Background(choice, data).parameterCount(), settings);
+    iterations += e.descent.iterations;
+    if (!e.descent.usable) continue;
+    const Ended then = descendToMinimum(cost, scaling, e.descent.x, r.measuredErrors, count, settings);
+    iterations += then.descent.iterations;
+    // The lower end, minimum or not: a stall below a minimum is the better
+    // point to describe (and is reported as a stall).
+    if (then.descent.usable && (!best.descent.usable || then.descent.chiSquare < best.descent.chiSquare)) best = then;
+  }
+  best.descent.iterations = iterations;
+  return best;
 }
 
 void describeFit(FitResult& r,
@@ -310,7 +421,7 @@ FitResult fitParameters(const model::ModelParameters& given,
   for (std::size_t s = 0; s < startPoints.size() && clock.stopped.empty(); ++s) {
     const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
                                    static_cast<int>(s) + 1, &options.limits, &clock};
-    ends.push_back(descendToMinimum(*cost, scaling, startPoints[s], r.measuredErrors, settings));
+    ends.push_back(descendWithBackground(*cost, options, scaling, data, startPoints[s], r, settings));
     r.iterations += ends.back().descent.iterations;
   }
   // The best: the lowest minimum; without any, the lowest end.
@@ -339,6 +450,7 @@ FitResult fitParameters(const model::ModelParameters& given,
   r.stopped = clock.stopped;
   if (!r.stopped.empty()) r.converged = false;
   r.model = curves(r.best);
+  describeBackground(r, options, data);
   boundWarnings(r, options.free);
   statisticalWarnings(r);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
@@ -353,10 +465,11 @@ void compareWithGrid(FitResult& r, const std::vector<Dataset>& data, unsigned th
     double difference = 0.0, largest = 0.0;
     bool finite = true;
     for (std::size_t k = 0; k < data[d].curve.size(); ++k) {
+      const double particles = r.model[d][k] - (r.backgroundValues.empty() ? 0.0 : r.backgroundValues[d][k]);
       // std::max would pass over a nan and report the grid as exact.
       finite = finite && std::isfinite(grid[d][k]);
-      difference = std::max(difference, std::fabs(grid[d][k] - r.model[d][k]));
-      largest = std::max(largest, std::fabs(r.model[d][k]));
+      difference = std::max(difference, std::fabs(grid[d][k] - particles));
+      largest = std::max(largest, std::fabs(particles));
     }
     r.gridNotFinite.push_back(!finite);
     r.gridDeparture.push_back(finite && largest > 0.0 ? difference / largest : std::nan(""));
@@ -375,7 +488,8 @@ FitResult compareRecord(const model::ModelParameters& physics,
   describeFit(r, physics, data, options);
   r.best = physics;
   r.model = curvesFor(options, data)(physics);
-  for (double w : weightedResiduals(r.model, data)) r.chiSquare += w * w;
+  r.chiSquare = chiSquareWith(Background(options.background, data), r.model, data);
+  describeBackground(r, options, data);
   if (!std::isfinite(r.chiSquare)) throw std::runtime_error("the model is not finite at the parameter file's record");
   r.converged = true;  // nothing was to converge
   r.compared = true;

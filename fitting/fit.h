@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fitting/background.h"
 #include "fitting/fit_limits.h"
 #include "fitting/free_parameters.h"
 #include "fitting/model_curves.h"
@@ -32,6 +33,7 @@ struct FitOptions {
   unsigned threads = 0;       // cores for the grid model; 0: all
   std::ostream* progress = nullptr;
   FitLimits limits;  // iterations, time, a stop flag; progress lines' interval
+  BackgroundChoice background;  // terms fitted with the particles; none by default
 };
 
 // A point where a descent ended with a small gradient; starts that ended at
@@ -71,7 +73,9 @@ struct FitResult {
   int starts = 1;
   int stalled = 0;                         // starts whose descent ended where the gradient was not small
   std::vector<Minimum> minima;             // best first
-  std::vector<std::vector<double>> model;  // at the best fit, per dataset and point
+  std::vector<std::vector<double>> model;  // at the best fit, per dataset and point (background included)
+  std::vector<BackgroundTerm> background;  // the background's fitted terms; empty without one
+  std::vector<std::vector<double>> backgroundValues;  // the background's part of model
   std::vector<std::vector<double>> sigma;  // the sigma of each point
   std::vector<double> gridDeparture;       // per dataset: max |M_grid - M_fit| / max |M_fit| at m
   std::vector<bool> gridNotFinite;         // per dataset: the grid at m gives nan or inf somewhere
@@ -93,8 +97,10 @@ FitResult compareRecord(const model::ModelParameters& physics,
                         const std::vector<Dataset>& data,
                         const FitOptions& options);
 
-// The program's grid at m against the fitted curves: per dataset, the
-// largest |M_grid - M_fit| over the largest |M_fit|. Stored in the result.
+// The program's grid at m against the fitted particles' curves (the
+// background, which the program does not compute, left out): per dataset,
+// the largest |M_grid - M_fit| over the largest |M_fit|. Stored in the
+// result.
 void compareWithGrid(FitResult& result, const std::vector<Dataset>& data, unsigned threads = 0);
 
 // The report: model, datasets, fit statistics, variables with standard

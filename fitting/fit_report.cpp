@@ -38,7 +38,7 @@ void writeModel(std::ostream& out, const FitResult& r, const std::vector<Dataset
 }
 
 void writeStatistics(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
-  const double n = static_cast<double>(r.points), k = static_cast<double>(r.values.size());
+  const double n = static_cast<double>(r.points), k = static_cast<double>(r.values.size() + r.background.size());
   const double reduced = n > k ? r.chiSquare / (n - k) : std::nan("");
   out << "[[Fit Statistics]]\n";
   if (r.compared) {
@@ -51,7 +51,9 @@ void writeStatistics(std::ostream& out, const FitResult& r, const std::vector<Da
   out << "    # data points      = " << r.points;
   for (const Dataset& d : data) out << (&d == &data.front() ? " (" : ", ") << d.name << " " << d.curve.size();
   out << ")\n";
-  out << "    # variables        = " << r.values.size() << "\n";
+  out << "    # variables        = " << r.values.size() + r.background.size();
+  if (!r.background.empty()) out << " (" << r.background.size() << " of the background)";
+  out << "\n";
   out << "    chi-square         = " << formatted(r.chiSquare, 7) << "\n";
   out << "    reduced chi-square = " << formatted(reduced, 7) << "\n";
   out << "    Akaike info crit   = " << formatted(n * std::log(r.chiSquare / n) + 2.0 * k, 7) << "\n";
@@ -110,6 +112,25 @@ void writeVariables(std::ostream& out, const FitResult& r) {
   }
 }
 
+// The background's terms: fitted with the particles, not part of the
+// parameter file, which the program computes the particles from alone.
+void writeBackground(std::ostream& out, const FitResult& r) {
+  if (r.background.empty()) return;
+  out << "[[Background]] (fitted with the particles; not in the fitted parameter file, so preisach on it computes "
+         "the particles alone)\n";
+  std::size_t width = 0;
+  for (const BackgroundTerm& t : r.background) width = std::max(width, t.name.size());
+  for (const BackgroundTerm& t : r.background) {
+    out << "    " << std::left << std::setw(static_cast<int>(width) + 1) << (t.name + ":") << std::right << " "
+        << formatted(t.value, 7);
+    if (std::isfinite(t.error))
+      out << " +/- " << formatted(t.error, 3);
+    else
+      out << " +/- (not determined)";
+    out << " " << t.unit << " (" << t.meaning << ")\n";
+  }
+}
+
 void writeMinima(std::ostream& out, const FitResult& r) {
   out << "[[Minima]] (" << r.minima.size() << (r.minima.size() == 1 ? " minimum" : " distinct minima") << " over "
       << r.starts << (r.starts == 1 ? " start" : " starts") << "; starts that end at one point within its errors are "
@@ -137,7 +158,9 @@ void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>
     // The m at which the grid's departure falls to the data's smallest
     // relative error.
     double largest = 0.0;
-    for (double M : r.model[d]) largest = std::max(largest, std::fabs(M));
+    for (std::size_t k = 0; k < r.model[d].size(); ++k)
+      largest =
+          std::max(largest, std::fabs(r.model[d][k] - (r.backgroundValues.empty() ? 0.0 : r.backgroundValues[d][k])));
     const double relative = *std::min_element(data[d].sigma.begin(), data[d].sigma.end()) / largest;
     const double m = std::ceil(static_cast<double>(r.m) * r.gridDeparture[d] / relative);
     if (std::isfinite(m) && m > static_cast<double>(r.m))
@@ -152,10 +175,9 @@ void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>
 void writeReport(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
   writeModel(out, r, data);
   writeStatistics(out, r, data);
-  if (!r.compared) {
-    writeVariables(out, r);
-    writeMinima(out, r);
-  }
+  if (!r.compared) writeVariables(out, r);
+  writeBackground(out, r);
+  if (!r.compared) writeMinima(out, r);
   writeGrid(out, r, data);
   if (!r.warnings.empty()) {
     out << "[[Warnings]]\n";

@@ -236,6 +236,11 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
   fit->add_option("--error", a.error,
                   "the noise of curves without an error column: a share of each moment (\"1%\") or one standard "
                   "error in emu (\"2e-8\"); without it the errors are estimated from the scatter about the fit");
+  fit->add_option("--background", a.background,
+                  "terms fitted beside the particles, each with its error and drawn apart: for loops \"linear\" "
+                  "(chi·H, chi in emu/Oe, one per loop) or \"linear+offset\" (chi·H + M0, M0 in emu); for ZFC/FC "
+                  "\"curie\" (C·ha/T, C in emu K/Oe, one for all curves) or \"curie-weiss\" (C·ha/(T - theta), "
+                  "theta in K below the lowest temperature); one for each kind, repeated or separated by commas");
   fit->callback([&a] { a.chosen = true; });
 }
 
@@ -454,7 +459,7 @@ void addCurvesReportAndPicture(ResultSet& results,
                                const std::vector<Dataset>& data,
                                const fitting::FitResult& result,
                                const std::string& report) {
-  const std::string curves = fitCurvesText(data, result.model, result.sigma);
+  const std::string curves = fitCurvesText(data, result.model, result.sigma, result.backgroundValues);
   results.add(base + ".curves.txt", curves);
   results.add(base + ".report.txt", report);
   if (const std::optional<std::string> picture = drawFitPicture(data, curves))
@@ -500,6 +505,7 @@ int runFit(const FitArguments& a) {
   requireSeparateFiles(fitInputs(a), fitOutputs(a.out));
   const model::ModelParameters physics = fitting::physicsOf(start);
   const double highest = highestTemperature(data, start);
+  options.background = fitting::parseBackground(a.background, data);
   if (a.free.empty()) return compareRecord(a, start, data, options);
   options.free = fitting::parseFreeParameters(a.free, physics, highest);
   for (const Dataset& d : data) checkPlausible(d, start);
@@ -515,10 +521,12 @@ int runFit(const FitArguments& a) {
   for (const Dataset& d : data) points += d.curve.size();
   // With no more points than free parameters the curves pass through every
   // point: chi-square is 0 or undefined and nothing is left to judge by.
-  if (points <= options.free.size())
+  const std::size_t fitted = options.free.size() + fitting::Background(options.background, data).parameterCount();
+  if (points <= fitted)
     throw DataError("the data hold " + std::to_string(points) + (points == 1 ? " point" : " points") +
-                    ", no more than the " + std::to_string(options.free.size()) +
-                    (options.free.size() == 1 ? " free parameter" : " free parameters") +
+                    ", no more than the " + std::to_string(fitted) +
+                    (fitted == 1 ? " free parameter" : " free parameters") +
+                    (fitted > options.free.size() ? " (the background's included)" : "") +
                     ": a fit needs more points than parameters");
 
   // A grid fit evaluates the grid at every point once per free parameter and

@@ -18,11 +18,12 @@ struct FitArguments {
   std::string out;
   ModelOptions model;  // checked by runFit
   int starts = 1;
-  bool givenStart = false;  // the parameter file's values as the start, not the data's
-  int maxIterations = 0;    // over all starts; 0: no limit
-  double maxTime = 0.0;     // seconds; 0: no limit
-  bool quiet = false;       // no progress lines
-  std::string error;        // the noise of curves without an error column: "1%" or "2e-8" (emu)
+  bool givenStart = false;              // the parameter file's values as the start, not the data's
+  int maxIterations = 0;                // over all starts; 0: no limit
+  double maxTime = 0.0;                 // seconds; 0: no limit
+  bool quiet = false;                   // no progress lines
+  std::string error;                    // the noise of curves without an error column: "1%" or "2e-8" (emu)
+  std::vector<std::string> background;  // "linear", "linear+offset", "curie", "curie-weiss"
 };
 
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.

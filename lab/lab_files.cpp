@@ -76,26 +76,24 @@ std::string stem(const std::string& path) {
 
 std::string fitCurvesText(const std::vector<fitting::Dataset>& data,
                           const std::vector<std::vector<double>>& model,
-                          const std::vector<std::vector<double>>& sigma) {
-  std::string text =
-      "# dataset x measured model residual sigma\n# x: T (K) for ZFC and FC, H (Oe) for the loop; "
-      "moments and sigma in emu; residual = (model - measured) / sigma\n";
+                          const std::vector<std::vector<double>>& sigma,
+                          const std::vector<std::vector<double>>& background) {
+  const bool withBackground = !background.empty();
+  std::string text = std::string("# dataset x measured model residual sigma") + (withBackground ? " background" : "") +
+                     "\n# x: T (K) for ZFC and FC, H (Oe) for the loop; moments and sigma in emu; residual = "
+                     "(model - measured) / sigma" +
+                     (withBackground ? "; model = particles + background" : "") + "\n";
   char row[256];
   for (std::size_t d = 0; d < data.size(); ++d)
     for (std::size_t k = 0; k < data[d].curve.size(); ++k) {
-      std::snprintf(row, sizeof row, "%s %.9g %.9e %.9e %.6g %.6e\n", data[d].name.c_str(), data[d].curve.x[k],
+      std::snprintf(row, sizeof row, "%s %.9g %.9e %.9e %.6g %.6e", data[d].name.c_str(), data[d].curve.x[k],
                     data[d].curve.moment[k], model[d][k], (model[d][k] - data[d].curve.moment[k]) / sigma[d][k],
                     sigma[d][k]);
       text += row;
+      if (withBackground) std::snprintf(row, sizeof row, " %.9e", background[d][k]), text += row;
+      text += "\n";
     }
   return text;
-}
-
-void writeFitCurves(const std::string& path,
-                    const std::vector<fitting::Dataset>& data,
-                    const std::vector<std::vector<double>>& model,
-                    const std::vector<std::vector<double>>& sigma) {
-  writeTextFile(path, fitCurvesText(data, model, sigma));
 }
 
 // A dataset's colour for its measured points and residuals, and a
@@ -113,7 +111,8 @@ FitColours fitColours(const std::string& name) {
 
 // Data with their error bars (sigma, column 6) and the fit. The keys stand
 // above the plots, where no curve of any shape can run under them.
-void drawFitPanel(std::ostringstream& gp, const std::vector<fitting::Dataset>& data, bool isLoop) {
+// A fitted background (column 7) is drawn apart, dashed.
+void drawFitPanel(std::ostringstream& gp, const std::vector<fitting::Dataset>& data, bool isLoop, bool background) {
   gp << "set title '" << (isLoop ? "Hysteresis loop" : "ZFC and FC") << ": data (error bars: sigma) and fit'\n";
   gp << "set key outside top center horizontal\n";
   gp << "set xlabel '" << (isLoop ? "H (Oe)" : "T (K)") << "'\nset ylabel 'M (emu)'\nset format y '%.2te%+T'\n";
@@ -126,6 +125,9 @@ void drawFitPanel(std::ostringstream& gp, const std::vector<fitting::Dataset>& d
     gp << (first ? "" : ", ") << "curves " << select << ":3:6 with yerrorbars pt 7 ps 0.5 lc rgb '" << c.data
        << "' title '" << d.name << " measured', '' " << select << ":4 with lines lw 2 lc rgb '" << c.fit << "' title '"
        << d.name << " fit'";
+    if (background)
+      gp << ", '' " << select << ":7 with lines lw 1.5 dt 2 lc rgb '" << c.fit << "' title '" << d.name
+         << " background'";
     first = false;
   }
   gp << "\nset title 'Residuals'\nset ylabel '(model - measured) / sigma'\nset format y '%g'\nset key top right\n";
@@ -149,18 +151,11 @@ std::optional<std::string> drawFitPicture(const std::vector<fitting::Dataset>& d
   gp << "set output picture\n";
   gp << "set multiplot layout 2," << columns << " columnsfirst\n";
   gp << "set grid\n";
-  if (temperature) drawFitPanel(gp, data, false);
-  if (loop) drawFitPanel(gp, data, true);
+  const bool background = curvesText.find(" sigma background\n") != std::string::npos;
+  if (temperature) drawFitPanel(gp, data, false, background);
+  if (loop) drawFitPanel(gp, data, true, background);
   gp << "unset multiplot\n";
   return drawPng(gp.str(), {{"curves", curvesText}});
-}
-
-void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data) {
-  std::ifstream in(base + ".curves.txt", std::ios::binary);
-  std::ostringstream curves;
-  curves << in.rdbuf();
-  const std::optional<std::string> picture = drawFitPicture(data, curves.str());
-  if (picture) writeTextFile(base + ".png", *picture);
 }
 
 }  // namespace preisach::lab

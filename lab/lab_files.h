@@ -40,24 +40,16 @@ std::string trimmedLine(const std::string& line);
 std::string stem(const std::string& path);
 
 // One row per measured point: dataset, abscissa, measured moment, model
-// moment, residual (model - measured) / sigma.
+// moment, residual (model - measured) / sigma, sigma; with a fitted
+// background, the background's part of the model moment last.
 std::string fitCurvesText(const std::vector<fitting::Dataset>& data,
                           const std::vector<std::vector<double>>& model,
-                          const std::vector<std::vector<double>>& sigma);
-
-// fitCurvesText written to `path` by writeTextFile.
-void writeFitCurves(const std::string& path,
-                    const std::vector<fitting::Dataset>& data,
-                    const std::vector<std::vector<double>>& model,
-                    const std::vector<std::vector<double>>& sigma);
+                          const std::vector<std::vector<double>>& sigma,
+                          const std::vector<std::vector<double>>& background = {});
 
 // The PNG of data and fit of each kind of curve (ZFC/FC against T, the loop
 // against H) over a panel of their residuals, from the rows of
 // fitCurvesText; nothing without gnuplot. For a ResultSet.
 std::optional<std::string> drawFitPicture(const std::vector<fitting::Dataset>& data, const std::string& curvesText);
-
-// base.png from base.curves.txt as drawFitPicture draws it, written by
-// writeTextFile; nothing without gnuplot.
-void drawFit(const std::string& base, const std::vector<fitting::Dataset>& data);
 
 }  // namespace preisach::lab

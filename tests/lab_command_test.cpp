@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -626,6 +627,58 @@ TEST(LabCommand, ComparesTheRecordWithTheDataWithoutAFit) {
   const RunResult other = lab(w, "fit --zfcfc measured.txt --model grid --out cmp.txt");
   ASSERT_EQ(other.status, 0) << other.err;
   EXPECT_GT(chiSquare(other.out), 1.0) << other.out;
+}
+
+// A background beside the particles: the program's own loop plus a known
+// slope chi·H, compared with the record that made it (nothing else free),
+// gives chi back to the loop's printed digits, its part of every point as
+// the curves file's last column, and the particles unchanged in the grid
+// comparison.
+TEST(LabCommand, FitsALinearBackgroundBesideTheRecordAndWritesItsPart) {
+  Workspace w;
+  w.writeParameters("600 1e-15 0.5 300 1.5 60 1 100 1 20 1 G 200 0.01 n 100 300 y 250 1000 50 300 0.1 n");
+  ASSERT_EQ(w.run("").status, 0);
+  constexpr double chi = -2.5e-19;  // emu/Oe: at 1000 Oe a tenth of the saturation of about 2.5e-15 emu
+  std::string measured;
+  std::istringstream rows(readFile(w.dataDir() / "momentbc.txt"));
+  for (std::string line; std::getline(rows, line);) {
+    std::istringstream cells(line);
+    double H = 0.0, M = 0.0;
+    cells >> H >> M;
+    char row[96];
+    std::snprintf(row, sizeof row, "%.9g %.9e\n", H, M + chi * H);
+    measured += row;
+  }
+  writeFile(w.root() / "loop.txt", measured);
+  const RunResult r = lab(w, "fit --loop loop.txt@250 --model grid --background linear --out cmp.txt");
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  const std::size_t at = r.out.find("    chi_loop: ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  EXPECT_NEAR(std::stod(r.out.substr(at + 14)) / chi, 1.0, 1e-4) << r.out;
+  EXPECT_NE(r.out.find("emu/Oe (linear susceptibility of the loop)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("# variables        = 1 (1 of the background)"), std::string::npos) << r.out;
+  const std::string curves = readFile(w.root() / "cmp.curves.txt");
+  EXPECT_EQ(curves.rfind("# dataset x measured model residual sigma background\n", 0), 0u) << curves;
+  std::istringstream lines(curves);
+  int points = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line[0] == '#') continue;
+    std::istringstream cells(line);
+    std::string name;
+    double H = 0, measuredM = 0, model = 0, residual = 0, sigma = 0, background = 0;
+    ASSERT_TRUE(cells >> name >> H >> measuredM >> model >> residual >> sigma >> background) << line;
+    EXPECT_NEAR(background, chi * H, 1e-4 * std::fabs(chi) * 1000.0) << line;
+    ++points;
+  }
+  EXPECT_GT(points, 50);
+  // The particles alone are the program's: the grid's departure is 0.
+  EXPECT_EQ(r.out.find("the grid gives NaN"), std::string::npos) << r.out;
+  // A term for a kind of data not given is refused before any work.
+  const RunResult wrong = lab(w, "fit --loop loop.txt@250 --background curie --out cmp2.txt");
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("--background curie is a term of ZFC/FC curves, and none is given"), std::string::npos)
+      << wrong.err;
+  EXPECT_FALSE(std::filesystem::exists(w.root() / "cmp2.curves.txt"));
 }
 
 }  // namespace
