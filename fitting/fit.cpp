@@ -10,6 +10,7 @@
 #include "fitting/continuum_curves.h"
 #include "fitting/least_squares.h"
 #include "fitting/starts.h"
+#include "measured/data_error.h"
 
 namespace preisach::fitting {
 
@@ -401,6 +402,18 @@ void describeFit(FitResult& r,
 }
 
 }  // namespace
+
+std::size_t pointsForParameters(const std::vector<Dataset>& data, const FitOptions& options) {
+  const std::size_t points = pointCount(data);
+  const std::size_t fitted = options.free.size() + Background(options.background, data).parameterCount();
+  if (points <= fitted)
+    throw measured::DataError("the data hold " + std::to_string(points) + (points == 1 ? " point" : " points") +
+                              ", no more than the " + std::to_string(fitted) +
+                              (fitted == 1 ? " free parameter" : " free parameters") +
+                              (fitted > options.free.size() ? " (the background's included)" : "") +
+                              ": a fit needs more points than parameters");
+  return points;
+}
 
 FitResult fitParameters(const model::ModelParameters& given,
                         const std::vector<Dataset>& data,

@@ -32,7 +32,7 @@ struct FitOptions {
   int starts = 1;             // the start, and starts - 1 spread over the bounds
   unsigned threads = 0;       // cores for the grid model; 0: all
   std::ostream* progress = nullptr;
-  FitLimits limits;  // iterations, time, a stop flag; progress lines' interval
+  FitLimits limits;             // iterations, time, a stop flag; progress lines' interval
   BackgroundChoice background;  // terms fitted with the particles; none by default
 };
 
@@ -71,16 +71,22 @@ struct FitResult {
   bool compared = false;        // no fit: the record compared with the data
   std::string termination;
   int starts = 1;
-  int stalled = 0;                         // starts whose descent ended where the gradient was not small
-  std::vector<Minimum> minima;             // best first
-  std::vector<std::vector<double>> model;  // at the best fit, per dataset and point (background included)
-  std::vector<BackgroundTerm> background;  // the background's fitted terms; empty without one
+  int stalled = 0;                                    // starts whose descent ended where the gradient was not small
+  std::vector<Minimum> minima;                        // best first
+  std::vector<std::vector<double>> model;             // at the best fit, per dataset and point (background included)
+  std::vector<BackgroundTerm> background;             // the background's fitted terms; empty without one
   std::vector<std::vector<double>> backgroundValues;  // the background's part of model
-  std::vector<std::vector<double>> sigma;  // the sigma of each point
-  std::vector<double> gridDeparture;       // per dataset: max |M_grid - M_fit| / max |M_fit| at m
-  std::vector<bool> gridNotFinite;         // per dataset: the grid at m gives nan or inf somewhere
+  std::vector<std::vector<double>> sigma;             // the sigma of each point
+  std::vector<double> gridDeparture;                  // per dataset: max |M_grid - M_fit| / max |M_fit| at m
+  std::vector<bool> gridNotFinite;                    // per dataset: the grid at m gives nan or inf somewhere
   std::vector<std::string> warnings;
 };
+
+// The data's points, when they are more than the parameters the fit
+// determines (the free ones and the background's); else throws
+// measured::DataError: the curves would pass through every point, leaving
+// nothing to judge the fit by.
+std::size_t pointsForParameters(const std::vector<Dataset>& data, const FitOptions& options);
 
 // Weighted least squares of (model - data) / sigma over all datasets at
 // once, with Ceres' bounded Levenberg-Marquardt trust region. One set of

@@ -409,23 +409,6 @@ std::vector<NamedFile> fitOutputs(const std::string& out) {
   return {{"--out", out}, {"--out", base + ".curves.txt"}, {"--out", base + ".report.txt"}, {"--out", base + ".png"}};
 }
 
-// "1%" (relative) or "2e-8" (emu): the noise the user states.
-fitting::NoiseModel statedNoise(const std::string& text) {
-  fitting::NoiseModel noise;
-  if (text.empty()) return noise;
-  const bool relative = text.back() == '%';
-  const std::string number = relative ? text.substr(0, text.size() - 1) : text;
-  char* end = nullptr;
-  const double value = std::strtod(number.c_str(), &end);
-  const bool whole = !number.empty() && end == number.c_str() + number.size();
-  if (!whole || !std::isfinite(value) || !(value > 0.0) || (relative && value >= 100.0))
-    throw DataError("--error: \"" + measured::shownName(text) +
-                    "\" is neither a share of each moment below 100 % (\"1%\") nor an error in emu (\"2e-8\")");
-  noise.kind = relative ? fitting::NoiseModel::Kind::Relative : fitting::NoiseModel::Kind::Absolute;
-  noise.value = relative ? value / 100.0 : value;
-  return noise;
-}
-
 std::atomic<bool> fitInterrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
@@ -493,6 +476,22 @@ int compareRecord(const FitArguments& a,
 
 }  // namespace
 
+fitting::NoiseModel statedNoise(const std::string& text) {
+  fitting::NoiseModel noise;
+  if (text.empty()) return noise;
+  const bool relative = text.back() == '%';
+  const std::string number = relative ? text.substr(0, text.size() - 1) : text;
+  char* end = nullptr;
+  const double value = std::strtod(number.c_str(), &end);
+  const bool whole = !number.empty() && end == number.c_str() + number.size();
+  if (!whole || !std::isfinite(value) || !(value > 0.0) || (relative && value >= 100.0))
+    throw DataError("--error: \"" + measured::shownName(text) +
+                    "\" is neither a share of each moment below 100 % (\"1%\") nor an error in emu (\"2e-8\")");
+  noise.kind = relative ? fitting::NoiseModel::Kind::Relative : fitting::NoiseModel::Kind::Absolute;
+  noise.value = relative ? value / 100.0 : value;
+  return noise;
+}
+
 int runFit(const FitArguments& a) {
   fitting::FitOptions options;
   const parameters::ParameterSet start = readParameters(a.params);
@@ -517,17 +516,7 @@ int runFit(const FitArguments& a) {
   options.limits.maxSeconds = a.maxTime;
   options.limits.progressInterval = 1.0;
   options.limits.stop = &fitInterrupted;
-  std::size_t points = 0;
-  for (const Dataset& d : data) points += d.curve.size();
-  // With no more points than free parameters the curves pass through every
-  // point: chi-square is 0 or undefined and nothing is left to judge by.
-  const std::size_t fitted = options.free.size() + fitting::Background(options.background, data).parameterCount();
-  if (points <= fitted)
-    throw DataError("the data hold " + std::to_string(points) + (points == 1 ? " point" : " points") +
-                    ", no more than the " + std::to_string(fitted) +
-                    (fitted == 1 ? " free parameter" : " free parameters") +
-                    (fitted > options.free.size() ? " (the background's included)" : "") +
-                    ": a fit needs more points than parameters");
+  const std::size_t points = fitting::pointsForParameters(data, options);
 
   // A grid fit evaluates the grid at every point once per free parameter and
   // once more for every Jacobian: refused as a grid run it could not finish.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fitting/model_curves.h"
 #include "lab/model_options.h"
 
 namespace preisach::lab {
@@ -25,6 +26,11 @@ struct FitArguments {
   std::string error;                    // the noise of curves without an error column: "1%" or "2e-8" (emu)
   std::vector<std::string> background;  // "linear", "linear+offset", "curie", "curie-weiss"
 };
+
+// "1%" (relative) or "2e-8" (emu): the noise the user states for curves
+// without an error column; "" for none. Throws measured::DataError for
+// anything else.
+fitting::NoiseModel statedNoise(const std::string& text);
 
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.
 void addFitCommand(CLI::App& app, FitArguments& arguments);

@@ -65,7 +65,9 @@ class FittedParameters(Parameters):
 class FitResult:
     """The fit: params (a Parameters), stderr and values by name, correl (the
     correlation matrix, rows and columns in the order of `names`), chisqr,
-    redchi, aic, bic (as lmfit defines them), minima, warnings, report()."""
+    redchi, aic, bic (as lmfit defines them), minima, warnings, report();
+    background: the background's terms by name (value, stderr), and
+    background_fit its part of best_fit."""
 
     def __init__(self, raw, data):
         self.raw = raw
@@ -78,7 +80,12 @@ class FitResult:
         self.correl = np.array(raw["correlation"], dtype=float).reshape(len(self.names), len(self.names))
         self.chisqr = float(raw["chisqr"])
         self.ndata = int(raw["points"])
-        self.nvarys = len(self.names)
+        # The background's terms by name (value, stderr), and its part of best_fit.
+        self.background = {t["name"]: FittedValue(t["value"], t["stderr"] if np.isfinite(t["stderr"]) else None,
+                                                  None, True)
+                           for t in raw.get("background", [])}
+        self.background_fit = [np.asarray(b) for b in raw.get("background_values", [])]
+        self.nvarys = len(self.names) + len(self.background)
         self.nfree = self.ndata - self.nvarys
         self.redchi = self.chisqr / self.nfree if self.nfree > 0 else float("nan")
         n = self.ndata
@@ -111,17 +118,41 @@ def _fitted_record(p, data):
     return p.replace(**changes) if changes else p
 
 
-def fit(p, data, free, model="continuum", tol=1e-10, starts=1, given_start=False, client=None):
+def _fit_extras(background, error, max_iterations, max_time):
+    """The lab's --background, --error, --max-iterations and --max-time as
+    the module's fit takes them."""
+    if background is None:
+        background = []
+    elif isinstance(background, str):
+        background = [background]
+    if error is None:
+        error = ""
+    elif not isinstance(error, str):
+        error = repr(float(error))
+    return {"background": list(background), "error": error,
+            "max_iterations": 0 if max_iterations is None else int(max_iterations),
+            "max_time": 0.0 if max_time is None else float(max_time)}
+
+
+def fit(p, data, free, model="continuum", tol=1e-10, starts=1, given_start=False, client=None,
+        background=None, error=None, max_iterations=None, max_time=None):
     """Fits the free parameters ({name: (lo, hi)}, bounds in K, Oe, emu) to
     the datasets, as preisach-lab fit does: one set of physical parameters
-    for all. With client=None the starts run in this process exactly as the
-    command runs them; with a Dask client (or client="local") the starts go
-    out as tasks (see parallel.fit_starts)."""
+    for all. background: "linear", "linear+offset" (loops), "curie",
+    "curie-weiss" (ZFC/FC) or a list of them, fitted beside the particles
+    (result.background); error: the noise of datasets without errors, "1%"
+    or an error in emu; max_iterations, max_time (s): the fit stops there
+    with its best point, marked not at a minimum. With client=None the
+    starts run in this process exactly as the command runs them; with a Dask
+    client (or client="local") the starts go out as tasks (see
+    parallel.fit_starts)."""
     d = datasets(data, p)
+    extras = _fit_extras(background, error, max_iterations, max_time)
     if client is not None and starts > 1:
         from .parallel import fit_starts
-        return fit_starts(p, d, free, model, tol, starts, given_start, client)
-    raw = _preisach.fit(p._record, plain(d), free_text(free), model, float(tol), int(starts), bool(given_start))
+        return fit_starts(p, d, free, model, tol, starts, given_start, client, extras=extras)
+    raw = _preisach.fit(p._record, plain(d), free_text(free), model, float(tol), int(starts), bool(given_start),
+                        **extras)
     return FitResult(raw, d)
 
 

@@ -178,11 +178,11 @@ def scan(p, grid, data=None, client=None, model="continuum", tol=1e-10, chunk=DE
     return out
 
 
-def _fit_task(record_text, data, free, model, tol, given_start):
+def _fit_task(record_text, data, free, model, tol, given_start, extras):
     from . import _preisach
     from .measured import plain
     p = Parameters.from_text(record_text)
-    return _preisach.fit(p._record, plain(data), free, model, tol, 1, given_start)
+    return _preisach.fit(p._record, plain(data), free, model, tol, 1, given_start, **extras)
 
 
 def _latin_hypercube(bounds, n, seed):
@@ -193,7 +193,7 @@ def _latin_hypercube(bounds, n, seed):
     return points
 
 
-def fit_starts(p, data, free, model, tol, starts, given_start, client, seed=0):
+def fit_starts(p, data, free, model, tol, starts, given_start, client, seed=0, extras=None):
     """The fit from `starts` starting points as tasks: the first the lab's
     (from the data, or the file's with given_start), the others a Latin
     hypercube over the bounds (seeded: the same on any cluster). The best
@@ -205,7 +205,8 @@ def fit_starts(p, data, free, model, tol, starts, given_start, client, seed=0):
     jobs = [(p.to_text(), given_start)]
     jobs += [(p.replace(**dict(zip(free, row))).to_text(), True) for row in points]
     with _client(client) as c:
-        futures = [c.submit(_fit_task, record, data, text, model, tol, given, pure=True) for record, given in jobs]
+        futures = [c.submit(_fit_task, record, data, text, model, tol, given, extras or {}, pure=True)
+                   for record, given in jobs]
         raws = _gather(c, futures, True, "fit starts")
     best = min(range(len(raws)), key=lambda k: (raws[k]["chisqr"], k))
     result = FitResult(raws[best], data)

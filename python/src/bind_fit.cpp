@@ -11,6 +11,7 @@
 #include "fitting/continuum_curves.h"
 #include "fitting/fit.h"
 #include "interruptible.h"
+#include "lab/fit_command.h"
 #include "lab/lab_files.h"
 #include "lab/run_limits.h"
 #include "measured/data_error.h"
@@ -133,6 +134,12 @@ py::dict resultDict(const fitting::FitResult& r, const std::vector<Dataset>& dat
   d["warnings"] = r.warnings;
   d["undetermined"] = r.undetermined;
   d["model"] = r.model;
+  py::list background;
+  for (const fitting::BackgroundTerm& t : r.background)
+    background.append(py::dict(py::arg("name") = t.name, py::arg("unit") = t.unit, py::arg("meaning") = t.meaning,
+                               py::arg("value") = t.value, py::arg("stderr") = t.error));
+  d["background"] = background;
+  d["background_values"] = r.backgroundValues;
   d["sigma"] = r.sigma;
   std::ostringstream report;
   fitting::writeReport(report, r, data);
@@ -146,10 +153,20 @@ py::dict fit(const ParameterSet& p,
              const std::string& model,
              double tol,
              int starts,
-             bool givenStart) {
+             bool givenStart,
+             const std::vector<std::string>& background,
+             const std::string& error,
+             int maxIterations,
+             double maxTime) {
   const curves::ModelChoice choice = chooseModel(model, tol, p.m);
   if (starts < 1 || starts > 1000) throw DataError("starts must lie between 1 and 1000");
-  const std::vector<Dataset> data = datasets(list, p);
+  if (maxIterations < 0) throw DataError("max_iterations must be a positive whole number");
+  if (!(maxTime >= 0.0) || !std::isfinite(maxTime)) throw DataError("max_time must be a positive number of seconds");
+  std::vector<Dataset> data = datasets(list, p);
+  // As the lab's --error: the stated noise of the curves without errors.
+  const fitting::NoiseModel noise = lab::statedNoise(error);
+  for (Dataset& d : data)
+    if (!d.curve.hasErrors() && noise.kind != fitting::NoiseModel::Kind::Unstated) d.noise = noise, weigh(d);
   fitting::FitOptions options;
   options.model =
       choice.evaluator == curves::Evaluator::Grid ? fitting::ModelKind::Grid : fitting::ModelKind::Continuum;
@@ -157,15 +174,10 @@ py::dict fit(const ParameterSet& p,
   options.m = p.m;
   const model::ModelParameters physics = fitting::physicsOf(p);
   options.free = fitting::parseFreeParameters(free, physics, highestTemperature(data, p));
-  std::size_t points = 0;
-  for (const Dataset& d : data) points += d.curve.size();
-  // As the lab: with no more points than free parameters the curves pass
-  // through every point, and nothing is left to judge the fit by.
-  if (points <= options.free.size())
-    throw DataError("the data hold " + std::to_string(points) + (points == 1 ? " point" : " points") +
-                    ", no more than the " + std::to_string(options.free.size()) +
-                    (options.free.size() == 1 ? " free parameter" : " free parameters") +
-                    ": a fit needs more points than parameters");
+  options.background = fitting::parseBackground(background, data);
+  options.limits.maxIterations = maxIterations;
+  options.limits.maxSeconds = maxTime;
+  const std::size_t points = fitting::pointsForParameters(data, options);
   options.starts = starts;
   options.startFromData = !givenStart;
   // A grid fit evaluates the grid at every point at least once per free
@@ -226,7 +238,8 @@ std::vector<std::vector<double>> modelAt(
 
 void bindFit(py::module_& m) {
   m.def("fit", &fit, py::arg("p"), py::arg("data"), py::arg("free"), py::arg("model"), py::arg("tol"),
-        py::arg("starts"), py::arg("given_start"));
+        py::arg("starts"), py::arg("given_start"), py::arg("background") = std::vector<std::string>{},
+        py::arg("error") = std::string(), py::arg("max_iterations") = 0, py::arg("max_time") = 0.0);
   m.def("model_at", &modelAt, py::arg("p"), py::arg("data"), py::arg("model"), py::arg("tol"), py::arg("threads") = 0u);
 }
 

@@ -36,6 +36,23 @@ def test_gives_the_report_and_parameter_file_of_preisach_lab(model, starts, exam
     assert r.params == preisach.Parameters.from_file(example / "Magnetism" / "Parameters.fit.txt")
 
 
+def test_background_error_and_limits_are_the_labs(example, lab, monkeypatch):
+    options = ["--background", "curie", "--error", "2%", "--max-iterations", "400"]
+    status, out, err = lab(example, "fit", "--zfcfc", "zfcfc.dat", "--free", "hc0_mean,N", *options)
+    assert status == 0, err
+    p = preisach.Parameters.from_file(example / "Magnetism" / "Parameters.txt")
+    monkeypatch.chdir(example)
+    r = preisach.fit(p, data=["zfcfc.dat"], free=["hc0_mean", "N"], background="curie", error="2%",
+                     max_iterations=400)
+    assert without_time(r.report()) == without_time(out)
+    assert set(r.background) == {"C"} and r.nvarys == 3
+    line = re.search(r"\n    C: +(\S+) \+/- (\S+) emu K/Oe", out)
+    assert r.background["C"].value == pytest.approx(float(line.group(1)), rel=1e-6)
+    assert r.background["C"].stderr == pytest.approx(float(line.group(2)), rel=1e-2)
+    # best_fit is the particles and the background together.
+    assert len(r.background_fit) == 2 and np.all(np.isfinite(r.best_fit[0]))
+
+
 def test_the_result_carries_statistics_by_name(example):
     p = preisach.Parameters.from_file(example / "Magnetism" / "Parameters.txt")
     r = preisach.fit(p, data=[preisach.read_measured(example / "zfcfc.dat")],
@@ -77,6 +94,16 @@ def test_lmfit_recovers_the_fit_through_the_model_function(example):
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10], [1e-16, 2e-16])], "N,hc0_mean,sigmac0"),
      "the data hold 2 points, no more than the 3 free parameters"),
     (lambda p: preisach.model_function("zfc", p, ["N"])([5.0], hc0_mean=1), "not free parameters: hc0_mean"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N",
+                            background="quadratic"), "\"quadratic\" is not a background term"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N",
+                            background="linear"), "--background linear is a term of loops, and no loop is given"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N,hc0_mean",
+                            background="curie"), "no more than the 3 free parameters (the background's included)"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N", error="1 %"),
+     "is neither a share of each moment below 100 %"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N", max_time=-1),
+     "max_time must be a positive number of seconds"),
 ])
 def test_bad_input_is_a_value_error(call, message):
     with pytest.raises(ValueError) as error:
