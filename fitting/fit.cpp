@@ -161,6 +161,34 @@ std::vector<bool> moreToHold(const LocalAnalysis& a, std::vector<bool> held) {
   return held;
 }
 
+// A product (or ratio) of two parameters that the data fix while neither
+// apart, one of them held: its value, and its error, which is the fitted
+// one's relative error.
+void combineHeld(FitResult& r, const WeakDirection& weak) {
+  std::vector<std::size_t> parts;
+  for (std::size_t j = 0; j < r.names.size(); ++j)
+    if (takesPart(weak, j)) parts.push_back(j);
+  if (parts.size() != 2) return;
+  const std::size_t p = parts[0], q = parts[1];
+  const double a = std::fabs(weak.direction[p]), b = std::fabs(weak.direction[q]);
+  if (std::fabs(a - b) > 0.1 * std::hypot(a, b) || r.keptAtStart[p] == r.keptAtStart[q]) return;
+  const std::size_t fitted = r.keptAtStart[p] ? q : p;
+  if (!std::isfinite(r.errors[fitted])) return;
+  // Along the undetermined direction the two move in opposite senses for a
+  // product, together for a ratio.
+  const bool product = weak.direction[p] * weak.direction[q] < 0.0;
+  const double value = product ? r.values[p] * r.values[q] : r.values[p] / r.values[q];
+  const double error = std::fabs(value) * r.errors[fitted] / std::fabs(r.values[fitted]);
+  std::string unit;
+  if (product)
+    unit = r.units[p].empty() ? r.units[q] : r.units[q].empty() ? r.units[p] : r.units[p] + "·" + r.units[q];
+  else if (r.units[p] != r.units[q])
+    unit = (r.units[p].empty() ? "1" : r.units[p]) + "/" + (r.units[q].empty() ? "1" : r.units[q]);
+  r.combinations.push_back(r.names[p] + (product ? "·" : "/") + r.names[q] + " = " + formatted(value, 7) + " +/- " +
+                           formatted(error, 3) + (unit.empty() ? "" : " " + unit) + " (determined; " + r.names[p] +
+                           " and " + r.names[q] + " apart are not)");
+}
+
 // A parameter the data do not determine ends wherever the descent left it,
 // an arbitrary value the fitted file must not carry. Each is held at the
 // parameter file's value (for a product such as N·mu0 one of the two, the
@@ -231,12 +259,14 @@ void holdUndetermined(FitResult& r,
     r.newtonDecrement = e.analysis.newtonDecrement;
   }
   if (r.keptAtStart.empty()) return;
-  // "Not determined" is a local statement: where the descent ended a value
-  // may do nothing (a width next to 0), while at the file's value it
-  // matters. Held there, the rest may fit worse than the descent's end;
-  // then the end stays, its undetermined values marked as arbitrary.
+  // "Not determined" is a local statement: at a minimum a value may do
+  // nothing (a centre far beyond the fields measured), while at the file's
+  // value it matters. Held there, the rest may fit worse than that minimum;
+  // then the minimum stays, its undetermined values marked as arbitrary. A
+  // stall (a width run down to its bound, where the grid has no density)
+  // is no point to keep: the held fit is.
   const double unit = chiSquareUnit(r.measuredErrors, descentEnd.chiSquare, r.points, k);
-  if (!(r.chiSquare <= descentEnd.chiSquare + unit)) {
+  if (descentEnd.converged && !(r.chiSquare <= descentEnd.chiSquare + unit)) {
     const int iterations = r.iterations;
     const double worse = r.chiSquare;
     r = descentEnd;
@@ -249,11 +279,91 @@ void holdUndetermined(FitResult& r,
   }
   r.best = at;
   for (std::size_t j = 0; j < k; ++j) r.values[j] = scaling.free()[j].valueIn(at);
+  for (const WeakDirection& weak : best.analysis.undetermined) combineHeld(r, weak);
   for (std::size_t j = 0; j < k; ++j)
     if (r.keptAtStart[j])
       r.warnings.push_back(r.names[j] + " is not determined by the data: the fitted file keeps the parameter file's " +
                            formatted(r.values[j], 7) + (r.units[j].empty() ? "" : " " + r.units[j]) +
                            " and the others are fitted with it held there");
+}
+
+// The model's exact symmetries on data of one kind, in words. ZFC/FC in
+// one field: hts = 25 kB T / mu0 sets the field scale, so multiplying
+// hc0_mean, sigmac0, sigmai0 and ha + km by any lambda, mu0 by 1/lambda
+// and N by lambda leaves both curves unchanged. Loops alone: the moment is
+// N mu(T) times a shape that mu0 does not enter, so only N·mu0 counts.
+void statedSymmetries(FitResult& r, const std::vector<Dataset>& data, const std::vector<FreeParameter>& free) {
+  bool loops = false, temperatures = false;
+  std::vector<float> fields;
+  for (const Dataset& d : data) {
+    (d.kind == CurveKind::Loop ? loops : temperatures) = true;
+    if (d.kind != CurveKind::Loop && std::find(fields.begin(), fields.end(), d.field) == fields.end())
+      fields.push_back(d.field);
+  }
+  const auto isFree = [&free](const char* name) {
+    return std::any_of(free.begin(), free.end(),
+                       [name](const FreeParameter& f) { return std::string(f.name()) == name; });
+  };
+  if (temperatures && !loops && fields.size() == 1) {
+    std::vector<std::string> fixed;
+    for (const char* name : {"hc0_mean", "sigmac0", "sigmai0", "km", "mu0", "N"})
+      if (!isFree(name)) fixed.push_back(name);
+    std::string which;
+    for (const std::string& name : fixed) which += (which.empty() ? "" : ", ") + name;
+    r.symmetries.push_back(
+        "ZFC/FC in one field (" + formatted(fields.front()) +
+        " Oe) are unchanged when hc0_mean, sigmac0, sigmai0 and ha + km are multiplied by any lambda, mu0 divided by "
+        "lambda and N multiplied by lambda: the data fix these fields only relative to hts = 25 kB T / mu0; " +
+        (fixed.empty() ? std::string("all of them are free, so the fit can run along this line (fix one of them, or "
+                                     "add a curve in another field or a loop)")
+                       : "the fixed " + which + " set the scale"));
+  }
+  if (loops && !temperatures)
+    r.symmetries.push_back(
+        "loops are unchanged when N is multiplied and mu0 divided by any lambda: they fix N·mu0, "
+        "not N and mu0 apart" +
+        std::string(isFree("N") && isFree("mu0") ? "" : " (the fixed one sets the other)"));
+}
+
+// Where the density lies against what the data can see: ZFC/FC curves
+// switch the coercive fields below hts at their highest temperature, a
+// loop those below its largest field. A centre beyond them is the tail's
+// extrapolation, not a measurement.
+void regionWarnings(FitResult& r, const std::vector<Dataset>& data) {
+  const model::ModelParameters& p = r.best;
+  const auto centreAt = [&p](double T) {
+    const double reduced = 1.0 - T / static_cast<double>(p.Tc);
+    return static_cast<double>(p.hc0_mean) * std::pow(reduced, static_cast<double>(p.Gamma_c));
+  };
+  double hottest = 0.0, widestLoop = 0.0, loopTemperature = 0.0;
+  for (const Dataset& d : data) {
+    if (d.kind == CurveKind::Loop) {
+      for (double H : d.curve.x)
+        if (std::fabs(H) > widestLoop) widestLoop = std::fabs(H), loopTemperature = d.temperature;
+      continue;
+    }
+    for (double T : d.curve.x) hottest = std::max(hottest, T);
+  }
+  if (hottest > 0.0) {
+    const double hts = 25.0 * 1.38e-16 * hottest / static_cast<double>(p.mu0), centre = centreAt(hottest);
+    if (std::isfinite(hts) && centre > hts)
+      r.warnings.push_back("the density's centre hc = " + formatted(centre, 4) + " Oe at " + formatted(hottest, 4) +
+                           " K lies beyond hts = " + formatted(hts, 4) +
+                           " Oe, the largest coercive field the ZFC/FC curves switch: most particles stay blocked "
+                           "at every measured temperature and the fit places the centre from the tail it sees");
+  }
+  if (widestLoop > 0.0) {
+    const double centre = centreAt(loopTemperature);
+    if (centre > widestLoop)
+      r.warnings.push_back("the density's centre hc = " + formatted(centre, 4) + " Oe at " +
+                           formatted(loopTemperature, 4) + " K lies beyond the loop's largest field " +
+                           formatted(widestLoop, 4) + " Oe: most particles never switch in the loop");
+    if (std::fabs(static_cast<double>(p.km)) > widestLoop)
+      r.warnings.push_back("the interaction centre km = " + formatted(p.km, 4) +
+                           " Oe lies beyond the loop's largest "
+                           "field " +
+                           formatted(widestLoop, 4) + " Oe");
+  }
 }
 
 void boundWarnings(FitResult& r, const std::vector<FreeParameter>& free) {
@@ -464,6 +574,8 @@ FitResult fitParameters(const model::ModelParameters& given,
   if (!r.stopped.empty()) r.converged = false;
   r.model = curves(r.best);
   describeBackground(r, options, data);
+  statedSymmetries(r, data, options.free);
+  regionWarnings(r, data);
   boundWarnings(r, options.free);
   statisticalWarnings(r);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
@@ -472,20 +584,34 @@ FitResult fitParameters(const model::ModelParameters& given,
 
 void compareWithGrid(FitResult& r, const std::vector<Dataset>& data, unsigned threads) {
   const std::vector<std::vector<double>> grid = modelCurves({gridParameters(r.best, r.m)}, data, threads)[0];
+  // The continuum's particles: a continuum fit's own curves, else computed.
+  std::vector<std::vector<double>> continuum = r.model;
+  if (r.modelKind == ModelKind::Continuum) {
+    for (std::size_t d = 0; d < r.backgroundValues.size(); ++d)
+      for (std::size_t k = 0; k < continuum[d].size(); ++k) continuum[d][k] -= r.backgroundValues[d][k];
+  } else {
+    continuum = continuumCurves(r.best, data, kDefaultTolerance);
+  }
   r.gridDeparture.clear();
   r.gridNotFinite.clear();
+  r.gridNeededM.clear();
+  r.neededM = 0;
   for (std::size_t d = 0; d < data.size(); ++d) {
     double difference = 0.0, largest = 0.0;
     bool finite = true;
     for (std::size_t k = 0; k < data[d].curve.size(); ++k) {
-      const double particles = r.model[d][k] - (r.backgroundValues.empty() ? 0.0 : r.backgroundValues[d][k]);
       // std::max would pass over a nan and report the grid as exact.
-      finite = finite && std::isfinite(grid[d][k]);
-      difference = std::max(difference, std::fabs(grid[d][k] - particles));
-      largest = std::max(largest, std::fabs(particles));
+      finite = finite && std::isfinite(grid[d][k]) && std::isfinite(continuum[d][k]);
+      difference = std::max(difference, std::fabs(grid[d][k] - continuum[d][k]));
+      largest = std::max(largest, std::fabs(continuum[d][k]));
     }
     r.gridNotFinite.push_back(!finite);
     r.gridDeparture.push_back(finite && largest > 0.0 ? difference / largest : std::nan(""));
+    // The m whose departure is the data's smallest relative error.
+    const double relative = *std::min_element(data[d].sigma.begin(), data[d].sigma.end()) / largest;
+    const double m = std::ceil(static_cast<double>(r.m) * r.gridDeparture.back() / relative);
+    r.gridNeededM.push_back(std::isfinite(m) ? m : 0.0);
+    if (std::isfinite(m)) r.neededM = std::max(r.neededM, static_cast<std::int32_t>(std::min(m, 1e9)));
     if (!finite)
       r.warnings.push_back(data[d].name + ": the program's grid at m = " + std::to_string(r.m) +
                            " gives nan or inf at the fitted parameters (its density sums to 0 or overflows); "
@@ -503,6 +629,7 @@ FitResult compareRecord(const model::ModelParameters& physics,
   r.model = curvesFor(options, data)(physics);
   r.chiSquare = chiSquareWith(Background(options.background, data), r.model, data);
   describeBackground(r, options, data);
+  regionWarnings(r, data);
   if (!std::isfinite(r.chiSquare)) throw std::runtime_error("the model is not finite at the parameter file's record");
   r.converged = true;  // nothing was to converge
   r.compared = true;

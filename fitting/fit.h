@@ -79,7 +79,18 @@ struct FitResult {
   std::vector<std::vector<double>> sigma;             // the sigma of each point
   std::vector<double> gridDeparture;                  // per dataset: max |M_grid - M_fit| / max |M_fit| at m
   std::vector<bool> gridNotFinite;                    // per dataset: the grid at m gives nan or inf somewhere
+  std::vector<double> gridNeededM;                    // per dataset: the m at which the departure is the data's error
   std::vector<std::string> warnings;
+  // What the data cannot tell apart by their kind (exact symmetries of the
+  // model on such data), and the combinations a fit determines where their
+  // parts are not, with value and error; in words for the report.
+  std::vector<std::string> symmetries;
+  std::vector<std::string> combinations;
+  // The grid m at which the program's curves meet the data's error (0 when
+  // not worked out; above the program's limit when no m does), and the
+  // program's time on the fitted record at that m (s; 0 when not measured).
+  std::int32_t neededM = 0;
+  double programSeconds = 0.0;
 };
 
 // The data's points, when they are more than the parameters the fit
@@ -103,10 +114,11 @@ FitResult compareRecord(const model::ModelParameters& physics,
                         const std::vector<Dataset>& data,
                         const FitOptions& options);
 
-// The program's grid at m against the fitted particles' curves (the
-// background, which the program does not compute, left out): per dataset,
-// the largest |M_grid - M_fit| over the largest |M_fit|. Stored in the
-// result.
+// The program's grid at m against the continuum at the fitted values (the
+// fitted curves of a continuum fit; the background, which the program does
+// not compute, left out): per dataset, the largest |M_grid - M_cont| over
+// the largest |M_cont|, and the m at which it falls to the data's smallest
+// relative error (the grid's error falls as 1/m). Stored in the result.
 void compareWithGrid(FitResult& result, const std::vector<Dataset>& data, unsigned threads = 0);
 
 // The report: model, datasets, fit statistics, variables with standard

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "fitting/fit.h"
+#include "model/grid.h"
 
 namespace preisach::fitting {
 
@@ -109,6 +110,11 @@ void writeVariables(std::ostream& out, const FitResult& r) {
   if (!r.undetermined.empty()) {
     out << "[[Not determined]]\n";
     for (const std::string& u : r.undetermined) out << "    " << u << "\n";
+    for (const std::string& c : r.combinations) out << "    " << c << "\n";
+  }
+  if (!r.symmetries.empty()) {
+    out << "[[Symmetries]] (exact, whatever the data's noise)\n";
+    for (const std::string& s : r.symmetries) out << "    " << s << "\n";
   }
 }
 
@@ -147,27 +153,31 @@ void writeMinima(std::ostream& out, const FitResult& r) {
 
 void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>& data) {
   if (r.gridDeparture.empty()) return;
-  out << "[[Grid]] (preisach at m = " << r.m << " against the fitted continuum curves: largest |M_grid - M_cont| "
-      << "over largest |M_cont|; the grid's error falls as 1/m)\n";
+  out << "[[Grid]] (preisach at m = " << r.m
+      << (r.modelKind == ModelKind::Continuum ? " against the fitted continuum curves"
+                                              : " against the continuum limit at the fitted values")
+      << ": largest |M_grid - M_cont| over largest |M_cont|; the grid's error falls as 1/m)\n";
   for (std::size_t d = 0; d < data.size(); ++d) {
     if (d < r.gridNotFinite.size() && r.gridNotFinite[d]) {
       out << "    " << data[d].name << ": the grid gives NaN at m = " << r.m << " (not a departure of 0)\n";
       continue;
     }
     out << "    " << data[d].name << ": " << formatted(r.gridDeparture[d], 3);
-    // The m at which the grid's departure falls to the data's smallest
-    // relative error.
-    double largest = 0.0;
-    for (std::size_t k = 0; k < r.model[d].size(); ++k)
-      largest =
-          std::max(largest, std::fabs(r.model[d][k] - (r.backgroundValues.empty() ? 0.0 : r.backgroundValues[d][k])));
-    const double relative = *std::min_element(data[d].sigma.begin(), data[d].sigma.end()) / largest;
-    const double m = std::ceil(static_cast<double>(r.m) * r.gridDeparture[d] / relative);
-    if (std::isfinite(m) && m > static_cast<double>(r.m))
-      out << " (above the data's relative error " << formatted(relative, 2)
-          << ": run preisach at m >= " << formatted(m, 10) << ")";
+    if (r.gridNeededM[d] > static_cast<double>(r.m))
+      out << " (above the data's smallest relative error: run preisach at m >= " << formatted(r.gridNeededM[d], 10)
+          << ")";
     out << "\n";
   }
+  if (r.modelKind == ModelKind::Grid)
+    out << "    the standard errors above are lower bounds: they count the data's noise, not this departure of "
+           "the grid from the model's limit\n";
+  if (r.compared || r.modelKind == ModelKind::Grid) return;
+  if (r.neededM > model::kLargestGridDivisions)
+    out << "    no m of the program (at most " << model::kLargestGridDivisions
+        << ") meets the data's error: the fitted file keeps m = " << model::kLargestGridDivisions << "\n";
+  else if (r.programSeconds > 0.0)
+    out << "    the fitted file's m = " << std::max(r.neededM, 1) << " meets the data's error; preisach takes about "
+        << formatted(r.programSeconds, 2) << " s on it here\n";
 }
 
 }  // namespace

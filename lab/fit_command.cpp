@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,8 @@
 #include <optional>
 #include <sstream>
 
+#include "driver/hysteresis_loop.h"
+#include "driver/temperature_sweep.h"
 #include "fitting/fit.h"
 #include "lab/lab_files.h"
 #include "lab/model_options.h"
@@ -21,6 +24,7 @@
 #include "lab/sequence_datasets.h"
 #include "measured/measured_data.h"
 #include "measured/text_cells.h"
+#include "model/grid.h"
 #include "parameters/data_directory.h"
 
 namespace preisach::lab {
@@ -376,25 +380,6 @@ double highestTemperature(const std::vector<Dataset>& data, const parameters::Pa
   return highest;
 }
 
-// The fitted record: the file's own values where the fit did not change
-// them; with one ZFC/FC field ha is that field, with one loop temperature
-// T_hyst is that temperature.
-parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
-                                      const std::vector<Dataset>& data,
-                                      const parameters::ParameterSet& start) {
-  parameters::ParameterSet p = fitting::gridParameters(r.best, start.m, start);
-  std::vector<float> fields, temperatures;
-  for (const Dataset& d : data)
-    (d.kind == CurveKind::Loop ? temperatures : fields).push_back(d.kind == CurveKind::Loop ? d.temperature : d.field);
-  const auto single = [](std::vector<float> v) {
-    std::sort(v.begin(), v.end());
-    return !v.empty() && v.front() == v.back();
-  };
-  if (single(fields)) p.ha = fields.front();
-  if (single(temperatures)) p.T_hyst = temperatures.front();
-  return p;
-}
-
 // Every file the run reads, and every file it writes beside --out.
 std::vector<NamedFile> fitInputs(const FitArguments& a) {
   std::vector<NamedFile> inputs{{"--params", a.params}};
@@ -461,7 +446,7 @@ int compareRecord(const FitArguments& a,
   for (const Dataset& d : data) checkPlausible(d, start);
   options.m = start.m;
   fitting::FitResult result = fitting::compareRecord(fitting::physicsOf(start), data, options);
-  if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
+  compareWithProgram(result, data, start);
   std::ostringstream report;
   fitting::writeReport(report, result, data);
   const std::string base = stem(a.out);
@@ -490,6 +475,75 @@ fitting::NoiseModel statedNoise(const std::string& text) {
   noise.kind = relative ? fitting::NoiseModel::Kind::Relative : fitting::NoiseModel::Kind::Absolute;
   noise.value = relative ? value / 100.0 : value;
   return noise;
+}
+
+parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
+                                      const std::vector<Dataset>& data,
+                                      const parameters::ParameterSet& start) {
+  // A grid fit's values belong to its m; a continuum fit's record gets the
+  // m at which the program's grid meets the data's error.
+  const bool settled = r.modelKind == fitting::ModelKind::Continuum && r.neededM > 0;
+  const std::int32_t m = settled ? std::min(r.neededM, model::kLargestGridDivisions) : start.m;
+  parameters::ParameterSet p = fitting::gridParameters(r.best, m, start);
+  std::vector<float> fields, temperatures;
+  for (const Dataset& d : data)
+    (d.kind == CurveKind::Loop ? temperatures : fields).push_back(d.kind == CurveKind::Loop ? d.temperature : d.field);
+  const auto single = [](std::vector<float> v) {
+    std::sort(v.begin(), v.end());
+    return !v.empty() && v.front() == v.back();
+  };
+  if (single(fields)) p.ha = fields.front();
+  if (single(temperatures)) p.T_hyst = temperatures.front();
+  return p;
+}
+
+namespace {
+
+// The program's own ZFC/FC temperatures and loop fields, as datasets.
+std::vector<Dataset> programSchedule(const parameters::ParameterSet& record) {
+  std::vector<Dataset> schedule(2);
+  schedule[0].kind = CurveKind::Zfc;
+  schedule[0].field = record.ha;
+  for (float T : driver::temperatureSchedule(record.T_max)) schedule[0].curve.x.push_back(T);
+  schedule[1].kind = CurveKind::Loop;
+  schedule[1].temperature = record.T_hyst;
+  for (hysteresis::Branch b : {hysteresis::Branch::Descending, hysteresis::Branch::Ascending})
+    for (float H : driver::fieldSchedule(record.Ha_max, b)) {
+      schedule[1].curve.x.push_back(H);
+      schedule[1].descending.push_back(b == hysteresis::Branch::Descending);
+    }
+  return schedule;
+}
+
+// preisach's computations on `record` at m, timed here (s).
+double timedAt(const parameters::ParameterSet& record, const model::ModelParameters& physics, std::int32_t m) {
+  const auto began = std::chrono::steady_clock::now();
+  fitting::modelCurves({fitting::gridParameters(physics, m, record)}, programSchedule(record));
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+}
+
+// Up to this m preisach's time is measured; beyond it, extrapolated from
+// the times at half and all of it by their power law (the grid's nodes
+// grow as m^2, its runs of rows slower).
+constexpr std::int32_t kTimedM = 400;
+
+}  // namespace
+
+void compareWithProgram(fitting::FitResult& result,
+                        const std::vector<Dataset>& data,
+                        const parameters::ParameterSet& start) {
+  fitting::compareWithGrid(result, data);
+  if (result.compared || result.modelKind == fitting::ModelKind::Grid || result.neededM <= 0 ||
+      result.neededM > model::kLargestGridDivisions)
+    return;
+  const parameters::ParameterSet record = fittedRecord(result, data, start);
+  if (record.m <= kTimedM) {
+    result.programSeconds = timedAt(record, result.best, record.m);
+    return;
+  }
+  const double half = timedAt(record, result.best, kTimedM / 2), full = timedAt(record, result.best, kTimedM);
+  const double power = std::clamp(std::log2(full / half), 1.0, 2.0);
+  result.programSeconds = full * std::pow(static_cast<double>(record.m) / kTimedM, power);
 }
 
 int runFit(const FitArguments& a) {
@@ -545,7 +599,7 @@ int runFit(const FitArguments& a) {
                            " gives nan or inf at " + std::to_string(notFinite) + " of " + std::to_string(points) +
                            " points at the best point reached (for the grid: a tiny mu0 makes Norm_coeff infinite, "
                            "or the grid holds none of the density); nothing is written");
-  if (options.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(result, data);
+  compareWithProgram(result, data, start);
   std::ostringstream report;
   fitting::writeReport(report, result, data);
   // The fitted file, its curves, their picture and the report appear

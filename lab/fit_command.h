@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fitting/model_curves.h"
+#include "fitting/fit.h"
 #include "lab/model_options.h"
 
 namespace preisach::lab {
@@ -31,6 +31,23 @@ struct FitArguments {
 // without an error column; "" for none. Throws measured::DataError for
 // anything else.
 fitting::NoiseModel statedNoise(const std::string& text);
+
+// The program against the fit: its grid at the parameter file's m compared
+// with the continuum at the fitted values, the m that meets the data's
+// error, and, for a fit, preisach's time on the fitted record at that m
+// (its own temperatures and fields on a small grid, timed here, scaled as
+// m^2). Stored in the result.
+void compareWithProgram(fitting::FitResult& result,
+                        const std::vector<fitting::Dataset>& data,
+                        const parameters::ParameterSet& start);
+
+// The fitted record: the file's own values where the fit did not change
+// them; with one ZFC/FC field ha is that field, with one loop temperature
+// T_hyst is that temperature; after a continuum fit, m the one at which
+// the program meets the data's error.
+parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
+                                      const std::vector<fitting::Dataset>& data,
+                                      const parameters::ParameterSet& start);
 
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.
 void addFitCommand(CLI::App& app, FitArguments& arguments);

@@ -186,9 +186,53 @@ TEST(Fit, NamesNAndMu0AsNotDeterminedApartByALoopAlone) {
   // hc0_mean is determined, and right.
   ASSERT_TRUE(std::isfinite(r.errors[0])) << report;
   EXPECT_NEAR(r.values[0], 300.0, kFewSigma * r.errors[0]) << report;
-  // The product is right although neither factor need be.
+  // The product is right although neither factor need be, and the report
+  // gives it with its error, and the exact symmetry in words.
   const double product = r.values[1] * r.values[2];
   EXPECT_NEAR(product / 1e-15, 1.0, 0.02) << report;
+  ASSERT_EQ(r.combinations.size(), 1u) << report;
+  const std::string& c = r.combinations[0];
+  ASSERT_EQ(c.rfind("N·mu0 = ", 0), 0u) << c;
+  const double value = std::stod(c.substr(c.find('=') + 2)), error = std::stod(c.substr(c.find("+/-") + 4));
+  EXPECT_NEAR(value, product, 1e-6 * product) << c;
+  EXPECT_NEAR(value, 1e-15, kFewSigma * error) << c;
+  EXPECT_NE(c.find(" emu (determined; N and mu0 apart are not)"), std::string::npos) << c;
+  EXPECT_NE(report.find("[[Symmetries]]"), std::string::npos) << report;
+  EXPECT_NE(report.find("loops are unchanged when N is multiplied and mu0 divided by any lambda"), std::string::npos);
+}
+
+// ZFC/FC in one field fix the fields only against hts = 25 kB T / mu0: the
+// report says so, and, with every field of the scaling free, that the fit
+// can run along it. A density centred beyond what the curves switch is
+// warned of.
+TEST(Fit, StatesTheScalingOfOneFieldAndADensityBeyondTheData) {
+  const ParameterSet truth = support::parametersFrom(kTruth);
+  const std::vector<Dataset> data = support::continuumMeasured(truth, true, false, 14);
+  FitOptions options;
+  options.free = parseFreeParameters("hc0_mean,sigmac0,sigmai0,km,mu0,N", physicsOf(truth), 300.0);
+  options.startFromData = false;
+  options.limits.maxIterations = 5;  // the statement does not need a minimum
+  const FitResult r = fitParameters(physicsOf(truth), data, options);
+  ASSERT_EQ(r.symmetries.size(), 1u);
+  EXPECT_NE(r.symmetries[0].find("hc0_mean, sigmac0, sigmai0 and ha + km are multiplied by any lambda, mu0 divided "
+                                 "by lambda and N multiplied by lambda"),
+            std::string::npos)
+      << r.symmetries[0];
+  EXPECT_NE(r.symmetries[0].find("all of them are free, so the fit can run along this line"), std::string::npos);
+  // hts(300 K) = 25 kB 300 K / 1e-15 emu = 1035 Oe; a centre of 4000 Oe
+  // at 0 K, 1414 Oe at 300 K, stays beyond it at every measured
+  // temperature (a width of 800 Oe leaves the curves a tail to see).
+  ModelParameters beyond = physicsOf(truth);
+  beyond.hc0_mean = 4000.0f;
+  beyond.sigmac0 = 800.0f;
+  const FitResult compared = compareRecord(beyond, data, {});
+  bool warned = false;
+  for (const std::string& w : compared.warnings)
+    warned = warned || w.find("lies beyond hts = 1035 Oe, the largest coercive field the ZFC/FC curves switch") !=
+                           std::string::npos;
+  EXPECT_TRUE(warned) << reportOf(compared, data);
+  const FitResult inside = compareRecord(physicsOf(truth), data, {});
+  for (const std::string& w : inside.warnings) EXPECT_EQ(w.find("lies beyond"), std::string::npos) << w;
 }
 
 TEST(Fit, CountsStartsThatEndAtOnePointAsOneMinimum) {

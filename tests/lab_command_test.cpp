@@ -681,5 +681,44 @@ TEST(LabCommand, FitsALinearBackgroundBesideTheRecordAndWritesItsPart) {
   EXPECT_FALSE(std::filesystem::exists(w.root() / "cmp2.curves.txt"));
 }
 
+// A continuum fit's record carries the m at which the program's grid meets
+// the data's error: preisach run on it gives the fitted curves within that
+// error, and the report says how long it takes.
+TEST(LabCommand, WritesTheGridMThatMeetsTheDataErrorIntoTheFittedFile) {
+  Workspace w;
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 400 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  ASSERT_EQ(w.run("").status, 0);
+  std::filesystem::copy_file(w.dataDir() / "ZFCFCbc.txt", w.root() / "measured.txt");
+  w.writeParameters("600 1e-15 0.5 330 1.5 100 1 100 1 0 0.8 G 20 0.01 y 100 300 n 300 2000 50 300 0.1 n");
+  const RunResult r = lab(w, "fit --zfcfc measured.txt --free hc0_mean,N --error 1% --out fitted.txt");
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  std::istringstream values(readFile(w.root() / "fitted.txt"));
+  std::vector<std::string> v{std::istream_iterator<std::string>(values), std::istream_iterator<std::string>()};
+  ASSERT_EQ(v.size(), 24u);
+  const int m = std::stoi(v[12]);
+  EXPECT_GT(m, 20) << "the grid at the file's m = 20 is coarser than 1 %\n" << r.out;
+  EXPECT_NE(r.out.find("the fitted file's m = " + v[12] + " meets the data's error; preisach takes about "),
+            std::string::npos)
+      << r.out;
+  std::filesystem::copy_file(w.root() / "fitted.txt", w.dataDir() / "Parameters.txt",
+                             std::filesystem::copy_options::overwrite_existing);
+  ASSERT_EQ(w.run("").status, 0);
+  // The program's rows against the fitted curves: within the data's 1 %
+  // of the largest moment (the grid's departure is set to that).
+  std::istringstream program(readFile(w.dataDir() / "ZFCFCbc.txt")),
+      fitted(zfcFcRows(readFile(w.root() / "fitted.curves.txt")));
+  double largest = 0.0, departure = 0.0;
+  for (std::string a, b; std::getline(program, a) && std::getline(fitted, b);) {
+    std::istringstream ra(a), rb(b);
+    double T1, z1, f1, T2, z2, f2;
+    ASSERT_TRUE(ra >> T1 >> z1 >> f1 && rb >> T2 >> z2 >> f2) << a << " / " << b;
+    ASSERT_EQ(T1, T2);
+    departure = std::max({departure, std::fabs(z1 - z2), std::fabs(f1 - f2)});
+    largest = std::max({largest, std::fabs(z2), std::fabs(f2)});
+  }
+  ASSERT_GT(largest, 0.0);
+  EXPECT_LT(departure / largest, 0.012) << r.out;
+}
+
 }  // namespace
 }  // namespace preisach::test

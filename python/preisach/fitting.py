@@ -75,8 +75,7 @@ class FitResult:
         self.names = list(raw["names"])
         self.values = dict(zip(self.names, raw["values"]))
         self.stderr = dict(zip(self.names, raw["errors"]))
-        fitted = _fitted_record(Parameters(raw["best"]), data)
-        self.params = FittedParameters(fitted._record, self.stderr, dict(zip(self.names, raw.get("start", []))))
+        self.params = FittedParameters(Parameters(raw["best"])._record, self.stderr, dict(zip(self.names, raw.get("start", []))))
         self.correl = np.array(raw["correlation"], dtype=float).reshape(len(self.names), len(self.names))
         self.chisqr = float(raw["chisqr"])
         self.ndata = int(raw["points"])
@@ -103,19 +102,6 @@ class FitResult:
     def __repr__(self):
         return "FitResult(chisqr=%g, %s)" % (self.chisqr, ", ".join(
             "%s=%g+-%g" % (n, self.values[n], self.stderr[n]) for n in self.names))
-
-
-def _fitted_record(p, data):
-    """As the lab writes it: with one ZFC/FC field ha is that field, with one
-    loop temperature T_hyst is that temperature."""
-    fields = {float(d["field"]) for d in data if d["kind"] != "loop"}
-    temperatures = {float(d["temperature"]) for d in data if d["kind"] == "loop"}
-    changes = {}
-    if len(fields) == 1:
-        changes["ha"] = fields.pop()
-    if len(temperatures) == 1:
-        changes["T_hyst"] = temperatures.pop()
-    return p.replace(**changes) if changes else p
 
 
 def _fit_extras(background, error, max_iterations, max_time):

@@ -115,7 +115,7 @@ double highestTemperature(const std::vector<Dataset>& data, const ParameterSet& 
 
 py::dict resultDict(const fitting::FitResult& r, const std::vector<Dataset>& data, const ParameterSet& start) {
   py::dict d;
-  d["best"] = fitting::gridParameters(r.best, start.m, start);
+  d["best"] = lab::fittedRecord(r, data, start);
   d["names"] = r.names;
   d["values"] = toArray(r.values);
   d["errors"] = toArray(r.errors);
@@ -186,7 +186,7 @@ py::dict fit(const ParameterSet& p,
   if (options.model == fitting::ModelKind::Grid)
     lab::requireFeasible({static_cast<double>(points) * static_cast<double>(options.free.size() + 1), p.m},
                          "fit --model grid (one Jacobian of " + std::to_string(points) + " points)");
-  const fitting::FitResult result = interruptible([physics, data, options](const std::atomic<bool>& stop) {
+  const fitting::FitResult result = interruptible([physics, data, options, p](const std::atomic<bool>& stop) {
     // The descent writes a line per iteration to its progress stream; this
     // one drops the lines and stops the fit when Ctrl-C was pressed.
     StopAtProgress lines(stop);
@@ -197,7 +197,7 @@ py::dict fit(const ParameterSet& p,
     try {
       fitting::FitResult r = fitting::fitParameters(physics, data, o);
       stopIfAsked(stop);
-      if (o.model == fitting::ModelKind::Continuum) fitting::compareWithGrid(r, data);
+      lab::compareWithProgram(r, data, p);
       return r;
     } catch (const std::runtime_error& e) {
       if (dynamic_cast<const DataError*>(&e) != nullptr) throw;

@@ -4,11 +4,19 @@ test is skipped."""
 
 import os
 import pathlib
+import re
 import subprocess
 
 import pytest
 
 SOURCE = pathlib.Path(os.environ.get("PREISACH_SOURCE", pathlib.Path(__file__).resolve().parents[2]))
+
+
+def without_times(report):
+    """A fit's report without what the clock says: its time, and preisach's
+    time on the fitted record."""
+    report = re.sub(r"time += [^\n]*", "time", report)
+    return re.sub(r"preisach takes about [^ ]+ s", "preisach takes about ... s", report)
 
 
 def _executable(variable):
