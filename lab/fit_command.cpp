@@ -238,8 +238,10 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
       ->check(finiteNumberIn(0.0, 1e7, "s", true));
   fit->add_flag("--quiet", a.quiet, "no progress lines on standard error (else at most one a second)");
   fit->add_option("--error", a.error,
-                  "the noise of curves without an error column: a share of each moment (\"1%\") or one standard "
-                  "error in emu (\"2e-8\"); without it the errors are estimated from the scatter about the fit");
+                  "[DATASET=]VALUE: the noise of curves without an error column, a share of each moment (\"1%\") or "
+                  "one standard error in emu (\"2e-8\"); for every such dataset, or for one named as the report "
+                  "names it (ZFC, FC-2, loop) or by its file; without it the errors are estimated from the scatter "
+                  "about the fit");
   fit->add_option("--background", a.background,
                   "terms fitted beside the particles, each with its error and drawn apart: for loops \"linear\" "
                   "(chi·H, chi in emu/Oe, one per loop) or \"linear+offset\" (chi·H + M0, M0 in emu); for ZFC/FC "
@@ -461,20 +463,69 @@ int compareRecord(const FitArguments& a,
 
 }  // namespace
 
-fitting::NoiseModel statedNoise(const std::string& text) {
+namespace {
+
+// "1%" (relative) or "2e-8" (emu).
+fitting::NoiseModel parsedNoise(const std::string& text, const std::string& whole) {
   fitting::NoiseModel noise;
-  if (text.empty()) return noise;
-  const bool relative = text.back() == '%';
+  const bool relative = !text.empty() && text.back() == '%';
   const std::string number = relative ? text.substr(0, text.size() - 1) : text;
   char* end = nullptr;
   const double value = std::strtod(number.c_str(), &end);
-  const bool whole = !number.empty() && end == number.c_str() + number.size();
-  if (!whole || !std::isfinite(value) || !(value > 0.0) || (relative && value >= 100.0))
-    throw DataError("--error: \"" + measured::shownName(text) +
-                    "\" is neither a share of each moment below 100 % (\"1%\") nor an error in emu (\"2e-8\")");
+  const bool complete = !number.empty() && end == number.c_str() + number.size();
+  if (!complete || !std::isfinite(value) || !(value > 0.0) || (relative && value >= 100.0))
+    throw DataError("--error: \"" + measured::shownName(whole) +
+                    "\" is neither a share of each moment below 100 % (\"1%\") nor an error in emu (\"2e-8\"), "
+                    "for all datasets or as DATASET=VALUE");
   noise.kind = relative ? fitting::NoiseModel::Kind::Relative : fitting::NoiseModel::Kind::Absolute;
   noise.value = relative ? value / 100.0 : value;
   return noise;
+}
+
+// A dataset named as the report names it, or by its file (path or name).
+bool isNamed(const Dataset& d, const std::string& target) {
+  return d.name == target || d.curve.file == target ||
+         std::filesystem::path(d.curve.file).filename().string() == target;
+}
+
+}  // namespace
+
+void applyStatedNoise(std::vector<Dataset>& data, const std::vector<std::string>& texts) {
+  std::optional<fitting::NoiseModel> everyDataset;
+  std::vector<std::pair<std::string, fitting::NoiseModel>> named;
+  for (const std::string& text : texts) {
+    const std::size_t equals = text.rfind('=');
+    if (equals == std::string::npos) {
+      if (everyDataset) throw DataError("--error: two values for all datasets (name one as DATASET=VALUE)");
+      everyDataset = parsedNoise(text, text);
+      continue;
+    }
+    const std::string target = text.substr(0, equals);
+    std::vector<std::string> known;
+    bool found = false;
+    for (const Dataset& d : data) {
+      known.push_back(d.name);
+      if (!isNamed(d, target)) continue;
+      found = true;
+      if (d.curve.hasErrors())
+        throw DataError("--error " + measured::shownName(text) + ": " + d.name + " (" +
+                        measured::shownName(d.curve.file) + ") has its own error column");
+    }
+    if (!found) {
+      std::string list;
+      for (const std::string& name : known) list += (list.empty() ? "" : ", ") + name;
+      throw DataError("--error " + measured::shownName(text) + ": no dataset is named \"" +
+                      measured::shownName(target) + "\" (the datasets: " + list + ", or their files)");
+    }
+    named.emplace_back(target, parsedNoise(text.substr(equals + 1), text));
+  }
+  for (Dataset& d : data) {
+    if (d.curve.hasErrors()) continue;
+    std::optional<fitting::NoiseModel> noise = everyDataset;
+    for (const auto& [target, stated] : named)
+      if (isNamed(d, target)) noise = stated;
+    if (noise) d.noise = *noise, weigh(d);
+  }
 }
 
 parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
@@ -550,10 +601,8 @@ int runFit(const FitArguments& a) {
   fitting::FitOptions options;
   const parameters::ParameterSet start = readParameters(a.params);
   modelOptions(a, start.m, options);
-  const fitting::NoiseModel noise = statedNoise(a.error);
   std::vector<Dataset> data = readData(a, start);
-  for (Dataset& d : data)
-    if (!d.curve.hasErrors()) d.noise = noise, weigh(d);
+  applyStatedNoise(data, a.error);
   requireWritableFolderOf(a.out);
   requireSeparateFiles(fitInputs(a), fitOutputs(a.out));
   const model::ModelParameters physics = fitting::physicsOf(start);

@@ -23,14 +23,16 @@ struct FitArguments {
   int maxIterations = 0;                // over all starts; 0: no limit
   double maxTime = 0.0;                 // seconds; 0: no limit
   bool quiet = false;                   // no progress lines
-  std::string error;                    // the noise of curves without an error column: "1%" or "2e-8" (emu)
+  std::vector<std::string> error;       // the noise of curves without an error column: [DATASET=]"1%" or "2e-8" (emu)
   std::vector<std::string> background;  // "linear", "linear+offset", "curie", "curie-weiss"
 };
 
-// "1%" (relative) or "2e-8" (emu): the noise the user states for curves
-// without an error column; "" for none. Throws measured::DataError for
-// anything else.
-fitting::NoiseModel statedNoise(const std::string& text);
+// The noise the user states for curves without an error column, each text
+// "1%" (relative) or "2e-8" (emu) for all of them, or DATASET=VALUE for the
+// dataset of that name (ZFC, FC-2, loop) or file; the curves weighed by it.
+// Throws measured::DataError for another value, a name no dataset has, a
+// dataset with its own errors, or two values for all.
+void applyStatedNoise(std::vector<fitting::Dataset>& data, const std::vector<std::string>& texts);
 
 // The program against the fit: its grid at the parameter file's m compared
 // with the continuum at the fitted values, the m that meets the data's

@@ -720,5 +720,56 @@ TEST(LabCommand, WritesTheGridMThatMeetsTheDataErrorIntoTheFittedFile) {
   EXPECT_LT(departure / largest, 0.012) << r.out;
 }
 
+// The noise of curves without an error column, stated for all of them or
+// per dataset (by the report's name or the file's): each curve weighed as
+// said and the report saying which weights; a name that no dataset has, a
+// dataset with its own errors or a bad value refused before any work.
+TEST(LabCommand, WeighsEachDatasetByTheNoiseStatedForIt) {
+  Workspace w;
+  w.writeParameters("600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 60 0.01 y 100 300 y 300 2000 50 300 0.1 n");
+  ASSERT_EQ(w.run("").status, 0);
+  std::filesystem::copy_file(w.dataDir() / "ZFCFCbc.txt", w.root() / "zfcfc.txt");
+  std::filesystem::copy_file(w.dataDir() / "momentbc.txt", w.root() / "loop.txt");
+  const std::string data = "fit --zfcfc zfcfc.txt --loop loop.txt@300 --model grid --free N";
+  const RunResult r = lab(w, data + " --error 2% --error loop.txt=3e-17 --error FC=1% --out fit.txt");
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("weights of ZFC = stated relative errors of 2 % of each moment (--error)"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("weights of FC = stated relative errors of 1 % of each moment (--error)"), std::string::npos);
+  EXPECT_NE(r.out.find("weights of loop = stated errors of 3e-17 emu (--error)"), std::string::npos);
+  // The curves file's sigma column: 3e-17 on every loop row.
+  std::istringstream lines(readFile(w.root() / "fit.curves.txt"));
+  int loopRows = 0;
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("loop ", 0) == 0) {
+      std::istringstream cells(line);
+      std::string name;
+      double x, measured, model, residual, sigma;
+      ASSERT_TRUE(cells >> name >> x >> measured >> model >> residual >> sigma);
+      EXPECT_DOUBLE_EQ(sigma, 3e-17);
+      ++loopRows;
+    }
+  EXPECT_GT(loopRows, 10);
+  const struct {
+    const char* options;
+    const char* message;
+  } refused[] = {
+      {"--error ZFC-2=1%",
+       "--error ZFC-2=1%: no dataset is named \"ZFC-2\" (the datasets: ZFC, FC, loop, or their files)"},
+      {"--error 'FC=1 percent'", "is neither a share of each moment below 100 %"},
+      {"--error 1% --error 2%", "--error: two values for all datasets (name one as DATASET=VALUE)"},
+  };
+  for (const auto& c : refused) {
+    const RunResult bad = lab(w, data + " " + c.options + " --out bad.txt");
+    EXPECT_EQ(bad.status, 2) << c.options;
+    EXPECT_NE(bad.err.find(c.message), std::string::npos) << c.options << "\n" << bad.err;
+    EXPECT_FALSE(std::filesystem::exists(w.root() / "bad.curves.txt")) << c.options;
+  }
+  writeFile(w.root() / "witherrors.txt", "5 1e-16 1e-18\n10 2e-16 1e-18\n15 3e-16 1e-18\n20 4e-16 1e-18\n");
+  const RunResult own = lab(w, "fit --zfc witherrors.txt --free N --error witherrors.txt=1% --out bad.txt");
+  EXPECT_EQ(own.status, 2);
+  EXPECT_NE(own.err.find("ZFC (witherrors.txt) has its own error column"), std::string::npos) << own.err;
+}
+
 }  // namespace
 }  // namespace preisach::test

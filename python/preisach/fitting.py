@@ -112,9 +112,14 @@ def _fit_extras(background, error, max_iterations, max_time):
     elif isinstance(background, str):
         background = [background]
     if error is None:
-        error = ""
-    elif not isinstance(error, str):
-        error = repr(float(error))
+        error = []
+    elif isinstance(error, dict):
+        error = ["%s=%s" % (name, value if isinstance(value, str) else repr(float(value)))
+                 for name, value in error.items()]
+    elif isinstance(error, str):
+        error = [error]
+    else:
+        error = [repr(float(error))]
     return {"background": list(background), "error": error,
             "max_iterations": 0 if max_iterations is None else int(max_iterations),
             "max_time": 0.0 if max_time is None else float(max_time)}
@@ -127,7 +132,7 @@ def fit(p, data, free, model="continuum", tol=1e-10, starts=1, given_start=False
     for all. background: "linear", "linear+offset" (loops), "curie",
     "curie-weiss" (ZFC/FC) or a list of them, fitted beside the particles
     (result.background); error: the noise of datasets without errors, "1%"
-    or an error in emu; max_iterations, max_time (s): the fit stops there
+    or an error in emu, or {dataset name or file: value}; max_iterations, max_time (s): the fit stops there
     with its best point, marked not at a minimum. With client=None the
     starts run in this process exactly as the command runs them; with a Dask
     client (or client="local") the starts go out as tasks (see

@@ -155,7 +155,7 @@ py::dict fit(const ParameterSet& p,
              int starts,
              bool givenStart,
              const std::vector<std::string>& background,
-             const std::string& error,
+             const std::vector<std::string>& errors,
              int maxIterations,
              double maxTime) {
   const curves::ModelChoice choice = chooseModel(model, tol, p.m);
@@ -164,9 +164,7 @@ py::dict fit(const ParameterSet& p,
   if (!(maxTime >= 0.0) || !std::isfinite(maxTime)) throw DataError("max_time must be a positive number of seconds");
   std::vector<Dataset> data = datasets(list, p);
   // As the lab's --error: the stated noise of the curves without errors.
-  const fitting::NoiseModel noise = lab::statedNoise(error);
-  for (Dataset& d : data)
-    if (!d.curve.hasErrors() && noise.kind != fitting::NoiseModel::Kind::Unstated) d.noise = noise, weigh(d);
+  lab::applyStatedNoise(data, errors);
   fitting::FitOptions options;
   options.model =
       choice.evaluator == curves::Evaluator::Grid ? fitting::ModelKind::Grid : fitting::ModelKind::Continuum;
@@ -239,7 +237,7 @@ std::vector<std::vector<double>> modelAt(
 void bindFit(py::module_& m) {
   m.def("fit", &fit, py::arg("p"), py::arg("data"), py::arg("free"), py::arg("model"), py::arg("tol"),
         py::arg("starts"), py::arg("given_start"), py::arg("background") = std::vector<std::string>{},
-        py::arg("error") = std::string(), py::arg("max_iterations") = 0, py::arg("max_time") = 0.0);
+        py::arg("error") = std::vector<std::string>{}, py::arg("max_iterations") = 0, py::arg("max_time") = 0.0);
   m.def("model_at", &modelAt, py::arg("p"), py::arg("data"), py::arg("model"), py::arg("tol"), py::arg("threads") = 0u);
 }
 

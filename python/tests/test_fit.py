@@ -47,6 +47,9 @@ def test_background_error_and_limits_are_the_labs(example, lab, monkeypatch):
     assert r.background["C"].stderr == pytest.approx(float(line.group(2)), rel=1e-2)
     # best_fit is the particles and the background together.
     assert len(r.background_fit) == 2 and np.all(np.isfinite(r.best_fit[0]))
+    # A noise stated for one dataset by name: this file's curves carry their own errors.
+    with pytest.raises(ValueError, match="ZFC \\(zfcfc.dat\\) has its own error column"):
+        preisach.fit(p, data=["zfcfc.dat"], free=["N"], error={"ZFC": "2%"})
 
 
 def test_the_result_carries_statistics_by_name(example):
