@@ -279,6 +279,7 @@ void holdUndetermined(FitResult& r,
   }
   r.best = at;
   for (std::size_t j = 0; j < k; ++j) r.values[j] = scaling.free()[j].valueIn(at);
+  if (r.converged) r.minima.insert(r.minima.begin(), Minimum{r.chiSquare, r.values, 1, true});
   for (const WeakDirection& weak : best.analysis.undetermined) combineHeld(r, weak);
   for (std::size_t j = 0; j < k; ++j)
     if (r.keptAtStart[j])
@@ -403,7 +404,10 @@ void statisticalWarnings(FitResult& r) {
     r.warnings.push_back("no start reached a minimum (the gradient is not small where the fit ended)");
   if (r.stalled > 0)
     r.warnings.push_back(std::to_string(r.stalled) + " of " + std::to_string(r.starts) +
-                         " starts ended where the gradient is not small: stalls, not minima");
+                         " starts ended where the gradient is not small: stalls, not minima" +
+                         (!r.minima.empty() && r.minima.front().held
+                              ? " (with the undetermined values held, the fit reached the minimum given)"
+                              : ""));
 }
 
 // The particles' model alone.

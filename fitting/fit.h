@@ -42,6 +42,7 @@ struct Minimum {
   double chiSquare = 0.0;
   std::vector<double> values;
   int starts = 0;
+  bool held = false;  // reached with the undetermined values held at the parameter file's
 };
 
 struct FitResult {

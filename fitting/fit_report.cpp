@@ -145,7 +145,7 @@ void writeMinima(std::ostream& out, const FitResult& r) {
   out << ")\n";
   for (const Minimum& m : r.minima) {
     out << "    chi-square " << formatted(m.chiSquare, 7) << " (" << m.starts << (m.starts == 1 ? " start" : " starts")
-        << "):";
+        << (m.held ? ", the undetermined values held at the parameter file's" : "") << "):";
     for (std::size_t j = 0; j < m.values.size(); ++j) out << " " << r.names[j] << " = " << formatted(m.values[j], 6);
     out << "\n";
   }

@@ -183,6 +183,11 @@ TEST(Fit, NamesNAndMu0AsNotDeterminedApartByALoopAlone) {
   EXPECT_EQ(r.values[held], held == 1 ? static_cast<double>(start.N) : static_cast<double>(start.mu0)) << report;
   EXPECT_NE(report.find("N:        "), std::string::npos);
   EXPECT_NE(report.find("+/- (not determined: kept at the parameter file's value)"), std::string::npos) << report;
+  // The minimum reached with N held heads the minima, said so.
+  ASSERT_FALSE(r.minima.empty()) << report;
+  EXPECT_TRUE(r.minima.front().held) << report;
+  EXPECT_NE(report.find("(1 start, the undetermined values held at the parameter file's)"), std::string::npos)
+      << report;
   // hc0_mean is determined, and right.
   ASSERT_TRUE(std::isfinite(r.errors[0])) << report;
   EXPECT_NEAR(r.values[0], 300.0, kFewSigma * r.errors[0]) << report;

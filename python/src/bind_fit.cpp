@@ -128,8 +128,8 @@ py::dict resultDict(const fitting::FitResult& r, const std::vector<Dataset>& dat
   d["measured_errors"] = r.measuredErrors;
   py::list minima;
   for (const fitting::Minimum& m : r.minima)
-    minima.append(
-        py::dict(py::arg("chisqr") = m.chiSquare, py::arg("values") = toArray(m.values), py::arg("starts") = m.starts));
+    minima.append(py::dict(py::arg("chisqr") = m.chiSquare, py::arg("values") = toArray(m.values),
+                           py::arg("starts") = m.starts, py::arg("held") = m.held));
   d["minima"] = minima;
   d["warnings"] = r.warnings;
   d["undetermined"] = r.undetermined;
