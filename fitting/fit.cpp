@@ -44,6 +44,17 @@ CurvesOf curvesFor(const FitOptions& options, const std::vector<Dataset>& data) 
   };
 }
 
+// The grid model's parameters are float32 and its nodes move with them:
+// its moments jitter at about this share of themselves.
+constexpr double kGridAccuracy = 1e-7;
+
+DescentSettings descentSettings(const FitOptions& options, int startNumber, FitClock& clock) {
+  const bool continuum = options.model == ModelKind::Continuum;
+  return DescentSettings{
+      continuum ? kContinuumEnd : kGridEnd,         options.progress, startNumber, &options.limits, &clock,
+      continuum ? options.tolerance : kGridAccuracy};
+}
+
 // One standard-error unit of chi-square: 1 with the data's own errors;
 // with uniform weights the errors are relative, scaled by the reduced
 // chi-square.
@@ -80,12 +91,12 @@ Ended descendToMinimum(ceres::CostFunction& cost,
       const double unit =
           chiSquareUnit(measuredErrors, e.descent.chiSquare, static_cast<std::size_t>(cost.num_residuals()),
                         scaling.size() + backgroundCount);
-      e.analysis = analyse(cost, scaling, e.descent.x, unit);
+      e.analysis = analyse(cost, scaling, e.descent.x, unit, settings.modelAccuracy);
       break;
     }
     const double unit = chiSquareUnit(measuredErrors, e.descent.chiSquare,
                                       static_cast<std::size_t>(cost.num_residuals()), scaling.size() + backgroundCount);
-    e.analysis = analyse(cost, scaling, e.descent.x, unit);
+    e.analysis = analyse(cost, scaling, e.descent.x, unit, settings.modelAccuracy);
     if (e.atMinimum() || !e.analysis.evaluated) break;
     x = e.descent.x;
     held = e.analysis.held;
@@ -234,8 +245,7 @@ void holdUndetermined(FitResult& r,
     reducedOptions.free = rest;
     const Scaling reduced(at, rest);
     const std::unique_ptr<ceres::CostFunction> cost = costFor(reducedOptions, reduced, data);
-    const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
-                                   1, &options.limits, &clock};
+    const DescentSettings settings = descentSettings(options, 1, clock);
     const Ended e = descendToMinimum(*cost, reduced, reduced.startPoint(), r.measuredErrors,
                                      Background(options.background, data).parameterCount(), settings);
     r.iterations += e.descent.iterations;
@@ -546,8 +556,7 @@ FitResult fitParameters(const model::ModelParameters& given,
   std::vector<Ended> ends;
   FitClock clock;
   for (std::size_t s = 0; s < startPoints.size() && clock.stopped.empty(); ++s) {
-    const DescentSettings settings{options.model == ModelKind::Continuum ? kContinuumEnd : kGridEnd, options.progress,
-                                   static_cast<int>(s) + 1, &options.limits, &clock};
+    const DescentSettings settings = descentSettings(options, static_cast<int>(s) + 1, clock);
     ends.push_back(descendWithBackground(*cost, options, scaling, data, startPoints[s], r, settings));
     r.iterations += ends.back().descent.iterations;
   }

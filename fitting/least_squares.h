@@ -82,6 +82,9 @@ struct DescentSettings {
   // by every descent of the fit); nullptr for none.
   const FitLimits* limits = nullptr;
   FitClock* clock = nullptr;
+  // The model's relative accuracy (the continuum's tolerance, the grid's
+  // float32 jitter): chi-square is known no better than that.
+  double modelAccuracy = 0.0;
 };
 
 // `held`: coordinates kept where they are (at a bound the gradient pushes

@@ -34,6 +34,13 @@ constexpr double kMinimum = 0.01;
 // whatever a further step would gain: the residuals left are the
 // quadrature's and the floats' rounding, which no step can lower.
 constexpr double kExactMatch = 1e-12;  // (1e-6)^2 per residual
+// A model accurate to a relative eps moves each residual by up to
+// eps |M| / sigma and chi-square by about 2 eps chi-square (where the
+// model's moments exceed their misfit, as they do): a sample the model
+// misfits by thousands of sigma has a chi-square of 1e10 known only to a
+// few units, and no step can be told to gain less. A step within this many
+// times that is inside the model's own noise.
+constexpr double kModelNoise = 10.0;
 
 struct Linearised {
   VectorXd r;
@@ -114,7 +121,8 @@ std::string signedTerm(double c, const std::string& name, bool first) {
 LocalAnalysis analyse(const ceres::CostFunction& cost,
                       const Scaling& scaling,
                       const std::vector<double>& x,
-                      double chiSquareUnit) {
+                      double chiSquareUnit,
+                      double modelAccuracy) {
   LocalAnalysis a;
   Linearised L;
   if (!linearise(cost, x, L)) return a;
@@ -123,8 +131,9 @@ LocalAnalysis analyse(const ceres::CostFunction& cost,
   a.chiSquare = L.r.squaredNorm();
   a.held = heldByBounds(scaling, x, L.J.transpose() * L.r);
   a.newtonDecrement = newtonDecrement(L, a.held);
-  a.atMinimum =
-      a.newtonDecrement < kMinimum * chiSquareUnit || a.chiSquare < kExactMatch * static_cast<double>(L.r.size());
+  const double resolution = kModelNoise * 2.0 * modelAccuracy * a.chiSquare;
+  a.atMinimum = a.newtonDecrement < std::max(kMinimum * chiSquareUnit, resolution) ||
+                a.chiSquare < kExactMatch * static_cast<double>(L.r.size());
   const MatrixXd fisher = L.J.transpose() * L.J / chiSquareUnit;
   a.fisher.assign(static_cast<std::size_t>(k), std::vector<double>(static_cast<std::size_t>(k)));
   for (Index i = 0; i < k; ++i)

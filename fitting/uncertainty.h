@@ -36,10 +36,13 @@ struct LocalAnalysis {
 
 // `chiSquareUnit`: the chi-square change that is one standard error: 1 with
 // the data's own errors, the reduced chi-square with uniform weights.
+// `modelAccuracy`: the model's relative accuracy, which bounds how well
+// chi-square is known (0: exact).
 LocalAnalysis analyse(const ceres::CostFunction& cost,
                       const Scaling& scaling,
                       const std::vector<double>& x,
-                      double chiSquareUnit);
+                      double chiSquareUnit,
+                      double modelAccuracy = 0.0);
 
 // The chi-square change, to second order, between two points x and y,
 // with the Fisher matrix of one of them.

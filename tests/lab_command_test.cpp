@@ -771,5 +771,71 @@ TEST(LabCommand, WeighsEachDatasetByTheNoiseStatedForIt) {
   EXPECT_NE(own.err.find("ZFC (witherrors.txt) has its own error column"), std::string::npos) << own.err;
 }
 
+// A measured FORC file as the instrument writes it in its usual SI setting
+// (fields in T, moments in A m^2, "Hybrid SI") with its first reversal curve
+// a single point at the saturation side: read as it is, it gives the
+// diagram of the same curves in cgs, peak and values.
+TEST(LabCommand, ProcessesAHybridSiFileWithAOnePointFirstCurveToTheSameDiagram) {
+  Workspace w;
+  w.writeParameters(kLoopRecord);
+  ASSERT_EQ(lab(w, "forc --step 50").status, 0);
+  const std::string cgs = readFile(w.dataDir() / "forc-curves.frc");
+  // The same file in Hybrid SI: every "+H,+M" row converted, the units line
+  // changed, and a curve of one point (Hr = +Ha_max) before the first.
+  std::string si;
+  std::istringstream lines(cgs);
+  bool first = true;
+  int curves = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    double H = 0.0, M = 0.0;
+    char comma = 0;
+    std::istringstream cells(line);
+    const bool data = (line[0] == '+' || line[0] == '-') && (cells >> H >> comma >> M) && comma == ',';
+    char row[80];
+    if (data) {
+      std::snprintf(row, sizeof row, "%+.6E,%+.6E\r\n", H * 1e-4, M * 1e-3);
+      if (first) {  // the calibration point of the first curve, then the one-point curve and its own calibration
+        si += row;
+        si += "\r\n";
+        std::snprintf(row, sizeof row, "%+.6E,%+.6E\r\n\r\n", H * 1e-4, M * 1e-3);
+        si += row;
+        first = false;
+      }
+      si += row;
+      continue;
+    }
+    if (line.rfind("Units of measure", 0) == 0) line = "Units of measure: Hybrid SI";
+    if (line[0] == 'H' && line.find('=') != std::string::npos) {  // the header's fields, Hb1 ... HSat
+      std::snprintf(row, sizeof row, "%+.6E", std::stod(line.substr(line.find('=') + 1)) * 1e-4);
+      line = line.substr(0, line.find('=') + 2) + row;
+    }
+    if (line.rfind("NCrv", 0) == 0) {
+      curves = std::stoi(line.substr(line.find('=') + 1));
+      line = "NCrv           = " + std::to_string(curves + 1);
+    }
+    if (line.rfind("NData", 0) == 0)
+      line = "NData          = " + std::to_string(std::stoi(line.substr(line.find('=') + 1)) + 1);
+    si += line + "\r\n";
+  }
+  ASSERT_GT(curves, 10);
+  writeFile(w.root() / "hybrid.frc", si);
+  std::filesystem::create_directory(w.root() / "cgs");
+  std::filesystem::create_directory(w.root() / "si");
+  ASSERT_EQ(lab(w, "forc --measured Magnetism/forc-curves.frc --out-dir cgs").status, 0);
+  const RunResult r = lab(w, "forc --measured hybrid.frc --out-dir si");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::array<double, 3>> a = diagramRows(readFile(w.root() / "cgs" / "forc-diagram.txt"));
+  const std::vector<std::array<double, 3>> b = diagramRows(readFile(w.root() / "si" / "forc-diagram.txt"));
+  ASSERT_FALSE(a.empty());
+  const auto peak = [](const std::vector<std::array<double, 3>>& rows) {
+    return *std::max_element(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x[2] < y[2]; });
+  };
+  const std::array<double, 3> pa = peak(a), pb = peak(b);
+  EXPECT_NEAR(pb[0], pa[0], 1e-6 * std::fabs(pa[0]) + 1e-9);  // Hc of the peak, Oe
+  EXPECT_NEAR(pb[1], pa[1], 1e-6 * std::fabs(pa[1]) + 1e-9);  // Hu
+  EXPECT_NEAR(pb[2], pa[2], 1e-5 * pa[2]);                    // rho, emu/Oe^2 after conversion
+}
+
 }  // namespace
 }  // namespace preisach::test
