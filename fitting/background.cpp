@@ -64,8 +64,10 @@ BackgroundChoice parseBackground(const std::vector<std::string>& texts, const st
   bool loops = false, temperatures = false;
   for (const Dataset& d : data) (d.kind == CurveKind::Loop ? loops : temperatures) = true;
   for (const std::string& text : texts) {
-    std::stringstream items(text);
-    for (std::string word; std::getline(items, word, ',');) {
+    // Every item between commas, empty ones too ("curie," names nothing).
+    std::vector<std::string> words{""};
+    for (char c : text) c == ',' ? words.push_back("") : void(words.back() += c);
+    for (const std::string& word : words) {
       if (!isBackgroundWord(word))
         throw measured::DataError("--background: \"" + measured::shownName(word) +
                                   "\" is not a background term (linear, linear+offset for loops; curie, "

@@ -44,6 +44,10 @@ CurvesOf curvesFor(const FitOptions& options, const std::vector<Dataset>& data) 
   };
 }
 
+// The grid's departure from the continuum falls as 1/m only near its
+// limit: beyond this departure no m is foretold from it.
+constexpr double kLargestForetoldDeparture = 0.25;
+
 // The grid model's parameters are float32 and its nodes move with them:
 // its moments jitter at about this share of themselves.
 constexpr double kGridAccuracy = 1e-7;
@@ -269,14 +273,15 @@ void holdUndetermined(FitResult& r,
     r.newtonDecrement = e.analysis.newtonDecrement;
   }
   if (r.keptAtStart.empty()) return;
-  // "Not determined" is a local statement: at a minimum a value may do
-  // nothing (a centre far beyond the fields measured), while at the file's
-  // value it matters. Held there, the rest may fit worse than that minimum;
-  // then the minimum stays, its undetermined values marked as arbitrary. A
-  // stall (a width run down to its bound, where the grid has no density)
-  // is no point to keep: the held fit is.
+  // "Not determined" is a local statement: where the descent ended a value
+  // may do nothing (a centre far beyond the fields measured, a width run
+  // down to its bound), while at the file's value it matters. Held there,
+  // the rest may fit worse than that end; then the end stays, its
+  // undetermined values marked as arbitrary, and, where it was a stall,
+  // the fit is said not to have reached a minimum: a worse point is never
+  // reported as the fit.
   const double unit = chiSquareUnit(r.measuredErrors, descentEnd.chiSquare, r.points, k);
-  if (descentEnd.converged && !(r.chiSquare <= descentEnd.chiSquare + unit)) {
+  if (!(r.chiSquare <= descentEnd.chiSquare + unit)) {
     const int iterations = r.iterations;
     const double worse = r.chiSquare;
     r = descentEnd;
@@ -582,9 +587,10 @@ FitResult fitParameters(const model::ModelParameters& given,
   r.best = scaling.at(best->descent.x.data());
   fillUncertainty(r, best->analysis, scaling);
   holdUndetermined(r, given, *best, scaling, options, data, clock);
-  // A fit ended early is not known to be at a minimum, whatever its gradient.
+  // A fit ended early is not known to be at a minimum, whatever its gradient,
+  // and counts the starts it ran.
   r.stopped = clock.stopped;
-  if (!r.stopped.empty()) r.converged = false;
+  if (!r.stopped.empty()) r.converged = false, r.starts = static_cast<int>(ends.size());
   r.model = curves(r.best);
   describeBackground(r, options, data);
   statedSymmetries(r, data, options.free);
@@ -609,6 +615,7 @@ void compareWithGrid(FitResult& r, const std::vector<Dataset>& data, unsigned th
   r.gridNotFinite.clear();
   r.gridNeededM.clear();
   r.neededM = 0;
+  r.gridUnforetold = false;
   for (std::size_t d = 0; d < data.size(); ++d) {
     double difference = 0.0, largest = 0.0;
     bool finite = true;
@@ -620,11 +627,20 @@ void compareWithGrid(FitResult& r, const std::vector<Dataset>& data, unsigned th
     }
     r.gridNotFinite.push_back(!finite);
     r.gridDeparture.push_back(finite && largest > 0.0 ? difference / largest : std::nan(""));
-    // The m whose departure is the data's smallest relative error.
-    const double relative = *std::min_element(data[d].sigma.begin(), data[d].sigma.end()) / largest;
-    const double m = std::ceil(static_cast<double>(r.m) * r.gridDeparture.back() / relative);
+    // The m whose departure is the data's smallest relative error (of the
+    // measured moments: a model that misses the data must not set it). The
+    // 1/m law holds once the grid is near its limit: from a departure
+    // beyond a quarter no m is foretold.
+    double measured = 0.0;
+    for (double M : data[d].curve.moment) measured = std::max(measured, std::fabs(M));
+    const double relative = *std::min_element(data[d].sigma.begin(), data[d].sigma.end()) / measured;
+    const double departure = r.gridDeparture.back();
+    const double m = departure <= kLargestForetoldDeparture
+                         ? std::max(1.0, std::ceil(static_cast<double>(r.m) * departure / relative))
+                         : std::nan("");
     r.gridNeededM.push_back(std::isfinite(m) ? m : 0.0);
     if (std::isfinite(m)) r.neededM = std::max(r.neededM, static_cast<std::int32_t>(std::min(m, 1e9)));
+    if (!std::isfinite(m) && finite) r.gridUnforetold = true;
     if (!finite)
       r.warnings.push_back(data[d].name + ": the program's grid at m = " + std::to_string(r.m) +
                            " gives nan or inf at the fitted parameters (its density sums to 0 or overflows); "

@@ -91,6 +91,7 @@ struct FitResult {
   // not worked out; above the program's limit when no m does), and the
   // program's time on the fitted record at that m (s; 0 when not measured).
   std::int32_t neededM = 0;
+  bool gridUnforetold = false;  // a dataset's departure too large to foretell an m from
   double programSeconds = 0.0;
 };
 

@@ -172,7 +172,11 @@ void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>
     out << "    the standard errors above are lower bounds: they count the data's noise, not this departure of "
            "the grid from the model's limit\n";
   if (r.compared || r.modelKind == ModelKind::Grid) return;
-  if (r.neededM > model::kLargestGridDivisions)
+  if (r.gridUnforetold)
+    out << "    the grid at m = " << r.m << " is far from the model's limit (departures beyond 0.25), where its error "
+        << "does not yet fall as 1/m: no m is foretold and the fitted file keeps m = " << r.m
+        << "; run preisach at larger m and compare\n";
+  else if (r.neededM > model::kLargestGridDivisions)
     out << "    no m of the program (at most " << model::kLargestGridDivisions
         << ") meets the data's error: the fitted file keeps m = " << model::kLargestGridDivisions << "\n";
   else if (r.programSeconds > 0.0)

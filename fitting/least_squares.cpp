@@ -267,7 +267,8 @@ Descent descend(ceres::CostFunction& cost,
   Descent d;
   d.x = x;
   d.chiSquare = 2.0 * summary.final_cost;
-  d.iterations = static_cast<int>(summary.iterations.size());
+  // summary.iterations holds the start (iteration 0) and each step after it.
+  d.iterations = std::max(0, static_cast<int>(summary.iterations.size()) - 1);
   d.usable = summary.IsSolutionUsable() && std::isfinite(d.chiSquare);
   d.termination = summary.message;
   return d;

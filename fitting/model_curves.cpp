@@ -14,6 +14,30 @@
 
 namespace preisach::fitting {
 
+namespace {
+
+// A stated error beyond this many times a curve's largest moment says the
+// curve tells nothing.
+constexpr double kLargestSigma = 1e3;
+
+std::string formatted(double value) {
+  std::ostringstream s;
+  s << value;
+  return s.str();
+}
+
+// A weight is 1 / sigma^2: a sigma so small that it overflows (moments of
+// 1e-320 emu, a stated error of 1e-300) leaves the fit nothing to weigh.
+void requireWeights(const Dataset& d) {
+  for (double s : d.sigma)
+    if (!std::isnormal(s) || !std::isfinite(1.0 / (s * s)))
+      throw measured::DataError(d.curve.file + ": sigma " + formatted(s) +
+                                " emu is too small to weigh the points by; give moments and errors in emu of an "
+                                "ordinary size");
+}
+
+}  // namespace
+
 void weigh(Dataset& d) {
   if (d.curve.hasErrors()) {
     for (std::size_t k = 0; k < d.curve.size(); ++k)
@@ -23,6 +47,7 @@ void weigh(Dataset& d) {
     d.sigma = d.curve.error;
     d.measuredErrors = true;
     d.weights = "the file's standard errors";
+    requireWeights(d);
     return;
   }
   double largest = 0.0;
@@ -48,6 +73,12 @@ void weigh(Dataset& d) {
       break;
   }
   d.weights = stated.str();
+  requireWeights(d);
+  for (double s : d.sigma)
+    if (s > kLargestSigma * largest)
+      throw measured::DataError(d.curve.file + ": the stated error " + formatted(s) +
+                                " emu is more than a thousand times the curve's largest moment " + formatted(largest) +
+                                " emu: the curve would tell nothing (chi-square 0)");
 }
 
 namespace {

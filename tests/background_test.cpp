@@ -187,6 +187,9 @@ TEST(Background, TheOptionNamesItsTermsAndTheKindOfDataEachNeeds) {
             "--background: two terms for ZFC/FC (curie or curie-weiss, one of them)");
   EXPECT_NE(refusal({"quadratic"}, both).find("\"quadratic\" is not a background term"), std::string::npos);
   EXPECT_NE(refusal({"Linear"}, both).find("is not a background term"), std::string::npos);
+  // An empty item names nothing, wherever it stands.
+  for (const char* text : {"curie,", ",curie", "linear,,curie", ""})
+    EXPECT_NE(refusal({text}, both).find("\"\" is not a background term"), std::string::npos) << text;
   const BackgroundChoice c = parseBackground({"linear+offset", "curie-weiss"}, both);
   EXPECT_EQ(Background(c, both).parameterCount(), 4u);  // chi, M0, C, theta
 }

@@ -359,7 +359,7 @@ TEST(LabCommand, RefusesDataInOtherUnitsOrOfAnotherKindWithTheReason) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"fit --loop tesla.txt --free N", "are the fields in Oe (1 T = 10^4 Oe)"},
       {"fit --loop onefield.txt --free N", "a curve at one field is a ZFC/FC measurement"},
-      {"fit --zfcfc zeros.txt --free N", "no moment to fit"},
+      {"fit --zfcfc zeros.txt --free N", "is too small to weigh the points by; give moments and errors in emu"},
   };
   for (const auto& [arguments, reason] : cases) {
     const RunResult r = lab(w, arguments + " --out fit.txt");
@@ -758,6 +758,7 @@ TEST(LabCommand, WeighsEachDatasetByTheNoiseStatedForIt) {
        "--error ZFC-2=1%: no dataset is named \"ZFC-2\" (the datasets: ZFC, FC, loop, or their files)"},
       {"--error 'FC=1 percent'", "is neither a share of each moment below 100 %"},
       {"--error 1% --error 2%", "--error: two values for all datasets (name one as DATASET=VALUE)"},
+      {"--error 1e300", "emu is more than a thousand times the curve's largest moment"},
   };
   for (const auto& c : refused) {
     const RunResult bad = lab(w, data + " " + c.options + " --out bad.txt");
@@ -769,6 +770,9 @@ TEST(LabCommand, WeighsEachDatasetByTheNoiseStatedForIt) {
   const RunResult own = lab(w, "fit --zfc witherrors.txt --free N --error witherrors.txt=1% --out bad.txt");
   EXPECT_EQ(own.status, 2);
   EXPECT_NE(own.err.find("ZFC (witherrors.txt) has its own error column"), std::string::npos) << own.err;
+  const RunResult every = lab(w, "fit --zfc witherrors.txt --free N --error 1% --out bad.txt");
+  EXPECT_EQ(every.status, 2);
+  EXPECT_NE(every.err.find("--error: every dataset has its own error column"), std::string::npos) << every.err;
 }
 
 // A measured FORC file as the instrument writes it in its usual SI setting

@@ -93,6 +93,8 @@ class FitResult:
         self.minima = [Result(m) for m in raw["minima"]]
         self.warnings = list(raw["warnings"])
         self.converged = bool(raw["converged"])
+        # Why a limit or Ctrl-C ended the fit early ("" when none did).
+        self.stopped = str(raw["stopped"])
         self.best_fit = [np.asarray(m) for m in raw["model"]]
 
     def report(self):
@@ -111,6 +113,15 @@ def _fit_extras(background, error, max_iterations, max_time):
         background = []
     elif isinstance(background, str):
         background = [background]
+    if not isinstance(background, (list, tuple)) or not all(isinstance(b, str) for b in background):
+        raise ValueError('background must be a term ("linear", "linear+offset", "curie", "curie-weiss") or a list '
+                         'of them, not %r' % (background,))
+    for name, value in (("max_iterations", max_iterations), ("max_time", max_time)):
+        if value is not None and not (isinstance(value, (int, float)) and not isinstance(value, bool)
+                                      and np.isfinite(value) and value > 0):
+            raise ValueError("%s must be a positive number (None: no limit), not %r" % (name, value))
+    if max_iterations is not None and int(max_iterations) != max_iterations:
+        raise ValueError("max_iterations must be a whole number, not %r" % (max_iterations,))
     if error is None:
         error = []
     elif isinstance(error, dict):

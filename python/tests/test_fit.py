@@ -33,13 +33,13 @@ def test_gives_the_report_and_parameter_file_of_preisach_lab(model, starts, exam
 
 
 def test_background_error_and_limits_are_the_labs(example, lab, monkeypatch):
-    options = ["--background", "curie", "--error", "2%", "--max-iterations", "400"]
+    options = ["--background", "curie", "--max-iterations", "400"]
     status, out, err = lab(example, "fit", "--zfcfc", "zfcfc.dat", "--free", "hc0_mean,N", *options)
     assert status == 0, err
     p = preisach.Parameters.from_file(example / "Magnetism" / "Parameters.txt")
     monkeypatch.chdir(example)
-    r = preisach.fit(p, data=["zfcfc.dat"], free=["hc0_mean", "N"], background="curie", error="2%",
-                     max_iterations=400)
+    r = preisach.fit(p, data=["zfcfc.dat"], free=["hc0_mean", "N"], background="curie", max_iterations=400)
+    assert r.stopped == "" and r.converged
     assert without_times(r.report()) == without_times(out)
     assert set(r.background) == {"C"} and r.nvarys == 3
     line = re.search(r"\n    C: +(\S+) \+/- (\S+) emu K/Oe", out)
@@ -102,7 +102,17 @@ def test_lmfit_recovers_the_fit_through_the_model_function(example):
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N", error="1 %"),
      "is neither a share of each moment below 100 %"),
     (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N", max_time=-1),
-     "max_time must be a positive number of seconds"),
+     "max_time must be a positive number (None: no limit)"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N",
+                            max_iterations=0), "max_iterations must be a positive number"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N", background=5),
+     "background must be a term"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N",
+                            background="curie,"), "\"\" is not a background term"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N", error="1e-300"),
+     "too small to weigh the points by"),
+    (lambda p: preisach.fit(p, [preisach.dataset("zfc", [5, 10, 20], [1e-16, 2e-16, 3e-16])], "N", error="1e300"),
+     "more than a thousand times the curve's largest moment"),
 ])
 def test_bad_input_is_a_value_error(call, message):
     with pytest.raises(ValueError) as error:
