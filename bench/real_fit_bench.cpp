@@ -48,13 +48,19 @@ int main() {
       {"ZFC/FC at 100 and 1000 Oe, 7527 points (zfcfc4)", "--zfcfc zfcfc4.dat", "hc0_mean,sigmac0,sigmai0,N"},
       {"loop at 293 K, 229 points (mvsh4)", "--loop mvsh4.dat", "hc0_mean,sigmac0,N"},
       {"loops at 5 and 300 K, 719 points (mvsh2)", "--loop mvsh2.dat", "hc0_mean,sigmac0,Gamma_c,N"},
+      {"zfcfc3 with a Curie term (--background curie)", "--zfcfc zfcfc3.dat --background curie",
+       "hc0_mean,sigmac0,sigmai0,N"},
+      {"loop at 5 K with chi·H + M0 (mvsh2@5, linear+offset)", "--loop mvsh2.dat@5 --background linear+offset",
+       "hc0_mean,sigmac0,N"},
   };
   std::printf("%-58s %10s %9s %s\n", "fit", "iterations", "time (s)", "at a minimum");
   for (const Case& c : cases) {
     std::string data;
     std::istringstream words(c.data);
     for (std::string word; words >> word;)
-      data += " " + (word.rfind("--", 0) == 0 ? word : "'" + (real / word).string() + "'");
+      data += " " + (word.rfind("--", 0) == 0 || word.find(".dat") == std::string::npos
+                         ? word
+                         : "'" + (real / word).string() + "'");
     const std::string command = "cd '" + work.string() + "' && '" + PREISACH_LAB_EXECUTABLE + "' fit" + data +
                                 " --free " + c.free + " --quiet --out fit.txt > report.txt 2> stderr.txt";
     const auto began = std::chrono::steady_clock::now();

@@ -2,12 +2,14 @@
 
 #include <ceres/dynamic_autodiff_cost_function.h>
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "continuum/continuum.h"
+#include "model/parallel.h"
 
 namespace preisach::fitting {
 
@@ -38,28 +40,55 @@ S Physics<S>::*physicsMember(const std::string& name) {
   throw std::logic_error("no continuum parameter " + name);
 }
 
+// Distinct ZFC/FC points handed to a core at a time: enough work to
+// outweigh the hand-over, few enough to share a few hundred points out
+// evenly.
+constexpr std::size_t kPointsPerTask = 8;
+
 // The moments of every dataset for the physics p, ZFC and FC of one field
-// sharing their points.
+// sharing their points. The distinct points and the loops are computed on
+// all cores, each exactly as alone: the moments do not depend on the
+// sharing.
 template <typename S>
 void moments(const Physics<S>& p, const std::vector<Dataset>& data, double tolerance, S* out) {
   const continuum::Tolerance tol{tolerance};
-  std::map<std::pair<float, double>, continuum::ZfcFcPoint<S>> points;
-  std::size_t i = 0;
-  for (const Dataset& d : data) {
-    Physics<S> q = p;
-    if (d.kind == CurveKind::Loop) {
+  std::map<std::pair<float, double>, std::size_t> index;
+  std::vector<std::pair<float, double>> keys;
+  std::vector<std::size_t> loops, first(data.size(), 0);
+  for (std::size_t d = 0, i = 0; d < data.size(); i += data[d].curve.size(), ++d) {
+    first[d] = i;
+    if (data[d].kind == CurveKind::Loop) {
+      loops.push_back(d);
+      continue;
+    }
+    for (double T : data[d].curve.x)
+      if (index.emplace(std::make_pair(data[d].field, T), keys.size()).second) keys.emplace_back(data[d].field, T);
+  }
+  std::vector<continuum::ZfcFcPoint<S>> points(keys.size());
+  const std::size_t pointTasks = (keys.size() + kPointsPerTask - 1) / kPointsPerTask;
+  model::forEachIndex(loops.size() + pointTasks, 0, [&](std::size_t task) {
+    if (task < loops.size()) {
+      const Dataset& d = data[loops[task]];
+      Physics<S> q = p;
       q.T_hyst = S(static_cast<double>(d.temperature));
       const continuum::LoopModel<S> loop(q, tol);
       for (std::size_t k = 0; k < d.curve.size(); ++k)
-        out[i++] = loop.point(d.curve.x[k], d.descending[k] ? model::Branch::Descending : model::Branch::Ascending).M;
-      continue;
+        out[first[loops[task]] + k] =
+            loop.point(d.curve.x[k], d.descending[k] ? model::Branch::Descending : model::Branch::Ascending).M;
+      return;
     }
-    q.ha = S(static_cast<double>(d.field));
-    for (double T : d.curve.x) {
-      auto found = points.find({d.field, T});
-      if (found == points.end())
-        found = points.emplace(std::make_pair(d.field, T), continuum::zfcFcPoint(q, S(T), tol)).first;
-      out[i++] = d.kind == CurveKind::Zfc ? found->second.M_ZFC : found->second.M_FC;
+    const std::size_t begin = (task - loops.size()) * kPointsPerTask;
+    for (std::size_t k = begin; k < std::min(begin + kPointsPerTask, keys.size()); ++k) {
+      Physics<S> q = p;
+      q.ha = S(static_cast<double>(keys[k].first));
+      points[k] = continuum::zfcFcPoint(q, S(keys[k].second), tol);
+    }
+  });
+  for (std::size_t d = 0; d < data.size(); ++d) {
+    if (data[d].kind == CurveKind::Loop) continue;
+    for (std::size_t k = 0; k < data[d].curve.size(); ++k) {
+      const continuum::ZfcFcPoint<S>& v = points[index.at({data[d].field, data[d].curve.x[k]})];
+      out[first[d] + k] = data[d].kind == CurveKind::Zfc ? v.M_ZFC : v.M_FC;
     }
   }
 }
