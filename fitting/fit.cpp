@@ -102,6 +102,8 @@ Ended descendToMinimum(ceres::CostFunction& cost,
                                       static_cast<std::size_t>(cost.num_residuals()), scaling.size() + backgroundCount);
     e.analysis = analyse(cost, scaling, e.descent.x, unit, settings.modelAccuracy);
     if (e.atMinimum() || !e.analysis.evaluated) break;
+    // A descent that did not move ends the same way when taken up again.
+    if (e.descent.x == x && e.analysis.held == held) break;
     x = e.descent.x;
     held = e.analysis.held;
   }
@@ -222,8 +224,12 @@ void holdUndetermined(FitResult& r,
   LocalAnalysis analysis = best.analysis;
   const FitResult descentEnd = r;
   model::ModelParameters at = scaling.at(best.descent.x.data());
+  // "Not determined" is read off the curvature at a minimum; where the
+  // descent stalled far from one (a start orders of magnitude off) a value
+  // can look irrelevant that is not, and nothing is held.
   for (std::size_t round = 0;
-       round < k && analysis.evaluated && !analysis.undetermined.empty() && clock.stopped.empty(); ++round) {
+       round < k && best.atMinimum() && analysis.evaluated && !analysis.undetermined.empty() && clock.stopped.empty();
+       ++round) {
     const std::vector<bool> more = moreToHold(analysis, held);
     if (more == held) break;
     held = more;
@@ -274,12 +280,11 @@ void holdUndetermined(FitResult& r,
   }
   if (r.keptAtStart.empty()) return;
   // "Not determined" is a local statement: where the descent ended a value
-  // may do nothing (a centre far beyond the fields measured, a width run
-  // down to its bound), while at the file's value it matters. Held there,
-  // the rest may fit worse than that end; then the end stays, its
-  // undetermined values marked as arbitrary, and, where it was a stall,
-  // the fit is said not to have reached a minimum: a worse point is never
-  // reported as the fit.
+  // may do nothing (a centre far beyond the fields measured), while at the
+  // file's value it matters. Held there, the rest may fit worse than that
+  // end by more than one standard-error unit of chi-square (within it the
+  // two are the same fit); then the end stays, its undetermined values
+  // marked as arbitrary.
   const double unit = chiSquareUnit(r.measuredErrors, descentEnd.chiSquare, r.points, k);
   if (!(r.chiSquare <= descentEnd.chiSquare + unit)) {
     const int iterations = r.iterations;
@@ -408,6 +413,12 @@ void statisticalWarnings(FitResult& r) {
   // n - k degrees of freedom: beyond three of its standard deviations the
   // model does not describe the data within their errors.
   const double dof = static_cast<double>(r.points) - static_cast<double>(k + r.background.size());
+  if (r.measuredErrors && dof > 0 && r.chiSquare < dof - 3.0 * std::sqrt(2.0 * dof))
+    r.warnings.push_back("chi-square " + formatted(r.chiSquare, 5) + " is far below its expected " + formatted(dof) +
+                         " +/- " + formatted(std::sqrt(2.0 * dof), 3) +
+                         ": the data's errors are overstated (or the points are not independent), and the standard "
+                         "errors, which take them as given, are too large by about " +
+                         formatted(std::sqrt(dof / std::max(r.chiSquare, 1e-300)), 2) + " times");
   if (r.measuredErrors && dof > 0 && r.chiSquare > dof + 3.0 * std::sqrt(2.0 * dof))
     r.warnings.push_back("chi-square " + formatted(r.chiSquare, 5) + " is far above its expected " + formatted(dof) +
                          " +/- " + formatted(std::sqrt(2.0 * dof), 3) +
@@ -573,7 +584,9 @@ FitResult fitParameters(const model::ModelParameters& given,
                         (e.atMinimum() == best->atMinimum() && e.descent.chiSquare < best->descent.chiSquare);
     if (better) best = &e;
   }
-  for (const Ended& e : ends) r.stalled += e.descent.usable && !e.atMinimum() ? 1 : 0;
+  // A start ended by a limit or Ctrl-C is stopped, not stalled.
+  for (std::size_t s = 0; s < ends.size(); ++s)
+    r.stalled += ends[s].descent.usable && !ends[s].atMinimum() && !(s + 1 == ends.size() && !clock.stopped.empty());
   if (best == nullptr) {
     r.converged = false;
     r.termination = ends.front().descent.termination;

@@ -178,7 +178,7 @@ void writeGrid(std::ostream& out, const FitResult& r, const std::vector<Dataset>
         << "; run preisach at larger m and compare\n";
   else if (r.neededM > model::kLargestGridDivisions)
     out << "    no m of the program (at most " << model::kLargestGridDivisions
-        << ") meets the data's error: the fitted file keeps m = " << model::kLargestGridDivisions << "\n";
+        << ") meets the data's error: the fitted file gets the largest, m = " << model::kLargestGridDivisions << "\n";
   else if (r.programSeconds > 0.0)
     out << "    the fitted file's m = " << std::max(r.neededM, 1) << " meets the data's error; preisach takes about "
         << formatted(r.programSeconds, 2) << " s on it here\n";

@@ -92,7 +92,9 @@ class IterationWatch : public ceres::IterationCallback {
     FitClock* clock = settings_.clock;
     const FitLimits* limits = settings_.limits;
     const double interval = limits != nullptr ? limits->progressInterval : 0.0;
-    const bool lineDue = clock == nullptr || interval <= 0.0 || s.iteration == 0 ||
+    // The first line of the fit, then at most one per interval, whichever
+    // descent is running.
+    const bool lineDue = clock == nullptr || interval <= 0.0 || clock->lastLine == FitClock{}.lastLine ||
                          std::chrono::duration<double>(now - clock->lastLine).count() >= interval;
     if (settings_.progress != nullptr && lineDue) {
       *settings_.progress << "fit: start " << settings_.startNumber << ", iteration " << s.iteration << ": chi-square "
@@ -106,7 +108,8 @@ class IterationWatch : public ceres::IterationCallback {
     if (limits->stop != nullptr && limits->stop->load())
       clock->stopped = "stopped by an interrupt (Ctrl-C)";
     else if (limits->maxIterations > 0 && clock->iterations >= limits->maxIterations)
-      clock->stopped = "stopped at the limit of " + std::to_string(limits->maxIterations) + " iterations";
+      clock->stopped = "stopped at the limit of " + std::to_string(limits->maxIterations) +
+                       (limits->maxIterations == 1 ? " iteration" : " iterations");
     else if (limits->maxSeconds > 0.0 && seconds >= limits->maxSeconds)
       clock->stopped = "stopped at the time limit of " + formattedSeconds(limits->maxSeconds);
     return clock->stopped.empty() ? ceres::SOLVER_CONTINUE : ceres::SOLVER_TERMINATE_SUCCESSFULLY;

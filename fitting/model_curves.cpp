@@ -19,6 +19,8 @@ namespace {
 // A stated error beyond this many times a curve's largest moment says the
 // curve tells nothing.
 constexpr double kLargestSigma = 1e3;
+// ... and one below this share of it is finer than any magnetometer.
+constexpr double kSmallestSigma = 1e-9;
 
 std::string formatted(double value) {
   std::ostringstream s;
@@ -74,11 +76,16 @@ void weigh(Dataset& d) {
   }
   d.weights = stated.str();
   requireWeights(d);
-  for (double s : d.sigma)
+  for (double s : d.sigma) {
     if (s > kLargestSigma * largest)
       throw measured::DataError(d.curve.file + ": the stated error " + formatted(s) +
                                 " emu is more than a thousand times the curve's largest moment " + formatted(largest) +
                                 " emu: the curve would tell nothing (chi-square 0)");
+    if (s < kSmallestSigma * largest)
+      throw measured::DataError(d.curve.file + ": the stated error " + formatted(s) +
+                                " emu is less than a billionth of the curve's largest moment " + formatted(largest) +
+                                " emu: no magnetometer measures so finely");
+  }
 }
 
 namespace {

@@ -299,7 +299,9 @@ bool sequenceData(const std::string& option,
   return true;
 }
 
-std::vector<Dataset> readData(const FitArguments& a, const parameters::ParameterSet& start) {
+}  // namespace
+
+std::vector<Dataset> readFitData(const FitArguments& a, const parameters::ParameterSet& start) {
   std::vector<Dataset> data;
   for (const std::vector<std::string>* texts : {&a.zfcfc, &a.zfc, &a.fc, &a.loop})
     for (const std::string& text : *texts) requireFileOf(parseDataOption(text), text);
@@ -330,6 +332,8 @@ std::vector<Dataset> readData(const FitArguments& a, const parameters::Parameter
   }
   return data;
 }
+
+namespace {
 
 // A dataset in other units than the lab's (T instead of Oe, A m^2 instead
 // of emu) or of another kind than its option says fits to nonsense with a
@@ -482,10 +486,14 @@ fitting::NoiseModel parsedNoise(const std::string& text, const std::string& whol
   return noise;
 }
 
-// A dataset named as the report names it, or by its file (path or name).
+// A dataset named as the report names it, or by its file (its path in any
+// spelling, or its name).
 bool isNamed(const Dataset& d, const std::string& target) {
-  return d.name == target || d.curve.file == target ||
-         std::filesystem::path(d.curve.file).filename().string() == target;
+  std::error_code error;
+  const std::filesystem::path file(d.curve.file), named(target);
+  const std::filesystem::path a = std::filesystem::weakly_canonical(file, error);
+  const std::filesystem::path b = std::filesystem::weakly_canonical(named, error);
+  return d.name == target || file.filename().string() == target || (!a.empty() && a == b);
 }
 
 }  // namespace
@@ -517,6 +525,8 @@ void applyStatedNoise(std::vector<Dataset>& data, const std::vector<std::string>
       throw DataError("--error " + measured::shownName(text) + ": no dataset is named \"" +
                       measured::shownName(target) + "\" (the datasets: " + list + ", or their files)");
     }
+    for (const auto& [earlier, noise] : named)
+      if (earlier == target) throw DataError("--error: two values for " + measured::shownName(target));
     named.emplace_back(target, parsedNoise(text.substr(equals + 1), text));
   }
   if (everyDataset && std::all_of(data.begin(), data.end(), [](const Dataset& d) { return d.curve.hasErrors(); }))
@@ -602,7 +612,7 @@ int runFit(const FitArguments& a) {
   fitting::FitOptions options;
   const parameters::ParameterSet start = readParameters(a.params);
   modelOptions(a, start.m, options);
-  std::vector<Dataset> data = readData(a, start);
+  std::vector<Dataset> data = readFitData(a, start);
   applyStatedNoise(data, a.error);
   requireWritableFolderOf(a.out);
   requireSeparateFiles(fitInputs(a), fitOutputs(a.out));

@@ -410,6 +410,18 @@ TEST(Fit, WeighsEachPointByAStatedRelativeNoise) {
   EXPECT_NE(report.find("weights            = stated relative errors of 1 % of each moment (--error)"),
             std::string::npos)
       << report;
+  EXPECT_EQ(report.find("is far below its expected"), std::string::npos) << report;
+  // The same points said to scatter by 10 %: chi-square a hundredth of its
+  // expectation, and the report says the errors are overstated.
+  for (Dataset& d : data) {
+    d.noise = {NoiseModel::Kind::Relative, 0.1};
+    weigh(d);
+  }
+  const std::string overstated = reportOf(fitFrom(physicsOf(truth), data, names), data);
+  EXPECT_NE(overstated.find("is far below its expected"), std::string::npos) << overstated;
+  const std::size_t factor = overstated.find("too large by about ");
+  ASSERT_NE(factor, std::string::npos) << overstated;
+  EXPECT_NEAR(std::stod(overstated.substr(factor + 19)), 10.0, 1.5) << overstated;
 }
 
 }  // namespace

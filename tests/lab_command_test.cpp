@@ -759,6 +759,8 @@ TEST(LabCommand, WeighsEachDatasetByTheNoiseStatedForIt) {
       {"--error 'FC=1 percent'", "is neither a share of each moment below 100 %"},
       {"--error 1% --error 2%", "--error: two values for all datasets (name one as DATASET=VALUE)"},
       {"--error 1e300", "emu is more than a thousand times the curve's largest moment"},
+      {"--error 1e-30", "emu is less than a billionth of the curve's largest moment"},
+      {"--error ZFC=1% --error ZFC=2%", "--error: two values for ZFC"},
   };
   for (const auto& c : refused) {
     const RunResult bad = lab(w, data + " " + c.options + " --out bad.txt");
