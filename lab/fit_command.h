@@ -51,6 +51,11 @@ parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
                                       const std::vector<fitting::Dataset>& data,
                                       const parameters::ParameterSet& start);
 
+// The datasets of the data options of `arguments` (--zfcfc, --zfc, --fc,
+// --loop), each read, weighed and named as the fit takes them. Throws
+// measured::DataError.
+std::vector<fitting::Dataset> readFitData(const FitArguments& arguments, const parameters::ParameterSet& start);
+
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.
 void addFitCommand(CLI::App& app, FitArguments& arguments);
 

@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "driver/output_files.h"
+#include "explore/explore_command.h"
 #include "lab/curves_command.h"
 #include "lab/fit_command.h"
 #include "lab/history_command.h"
@@ -48,15 +49,17 @@ struct Commands {
   preisach::lab::HistoryArguments history;
   preisach::lab::ForcArguments forc;
   preisach::lab::ReadArguments read;
+  preisach::explore::ExploreArguments explore;
 };
 
 int run(const Commands& c) {
-  const auto& [curves, fit, history, forc, read] = c;
+  const auto& [curves, fit, history, forc, read, explore] = c;
   if (curves.chosen) return preisach::lab::runCurves(curves);
   if (fit.chosen) return preisach::lab::runFit(fit);
   if (history.chosen) return preisach::lab::runHistory(history);
   if (forc.chosen) return preisach::lab::runForc(forc);
   if (read.chosen) return preisach::lab::runRead(read);
+  if (explore.chosen) return preisach::explore::runExplore(explore);
   return 2;
 }
 
@@ -77,6 +80,7 @@ int main(int argc, char** argv) {
   preisach::lab::addHistoryCommand(app, commands.history);
   preisach::lab::addForcCommand(app, commands.forc);
   preisach::lab::addReadCommand(app, commands.read);
+  preisach::explore::addExploreCommand(app, commands.explore);
   for (CLI::App* command : app.get_subcommands({}))
     command->footer("Units: temperatures in K, fields in Oe, moments in emu.");
   // A word that is no command would otherwise be reported as a missing one.

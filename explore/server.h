@@ -1,0 +1,58 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fitting/model_curves.h"
+#include "parameters/parameters.h"
+
+namespace preisach::explore {
+
+// What the page serves: the starting record, the measured datasets, where
+// Save writes (empty: nowhere), and where it listens.
+struct Settings {
+  parameters::ParameterSet start;
+  std::vector<fitting::Dataset> data;
+  std::string out;
+  std::string address = "127.0.0.1";
+  int port = 0;              // 0: the first free port from 8765 on
+  std::string plotly;        // the plotting library's file, served as /plotly.js
+  std::string token;         // every request carries it; empty: a random one
+  double tolerance = 1e-10;  // the continuum's, for every curve
+};
+
+// The local web server of `preisach-lab explore`. Every request must name
+// the token (query "token" or header "X-Token") and a Host of this address
+// and port, else 403; answers are JSON ({"error": ...} with 400 for a
+// request it cannot use). GET / the page, /plotly.js the library,
+// /api/record the record and data, /api/curves?NAME=VALUE... the curves of
+// the record with those values; POST /api/save?NAME=VALUE... writes the
+// record to `out` atomically.
+class Server {
+ public:
+  explicit Server(Settings settings);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Binds the address and port (or, for port 0, the first free one from
+  // 8765 on); false when it cannot. The port it took.
+  bool bind();
+  int port() const;
+  // The address a browser opens: with the token.
+  std::string url() const;
+  // Serves until stop() (from another thread or a signal's watcher).
+  void serve();
+  void stop();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// 32 hexadecimal digits from the system's random source.
+std::string randomToken();
+
+}  // namespace preisach::explore
