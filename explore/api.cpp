@@ -5,11 +5,15 @@
 #include "curves/model_curves.h"
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
+#include "fitting/continuum_curves.h"
 #include "lab/lab_files.h"
 #include "lab/model_options.h"
 #include "lab/result_set.h"
+#include "lab/run_limits.h"
 #include "measured/data_error.h"
 #include "measured/text_cells.h"
+#include "model/scaling.h"
+#include "model/thermal.h"
 #include "parameters/parameter_fields.h"
 
 namespace preisach::explore {
@@ -33,6 +37,28 @@ void requireFinite(const std::vector<double>& values, const std::string& what) {
     if (!std::isfinite(v))
       throw lab::ComputationError("the " + what +
                                   " on the continuum limit are not finite (nan or inf) for this record");
+}
+
+// Numbers for a picture, where one that is not finite is a gap (null).
+nlohmann::json finiteOrNull(const std::vector<double>& values) {
+  nlohmann::json out = nlohmann::json::array();
+  for (double v : values) out.push_back(std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr));
+  return out;
+}
+
+// What keeps a value physical, for the page's slider.
+const char* boundName(parameters::PhysicalBound bound) {
+  switch (bound) {
+    case parameters::PhysicalBound::Positive:
+      return "positive";
+    case parameters::PhysicalBound::UnitInterval:
+      return "unit";
+    case parameters::PhysicalBound::AboveTemperatures:
+      return "above_temperatures";
+    case parameters::PhysicalBound::None:
+      break;
+  }
+  return "none";
 }
 
 }  // namespace
@@ -66,7 +92,8 @@ nlohmann::json recordJson(const parameters::ParameterSet& p, const std::vector<f
   for (std::size_t j = 0; j < fields.size(); ++j) {
     const parameters::ParameterField& f = fields[j];
     nlohmann::json field = {
-        {"name", f.name}, {"unit", f.unit}, {"label", f.label}, {"text", words[j]}, {"fittable", f.fittable}};
+        {"name", f.name},   {"unit", f.unit},         {"label", f.label},           {"meaning", f.meaning},
+        {"text", words[j]}, {"fittable", f.fittable}, {"bound", boundName(f.bound)}};
     if (f.kind == parameters::FieldKind::Real) field["value"] = static_cast<double>(p.*(f.real));
     field["kind"] = f.kind == parameters::FieldKind::Real      ? "real"
                     : f.kind == parameters::FieldKind::Integer ? "integer"
@@ -114,6 +141,111 @@ nlohmann::json curvesJson(const parameters::ParameterSet& p, double tolerance) {
     out["descending"] = down.size();
   }
   return out;
+}
+
+nlohmann::json dataModelJson(const parameters::ParameterSet& p,
+                             const std::vector<fitting::Dataset>& data,
+                             double tolerance) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const std::vector<double>& curve : fitting::continuumCurves(fitting::physicsOf(p), data, tolerance))
+    out.push_back(finiteOrNull(curve));
+  return out;
+}
+
+nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m) {
+  if (m < 3 || m > model::kLargestGridDivisions)
+    throw DataError("the grid's m must be a whole number from 3 to " + std::to_string(model::kLargestGridDivisions));
+  p.m = m;
+  const curves::ModelChoice choice{curves::Evaluator::Grid, 0.0, m};
+  // A ZFC/FC point sweeps the grid about twice, a loop field once.
+  double sweeps = 0.0;
+  if (parameters::isOn(p.Calculate_ZFCFC)) {
+    lab::requireZfcFcSweep(p, choice, "the record asked for");
+    sweeps += 2.0 * static_cast<double>(driver::temperatureSchedule(p.T_max).size());
+  }
+  if (parameters::isOn(p.Calculate_Hysteresis))
+    sweeps += 2.0 * static_cast<double>(driver::fieldSchedule(p.Ha_max, model::Branch::Descending).size());
+  lab::requireFeasible({sweeps, m}, "the grid check at m = " + std::to_string(m));
+  nlohmann::json out;
+  if (parameters::isOn(p.Calculate_ZFCFC)) {
+    const curves::ZfcFcCurves c = curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice);
+    out["T"] = c.T, out["M_ZFC"] = finiteOrNull(c.M_ZFC), out["M_FC"] = finiteOrNull(c.M_FC);
+  }
+  if (parameters::isOn(p.Calculate_Hysteresis)) {
+    const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
+    const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
+    std::vector<double> H, M;
+    for (const curves::MomentPoint& point : curves::loopCurve(p, down, up, choice))
+      H.push_back(point.H), M.push_back(point.M);
+    out["H"] = H, out["M"] = finiteOrNull(M), out["descending"] = down.size();
+  }
+  out["m"] = m;
+  return out;
+}
+
+nlohmann::json densityJson(const parameters::ParameterSet& p, double T, int n) {
+  if (!(T > 0.0) || !(T < static_cast<double>(p.Tc)))
+    throw DataError("the density's temperature " + lab::formatNumber(T) +
+                    " K is not between 0 and Tc = " + lab::formatNumber(p.Tc) + " K");
+  const model::DensityParameters d = model::densityAt(p, static_cast<float>(T));
+  const double hts = static_cast<double>(model::thermalField(static_cast<float>(T), p.mu0));
+  const double htsMax = static_cast<double>(model::thermalField(p.T_max, p.mu0));
+  const double hiBound = static_cast<double>(p.ha) + htsMax;
+  // The plane from hc = 0 past both the rectangle and four widths beyond
+  // the centre, in hi over the rectangle and four widths about km.
+  const float Tf = static_cast<float>(T);
+  const double hcm = static_cast<double>(model::scaledParameter(Tf, p.Tc, p.hc0_mean, p.Gamma_c));
+  const double sigc = std::fabs(static_cast<double>(model::scaledParameter(Tf, p.Tc, p.sigmac0, p.Gamma_cprim)));
+  const double sigi = std::fabs(static_cast<double>(model::scaledParameter(Tf, p.Tc, p.sigmai0, p.Gamma_i)));
+  const double km = static_cast<double>(p.km);
+  const double hcTop = std::max(1.1 * htsMax, hcm + 4.0 * sigc);
+  const double hiLow = std::min(-1.1 * hiBound, km - 4.0 * sigi);
+  const double hiHigh = std::max(1.1 * hiBound, km + 4.0 * sigi);
+  std::vector<double> hc(static_cast<std::size_t>(n)), hi(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) {
+    hc[static_cast<std::size_t>(k)] = hcTop * (k + 0.5) / n;
+    hi[static_cast<std::size_t>(k)] = hiLow + (hiHigh - hiLow) * k / (n - 1);
+  }
+  nlohmann::json z = nlohmann::json::array();
+  for (double y : hi) {
+    std::vector<double> row;
+    for (double x : hc) row.push_back(d.at(x, y));
+    z.push_back(finiteOrNull(row));
+  }
+  return {{"T", T},
+          {"hc", hc},
+          {"hi", hi},
+          {"density", z},
+          {"hts", hts},
+          {"hts_half", hts / 2.0},
+          {"hts_Tmax", htsMax},
+          {"hi_bound", hiBound}};
+}
+
+nlohmann::json modelForcJson(const parameters::ParameterSet& p, double tolerance) {
+  lab::requireLoopFields(p, "the record asked for");
+  constexpr int kColumns = 60, kRows = 121;
+  const double H = static_cast<double>(p.Ha_max);
+  std::vector<std::vector<history::ForcValue>> grid(kRows);
+  std::vector<double> Hc, Hu;
+  for (int c = 1; c <= kColumns; ++c) Hc.push_back(H * c / kColumns);
+  for (int r = 0; r < kRows; ++r) Hu.push_back(-H + 2.0 * H * r / (kRows - 1));
+  for (int r = 0; r < kRows; ++r)
+    for (double x : Hc) grid[static_cast<std::size_t>(r)].push_back({x, Hu[static_cast<std::size_t>(r)], 0.0});
+  nlohmann::json rho = nlohmann::json::array();
+  for (const std::vector<history::ForcValue>& row : curves::exactForcDistribution(p, grid, tolerance)) {
+    std::vector<double> values;
+    for (const history::ForcValue& v : row) values.push_back(v.rho);
+    rho.push_back(finiteOrNull(values));
+  }
+  return {{"Hc", Hc}, {"Hu", Hu}, {"rho", rho}};
+}
+
+nlohmann::json diagramJson(const std::vector<std::vector<history::ForcValue>>& blocks) {
+  std::vector<double> Hc, Hu, rho;
+  for (const std::vector<history::ForcValue>& block : blocks)
+    for (const history::ForcValue& v : block) Hc.push_back(v.Hc), Hu.push_back(v.Hu), rho.push_back(v.rho);
+  return {{"Hc", Hc}, {"Hu", Hu}, {"rho", rho}};
 }
 
 }  // namespace preisach::explore

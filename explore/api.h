@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fitting/model_curves.h"
+#include "history/forc_distribution.h"
 #include "parameters/parameters.h"
 
 // The numbers the explore page draws, as JSON: what the lab's commands
@@ -32,5 +33,32 @@ nlohmann::json recordJson(const parameters::ParameterSet& p, const std::vector<f
 // M, (1 - f) M_irr and f M_rev of the loop (when its loop flag is on).
 // Throws lab::ComputationError for numbers that are not finite.
 nlohmann::json curvesJson(const parameters::ParameterSet& p, double tolerance);
+
+// The model at every measured point (each dataset in its own field or at
+// its own temperature) on the continuum: one list per dataset, for the
+// residuals (M - model) / sigma.
+nlohmann::json dataModelJson(const parameters::ParameterSet& p,
+                             const std::vector<fitting::Dataset>& data,
+                             double tolerance);
+
+// The curves of curvesJson on the program's grid at m divisions (the
+// lab's `curves --model grid`), refused as the lab refuses a run over its
+// work limit; the same keys.
+nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m);
+
+// The density (Oe^-2, with its amplitude A) over the (hc, hi) plane at
+// temperature T (K) on an n x n grid that holds the ZFC/FC rectangle and
+// the density's centre, z[row of hi][column of hc]; and the band limits
+// of the ZFC/FC point at T: hts(T)/2, hts(T), hts(T_max), with the
+// rectangle's bound ha + hts(T_max) in hi.
+nlohmann::json densityJson(const parameters::ParameterSet& p, double T, int n);
+
+// The model's FORC distribution at T_hyst on the continuum, (1 - f) 1/2
+// Norm_coeff mu rho(hc = Hc, hi = -Hu), on a grid of Hc in (0, Ha_max] and
+// Hu in [-Ha_max, Ha_max]: Hc, Hu and rho[row of Hu][column of Hc].
+nlohmann::json modelForcJson(const parameters::ParameterSet& p, double tolerance);
+
+// A processed FORC diagram as three lists Hc, Hu, rho (Oe, emu/Oe^2).
+nlohmann::json diagramJson(const std::vector<std::vector<history::ForcValue>>& blocks);
 
 }  // namespace preisach::explore

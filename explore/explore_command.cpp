@@ -13,6 +13,7 @@
 #include "lab/lab_files.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
+#include "measured/pmc_format.h"
 #include "measured/text_cells.h"
 #include "parameters/data_directory.h"
 
@@ -21,6 +22,9 @@ extern char** environ;
 namespace preisach::explore {
 
 namespace {
+
+// The smoothing factor of a measured FORC diagram, as forc's default.
+constexpr int kSmoothing = 3;
 
 // The desktop's browser on the address, if it has one; nothing when not.
 void openBrowser(const std::string& url) {
@@ -48,6 +52,9 @@ void addExploreCommand(CLI::App& app, ExploreArguments& a) {
   explore->add_option("--zfc", a.zfc, "FILE[@FIELD]: a measured ZFC curve");
   explore->add_option("--fc", a.fc, "FILE[@FIELD]: a measured FC curve");
   explore->add_option("--loop", a.loop, "FILE[@T]: a measured loop (H in Oe, M in emu)");
+  explore->add_option("--forc", a.forc,
+                      "measured FORCs (PMC MicroMag text, as forc --measured takes it): their diagram (SF = 3) "
+                      "beside the model's FORC distribution");
   explore->add_option("--out", a.out, "the file the page's Save writes the record to (the page cannot choose one)");
   explore->add_option("--port", a.port, "the port; without it the first free one from 8765 on")
       ->check(CLI::Range(1, 65535));
@@ -67,11 +74,19 @@ int runExplore(const ExploreArguments& a) {
   data.params = a.params, data.zfcfc = a.zfcfc, data.zfc = a.zfc, data.fc = a.fc, data.loop = a.loop;
   if (!a.zfcfc.empty() || !a.zfc.empty() || !a.fc.empty() || !a.loop.empty())
     settings.data = lab::readFitData(data, settings.start);
+  if (!a.forc.empty()) {
+    settings.forcDiagram = history::forcDistribution(measured::readPmc(a.forc), kSmoothing);
+    if (settings.forcDiagram.empty())
+      throw measured::DataError("--forc " + measured::shownName(a.forc) +
+                                ": the FORCs are too few or too irregular for a FORC distribution");
+    settings.forcFile = a.forc;
+  }
   settings.out = a.out;
   if (!a.out.empty()) {
     lab::requireWritableFolderOf(a.out);
     std::vector<lab::NamedFile> inputs{{"--params", a.params}};
     for (const fitting::Dataset& d : settings.data) inputs.push_back({"--data", d.curve.file});
+    if (!a.forc.empty()) inputs.push_back({"--forc", a.forc});
     lab::requireSeparateFiles(inputs, {{"--out", a.out}});
   }
   settings.address = a.address;

@@ -10,6 +10,7 @@ struct ExploreArguments {
   bool chosen = false;
   std::string params;
   std::vector<std::string> zfcfc, zfc, fc, loop;  // as the fit's data options
+  std::string forc;                               // a measured FORC file; "" for none
   std::string out;                                // where Save writes; "" for nowhere
   int port = 0;                                   // 0: the first free one from 8765 on
   std::string address = "127.0.0.1";

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <cmath>
 #include <fstream>
 #include <iomanip>
 #include <iterator>
@@ -10,10 +11,12 @@
 #include <sstream>
 
 #include "explore/api.h"
+#include "explore/fit_job.h"
 #include "explore/page.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
 #include "measured/text_cells.h"
+#include "model/grid.h"
 
 namespace preisach::explore {
 
@@ -24,22 +27,47 @@ constexpr int kFirstPort = 8765;
 constexpr int kPortsTried = 100;
 // No request of the page is larger.
 constexpr std::size_t kLargestRequest = 64 * 1024;
+// The density's picture: points along each axis.
+constexpr int kDensityPoints = 121;
+
+// The HTTP library compresses answers of the bare types
+// "application/json" and "application/javascript" for every request that
+// accepts brotli: 20 s for the plotting library, 50 to 400 ms for a
+// picture's numbers, each time. On the loopback there is nothing to save,
+// so the types name their charset, which the library does not compress.
+constexpr const char* kJson = "application/json; charset=utf-8";
+constexpr const char* kJavaScript = "application/javascript; charset=utf-8";
 
 void answer(httplib::Response& res, int status, const nlohmann::json& body) {
   res.status = status;
-  res.set_content(body.dump(), "application/json");
+  res.set_content(body.dump(), kJson);
 }
 
 void refuse(httplib::Response& res, int status, const std::string& message) {
   answer(res, status, {{"error", message}});
 }
 
-// The request's NAME=VALUE pairs, the token left out.
+// The words of a request that are not the record's values.
+bool requestWord(const std::string& name) {
+  return name == "token" || name == "density_T" || name == "grid_m" || name == "free" || name == "background";
+}
+
+// The request's NAME=VALUE pairs of the record.
 std::map<std::string, std::string> values(const httplib::Request& req) {
   std::map<std::string, std::string> out;
   for (const auto& [name, value] : req.params)
-    if (name != "token") out[name] = value;
+    if (!requestWord(name)) out[name] = value;
   return out;
+}
+
+// A number the request must carry, as the record's reader takes numbers.
+double number(const httplib::Request& req, const std::string& name) {
+  if (!req.has_param(name)) throw measured::DataError("the request must name " + name);
+  const std::string text = req.get_param_value(name);
+  double v = 0.0;
+  if (!measured::parseNumber(text, v) || !std::isfinite(v))
+    throw measured::DataError(name + ": \"" + measured::shownName(text) + "\" is not a finite number");
+  return v;
 }
 
 }  // namespace
@@ -49,6 +77,7 @@ struct Server::Impl {
   httplib::Server http;
   int port = 0;
   std::string plotly;  // the library's text, read once
+  FitJob fit;
 };
 
 Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
@@ -97,15 +126,47 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
   s.http.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content(kPage, "text/html"); });
   s.http.Get("/plotly.js", [&s](const httplib::Request&, httplib::Response& res) {
     if (s.plotly.empty()) return refuse(res, 404, "the plotting library " + s.settings.plotly + " is not installed");
-    res.set_content(s.plotly, "application/javascript");
+    res.set_content(s.plotly, kJavaScript);
   });
   s.http.Get("/api/record", [&s](const httplib::Request&, httplib::Response& res) {
     nlohmann::json record = recordJson(s.settings.start, s.settings.data);
     record["save"] = !s.settings.out.empty();
+    record["forc"] = !s.settings.forcDiagram.empty();
     answer(res, 200, record);
   });
   s.http.Get("/api/curves", [&s](const httplib::Request& req, httplib::Response& res) {
-    answer(res, 200, curvesJson(recordWith(s.settings.start, values(req)), s.settings.tolerance));
+    const parameters::ParameterSet p = recordWith(s.settings.start, values(req));
+    nlohmann::json curves = curvesJson(p, s.settings.tolerance);
+    if (!s.settings.data.empty()) curves["data_model"] = dataModelJson(p, s.settings.data, s.settings.tolerance);
+    answer(res, 200, curves);
+  });
+  s.http.Get("/api/grid", [&s](const httplib::Request& req, httplib::Response& res) {
+    const double m = number(req, "grid_m");
+    if (m != std::floor(m) || m < 3 || m > model::kLargestGridDivisions)
+      throw measured::DataError("grid_m must be a whole number from 3 to " +
+                                std::to_string(model::kLargestGridDivisions));
+    answer(res, 200, gridCurvesJson(recordWith(s.settings.start, values(req)), static_cast<std::int32_t>(m)));
+  });
+  s.http.Get("/api/density", [&s](const httplib::Request& req, httplib::Response& res) {
+    answer(res, 200, densityJson(recordWith(s.settings.start, values(req)), number(req, "density_T"), kDensityPoints));
+  });
+  s.http.Get("/api/forc", [&s](const httplib::Request& req, httplib::Response& res) {
+    nlohmann::json forc = {{"model", modelForcJson(recordWith(s.settings.start, values(req)), s.settings.tolerance)}};
+    if (!s.settings.forcDiagram.empty())
+      forc["measured"] = diagramJson(s.settings.forcDiagram), forc["file"] = measured::shownName(s.settings.forcFile);
+    answer(res, 200, forc);
+  });
+  s.http.Post("/api/fit", [&s](const httplib::Request& req, httplib::Response& res) {
+    const parameters::ParameterSet p = recordWith(s.settings.start, values(req));
+    const std::string free = req.has_param("free") ? req.get_param_value("free") : "";
+    const std::string background = req.has_param("background") ? req.get_param_value("background") : "";
+    if (!s.fit.start(p, s.settings.data, free, background))
+      return refuse(res, 409, "a fit is running: stop it or wait for its end");
+    answer(res, 202, {{"started", true}});
+  });
+  s.http.Get("/api/fit", [&s](const httplib::Request&, httplib::Response& res) { answer(res, 200, s.fit.status()); });
+  s.http.Post("/api/fit/stop", [&s](const httplib::Request&, httplib::Response& res) {
+    answer(res, 200, {{"stopping", s.fit.stop()}});
   });
   s.http.Post("/api/save", [&s](const httplib::Request& req, httplib::Response& res) {
     if (s.settings.out.empty()) return refuse(res, 400, "no --out was given: the page writes nowhere");

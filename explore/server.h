@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fitting/model_curves.h"
+#include "history/forc_distribution.h"
 #include "parameters/parameters.h"
 
 namespace preisach::explore {
@@ -21,15 +22,30 @@ struct Settings {
   std::string plotly;        // the plotting library's file, served as /plotly.js
   std::string token;         // every request carries it; empty: a random one
   double tolerance = 1e-10;  // the continuum's, for every curve
+  // A measured FORC file's processed diagram, and the file's name; empty
+  // when none was given.
+  std::vector<std::vector<history::ForcValue>> forcDiagram;
+  std::string forcFile;
 };
 
 // The local web server of `preisach-lab explore`. Every request must name
 // the token (query "token" or header "X-Token") and a Host of this address
 // and port, else 403; answers are JSON ({"error": ...} with 400 for a
-// request it cannot use). GET / the page, /plotly.js the library,
-// /api/record the record and data, /api/curves?NAME=VALUE... the curves of
-// the record with those values; POST /api/save?NAME=VALUE... writes the
-// record to `out` atomically.
+// request it cannot use, 422 for a record whose curves are not finite).
+// The record's values travel as query parameters NAME=VALUE (parameter
+// names of the file); the routes:
+//   GET  /                 the page;  GET /plotly.js  the plotting library
+//   GET  /api/record       the record's parameters and the measured data
+//   GET  /api/curves       ZFC/FC, separate integrals and loop (continuum)
+//   GET  /api/grid         the same on the program's grid at grid_m
+//   GET  /api/density      the density at density_T (K) and the band limits
+//   GET  /api/forc         the model's FORC distribution, and the measured
+//                          diagram of --forc
+//   POST /api/fit          starts a fit of free (and background); 409 while
+//                          one runs
+//   GET  /api/fit          its state, progress lines and result
+//   POST /api/fit/stop     ends it at the point it reached
+//   POST /api/save         writes the record to `out` atomically
 class Server {
  public:
   explicit Server(Settings settings);

@@ -608,28 +608,27 @@ void compareWithProgram(fitting::FitResult& result,
   result.programSeconds = timedAt(record, result.best, kTimedM) * scale * scale;
 }
 
-int runFit(const FitArguments& a) {
+fitting::FitResult fitData(const FitArguments& a,
+                           const parameters::ParameterSet& start,
+                           const std::vector<Dataset>& data,
+                           std::ostream* progress,
+                           const std::atomic<bool>* stop) {
   fitting::FitOptions options;
-  const parameters::ParameterSet start = readParameters(a.params);
   modelOptions(a, start.m, options);
-  std::vector<Dataset> data = readFitData(a, start);
-  applyStatedNoise(data, a.error);
-  requireWritableFolderOf(a.out);
-  requireSeparateFiles(fitInputs(a), fitOutputs(a.out));
   const model::ModelParameters physics = fitting::physicsOf(start);
   const double highest = highestTemperature(data, start);
   options.background = fitting::parseBackground(a.background, data);
-  if (a.free.empty()) return compareRecord(a, start, data, options);
+  if (a.free.empty()) throw DataError("no parameter is free: name at least one to fit");
   options.free = fitting::parseFreeParameters(a.free, physics, highest);
   for (const Dataset& d : data) checkPlausible(d, start);
   options.m = start.m;
   options.starts = a.starts;
   options.startFromData = !a.givenStart;
-  options.progress = a.quiet ? nullptr : &std::cerr;
+  options.progress = progress;
   options.limits.maxIterations = a.maxIterations;
   options.limits.maxSeconds = a.maxTime;
   options.limits.progressInterval = 1.0;
-  options.limits.stop = &fitInterrupted;
+  options.limits.stop = stop;
   const std::size_t points = fitting::pointsForParameters(data, options);
 
   // A grid fit evaluates the grid at every point once per free parameter and
@@ -639,9 +638,6 @@ int runFit(const FitArguments& a) {
                     "fit --model grid (one Jacobian of " + std::to_string(points) + " points)");
   fitting::FitResult result;
   try {
-    // Ctrl-C during the fit ends it at its current point, which is
-    // written as the result; a second Ctrl-C ends the program.
-    const InterruptStopsFit whileFitting;
     result = fitting::fitParameters(physics, data, options);
   } catch (const DataError&) {
     throw;
@@ -660,6 +656,29 @@ int runFit(const FitArguments& a) {
                            " points at the best point reached (for the grid: a tiny mu0 makes Norm_coeff infinite, "
                            "or the grid holds none of the density); nothing is written");
   compareWithProgram(result, data, start);
+  return result;
+}
+
+int runFit(const FitArguments& a) {
+  const parameters::ParameterSet start = readParameters(a.params);
+  std::vector<Dataset> data = readFitData(a, start);
+  applyStatedNoise(data, a.error);
+  requireWritableFolderOf(a.out);
+  requireSeparateFiles(fitInputs(a), fitOutputs(a.out));
+  if (a.free.empty()) {
+    fitting::FitOptions options;
+    modelOptions(a, start.m, options);
+    highestTemperature(data, start);
+    options.background = fitting::parseBackground(a.background, data);
+    return compareRecord(a, start, data, options);
+  }
+  fitting::FitResult result;
+  {
+    // Ctrl-C during the fit ends it at its current point, which is
+    // written as the result; a second Ctrl-C ends the program.
+    const InterruptStopsFit whileFitting;
+    result = fitData(a, start, data, a.quiet ? nullptr : &std::cerr, &fitInterrupted);
+  }
   std::ostringstream report;
   fitting::writeReport(report, result, data);
   // The fitted file, its curves, their picture and the report appear

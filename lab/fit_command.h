@@ -1,6 +1,8 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,19 @@ struct DataOption {
   std::string suffix;  // the value's text as given
 };
 DataOption parseDataOption(const std::string& text);
+
+// The fit of `preisach-lab fit` on data already read and weighed: the
+// options of `arguments` (free parameters, model, starts, limits,
+// background), the fit from `start`, its result checked for curves that are
+// not finite, and the program's grid compared with it. Progress lines go to
+// `progress` (none when null); `stop`, when set, ends the fit at the point
+// it reached. Throws measured::DataError for options it cannot use and
+// ComputationError for a model that is not finite.
+fitting::FitResult fitData(const FitArguments& arguments,
+                           const parameters::ParameterSet& start,
+                           const std::vector<fitting::Dataset>& data,
+                           std::ostream* progress,
+                           const std::atomic<bool>* stop);
 
 // Reads the data and the start, fits, writes the report to standard output
 // and the fitted parameter file, the fitted curves and (with gnuplot) their

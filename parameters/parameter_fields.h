@@ -42,6 +42,7 @@ struct ParameterField {
   // Tc - 10 with this message (which names T_max for both; it is printed
   // exactly so).
   const char* lowered;
+  const char* meaning;  // what the value is, in words for help and pages
 };
 
 // The 24 fields in file order.

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -69,19 +71,25 @@ class Explorer {
   bool stopped_ = false;
 };
 
-// A number column of a file preisach-lab curves wrote.
+// The number columns of a file preisach-lab wrote.
 std::vector<std::vector<double>> columns(const std::string& text) {
   std::vector<std::vector<double>> out;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream cells(line);
-    std::vector<double> row;
-    for (double v; cells >> v;) row.push_back(v);
+  for (const std::vector<double>& row : numberRows(text)) {
     if (out.size() < row.size()) out.resize(row.size());
     for (std::size_t j = 0; j < row.size(); ++j) out[j].push_back(row[j]);
   }
   return out;
+}
+
+// A JSON answer of the server with the status it must have.
+nlohmann::json ask(httplib::Client& client, const std::string& path, int status = 200, bool post = false) {
+  const auto r = post ? client.Post(path.c_str(), "", "text/plain") : client.Get(path.c_str());
+  if (!r) {
+    ADD_FAILURE() << path << ": no answer";
+    return nlohmann::json::object();
+  }
+  EXPECT_EQ(r->status, status) << path << ": " << r->body;
+  return nlohmann::json::parse(r->body);
 }
 
 constexpr char kRecord[] = "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 40 0.01 y 100 300 y 300 2000 50 300 0.1 n";
@@ -186,6 +194,127 @@ TEST(Explore, ServesTheCurvesOfTheLabBehindItsTokenAndSavesTheRecord) {
                    "' explore --no-browser --port " + std::to_string(explorer.port()) + " > stdout.txt 2> stderr.txt");
   EXPECT_EQ(second.status, 2);
   EXPECT_NE(second.err.find("the port is in use"), std::string::npos) << second.err;
+
+  EXPECT_EQ(explorer.interrupt(), 0) << readFile(w.root() / "explore-err.txt");
+}
+
+// The program's grid, the density, the FORC distributions and the fit of
+// the page against the command line that computes each of them.
+TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
+  Workspace w;
+  w.writeParameters(kRecord);
+  writeFile(w.root() / "record.txt", std::string(kRecord) + "\n");
+  std::filesystem::create_directory(w.root() / "grid");
+  std::filesystem::create_directory(w.root() / "forc");
+  const std::string lab = "cd '" + w.root().string() + "' && '" + PREISACH_LAB_EXECUTABLE + "' ";
+  ASSERT_EQ(w.runCommand(lab + "curves --params record.txt --model grid --out-dir grid > o.txt 2> e.txt").status, 0);
+  ASSERT_EQ(w.runCommand(lab + "forc --params record.txt --out-dir forc > o.txt 2> e.txt").status, 0);
+  std::filesystem::create_directory(w.root() / "measured");
+  ASSERT_EQ(w.runCommand(lab + "forc --measured forc/forc-curves.frc --out-dir measured > o.txt 2> e.txt").status, 0);
+  std::filesystem::copy(std::filesystem::path(PREISACH_SOURCE_DIR) / "examples" / "fitting" / "zfcfc.dat",
+                        w.root() / "zfcfc.dat");
+  Explorer explorer(w, "--params record.txt --zfcfc zfcfc.dat --forc forc/forc-curves.frc");
+  ASSERT_FALSE(explorer.url().empty()) << readFile(w.root() / "explore-err.txt");
+  httplib::Client client("127.0.0.1", explorer.port());
+  const std::string token = "token=" + explorer.token();
+
+  // The grid check: preisach-lab curves --model grid at the same m.
+  const nlohmann::json grid = ask(client, "/api/grid?grid_m=40&" + token);
+  const std::vector<std::vector<double>> zfcfc = columns(readFile(w.root() / "grid" / "ZFCFC.txt"));
+  EXPECT_EQ(grid["T"].get<std::vector<double>>(), zfcfc[0]);
+  EXPECT_EQ(grid["M_ZFC"].get<std::vector<double>>(), zfcfc[1]);
+  EXPECT_EQ(grid["M_FC"].get<std::vector<double>>(), zfcfc[2]);
+  const std::vector<std::vector<double>> loop = columns(readFile(w.root() / "grid" / "moment.txt"));
+  EXPECT_EQ(grid["M"].get<std::vector<double>>(), loop[1]);
+  for (const char* m : {"grid_m=2", "grid_m=40.5", "grid_m=1e9", "grid_m=x", "hc0_mean=300"})
+    EXPECT_NE(ask(client, "/api/grid?" + std::string(m) + "&" + token, 400)["error"], nullptr) << m;
+  // The lab's work limit: ten minutes of grid at most.
+  EXPECT_NE(ask(client, "/api/grid?grid_m=15000&T_max=500&" + token, 400)["error"].get<std::string>().find("cell"),
+            std::string::npos);
+
+  // The density at 100 K: its maximum at hcm(T) = 300 (1 - 1/6)^1.5 Oe and
+  // km = 0, the band limits of hts(T) = 25 kB T / mu0.
+  const nlohmann::json d = ask(client, "/api/density?density_T=100&" + token);
+  EXPECT_NEAR(d["hts"].get<double>(), 25 * 1.38e-16 * 100 / 1e-15, 1e-3);
+  EXPECT_NEAR(d["hts_half"].get<double>(), 25 * 1.38e-16 * 100 / 2e-15, 1e-3);
+  EXPECT_NEAR(d["hts_Tmax"].get<double>(), 25 * 1.38e-16 * 300 / 1e-15, 1e-3);
+  EXPECT_NEAR(d["hi_bound"].get<double>(), 100 + 25 * 1.38e-16 * 300 / 1e-15, 1e-3);
+  const std::vector<double> hc = d["hc"], hi = d["hi"];
+  std::size_t row = 0, column = 0;
+  for (std::size_t r = 0; r < hi.size(); ++r)
+    for (std::size_t c = 0; c < hc.size(); ++c)
+      if (d["density"][r][c].get<double>() > d["density"][row][column].get<double>()) row = r, column = c;
+  EXPECT_NEAR(hc[column], 300 * std::pow(5.0 / 6.0, 1.5), hc[1] - hc[0]);
+  EXPECT_NEAR(hi[row], 0.0, hi[1] - hi[0]);
+  EXPECT_NE(ask(client, "/api/density?density_T=700&" + token, 400)["error"], nullptr);
+  EXPECT_NE(ask(client, "/api/density?" + token, 400)["error"], nullptr);
+
+  // The measured diagram is forc --measured's; the model's distribution is
+  // forc's exact one wherever their points meet.
+  const nlohmann::json f = ask(client, "/api/forc?" + token);
+  const std::vector<std::vector<double>> measured = columns(readFile(w.root() / "measured" / "forc-diagram.txt"));
+  ASSERT_EQ(f["measured"]["rho"].size(), measured[2].size());
+  for (std::size_t k = 0; k < measured[2].size(); ++k)
+    EXPECT_NEAR(f["measured"]["rho"][k].get<double>(), measured[2][k], 1e-5 * std::fabs(measured[2][k]) + 1e-30);
+  const std::vector<double> Hc = f["model"]["Hc"], Hu = f["model"]["Hu"];
+  int met = 0;
+  for (const std::vector<double>& exact : numberRows(readFile(w.root() / "forc" / "forc-diagram-exact.txt")))
+    for (std::size_t r = 0; r < Hu.size(); ++r)
+      for (std::size_t c = 0; c < Hc.size(); ++c)
+        if (std::fabs(Hc[c] - exact[0]) < 1e-6 && std::fabs(Hu[r] - exact[1]) < 1e-6) {
+          EXPECT_NEAR(f["model"]["rho"][r][c].get<double>(), exact[2], 1e-5 * std::fabs(exact[2]) + 1e-30);
+          ++met;
+        }
+  EXPECT_GT(met, 100);
+
+  // The fit: the same fitted values as preisach-lab fit, one at a time,
+  // stoppable; a request it cannot use refused before it starts.
+  const std::string free = "free=hc0_mean,sigmac0,sigmai0,N&";
+  const std::string start = "hc0_mean=390&sigmac0=130&sigmai0=70&N=0.7&";
+  EXPECT_NE(ask(client, "/api/fit?free=colour&" + token, 400, true)["error"], nullptr);
+  EXPECT_NE(ask(client, "/api/fit?" + token, 400, true)["error"], nullptr);
+  EXPECT_NE(ask(client, "/api/fit?" + free + "background=cubic&" + token, 400, true)["error"], nullptr);
+  EXPECT_EQ(ask(client, "/api/fit?" + token)["state"], "idle");
+  ask(client, "/api/fit?" + free + start + token, 202, true);
+  EXPECT_NE(ask(client, "/api/fit?" + free + token, 409, true)["error"], nullptr);
+  nlohmann::json status;
+  for (int k = 0; k < 1200; ++k) {
+    status = ask(client, "/api/fit?" + token);
+    if (status["state"] != "running") break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(status["state"], "done") << status.dump();
+  writeFile(w.root() / "start.txt",
+            "600 1e-15 0.5 390 1.5 130 1 70 1 0 0.7 G 40 0.01 y 100 300 y 300 2000 50 300 0.1 n\n");
+  ASSERT_EQ(w.runCommand(lab + "fit --params start.txt --zfcfc zfcfc.dat --free hc0_mean,sigmac0,sigmai0,N --out " +
+                         "fitted.txt --quiet > report.txt 2> e.txt")
+                .status,
+            0)
+      << readFile(w.root() / "e.txt");
+  std::istringstream fitted(readFile(w.root() / "fitted.txt"));
+  for (const nlohmann::json& p : status["result"]["record"]) {
+    std::string word;
+    fitted >> word;
+    EXPECT_EQ(p["text"], word) << p["name"];
+  }
+  const nlohmann::json& result = status["result"];
+  const std::vector<double> truth = {300, 100, 100, 1};
+  for (std::size_t k = 0; k < truth.size(); ++k)
+    EXPECT_NEAR(result["values"][k].get<double>(), truth[k], 3 * result["errors"][k].get<double>())
+        << result["names"][k];
+  EXPECT_NE(result["report"].get<std::string>().find("[[Variables]]"), std::string::npos);
+  EXPECT_FALSE(result["warnings"].empty());
+
+  ask(client, "/api/fit?" + free + start + token, 202, true);
+  EXPECT_TRUE(ask(client, "/api/fit/stop?" + token, 200, true)["stopping"].get<bool>());
+  for (int k = 0; k < 1200; ++k) {
+    status = ask(client, "/api/fit?" + token);
+    if (status["state"] != "running") break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(status["state"], "done") << status.dump();
+  EXPECT_NE(status["result"]["stopped"], "");
+  EXPECT_FALSE(ask(client, "/api/fit/stop?" + token, 200, true)["stopping"].get<bool>());
 
   EXPECT_EQ(explorer.interrupt(), 0) << readFile(w.root() / "explore-err.txt");
 }

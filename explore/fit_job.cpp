@@ -1,0 +1,138 @@
+#include "explore/fit_job.h"
+
+#include <cmath>
+#include <sstream>
+#include <streambuf>
+
+#include "explore/api.h"
+#include "fitting/free_parameters.h"
+#include "lab/fit_command.h"
+#include "lab/result_set.h"
+#include "measured/data_error.h"
+#include "measured/text_cells.h"
+
+namespace preisach::explore {
+
+namespace {
+
+// The fit's progress lines, appended under the job's lock as they are
+// written, so that the page reads whole lines while the fit goes on.
+class LockedText : public std::streambuf {
+ public:
+  LockedText(std::mutex& mutex, std::string& text) : mutex_(mutex), text_(text) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char ch = traits_type::to_char_type(c);
+    xsputn(&ch, 1);
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  std::mutex& mutex_;
+  std::string& text_;
+};
+
+// A value the data did not determine is null, never a number.
+nlohmann::json finiteOrNull(double v) {
+  return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr);
+}
+
+std::vector<std::string> backgroundTerms(const std::string& text) {
+  return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
+}
+
+nlohmann::json resultJson(const fitting::FitResult& r,
+                          const std::vector<fitting::Dataset>& data,
+                          const parameters::ParameterSet& start) {
+  std::ostringstream report;
+  fitting::writeReport(report, r, data);
+  nlohmann::json out = {{"names", r.names},         {"units", r.units},           {"values", r.values},
+                        {"chiSquare", r.chiSquare}, {"points", r.points},         {"iterations", r.iterations},
+                        {"converged", r.converged}, {"stopped", r.stopped},       {"undetermined", r.undetermined},
+                        {"warnings", r.warnings},   {"symmetries", r.symmetries}, {"combinations", r.combinations},
+                        {"report", report.str()}};
+  out["errors"] = nlohmann::json::array();
+  for (double e : r.errors) out["errors"].push_back(finiteOrNull(e));
+  out["correlation"] = nlohmann::json::array();
+  for (const std::vector<double>& row : r.correlation) {
+    nlohmann::json values = nlohmann::json::array();
+    for (double c : row) values.push_back(finiteOrNull(c));
+    out["correlation"].push_back(values);
+  }
+  out["record"] = recordJson(lab::fittedRecord(r, data, start), {})["parameters"];
+  return out;
+}
+
+}  // namespace
+
+FitJob::~FitJob() {
+  stopping_.store(true);
+  if (thread_.joinable()) thread_.join();
+}
+
+bool FitJob::start(const parameters::ParameterSet& start,
+                   const std::vector<fitting::Dataset>& data,
+                   const std::string& free,
+                   const std::string& background) {
+  if (data.empty()) throw measured::DataError("no measured data were given to preisach-lab explore: nothing to fit");
+  if (free.empty()) throw measured::DataError("no parameter is ticked: choose at least one to fit");
+  // Refused here, before a thread starts, as the command line refuses them.
+  fitting::parseFreeParameters(free, fitting::physicsOf(start), static_cast<double>(start.T_max));
+  fitting::parseBackground(backgroundTerms(background), data);
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (state_ == "running") return false;
+  if (thread_.joinable()) thread_.join();
+  state_ = "running";
+  progress_.clear();
+  outcome_ = nlohmann::json::object();
+  stopping_.store(false);
+  thread_ = std::thread(&FitJob::run, this, start, data, free, background);
+  return true;
+}
+
+void FitJob::run(parameters::ParameterSet start,
+                 std::vector<fitting::Dataset> data,
+                 std::string free,
+                 std::string background) {
+  LockedText lines(mutex_, progress_);
+  std::ostream progress(&lines);
+  lab::FitArguments a;
+  a.free = free;
+  a.background = backgroundTerms(background);
+  std::string state = "done";
+  nlohmann::json outcome;
+  try {
+    const fitting::FitResult r = lab::fitData(a, start, data, &progress, &stopping_);
+    outcome = {{"result", resultJson(r, data, start)}};
+  } catch (const std::exception& e) {
+    state = "failed";
+    outcome = {{"error", measured::escapedControls(e.what())}};
+  }
+  const std::lock_guard<std::mutex> lock(mutex_);
+  state_ = state;
+  outcome_ = outcome;
+}
+
+bool FitJob::stop() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (state_ != "running") return false;
+  stopping_.store(true);
+  return true;
+}
+
+nlohmann::json FitJob::status() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  nlohmann::json out = outcome_;
+  out["state"] = state_;
+  out["progress"] = progress_;
+  return out;
+}
+
+}  // namespace preisach::explore
