@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <iomanip>
@@ -9,6 +10,7 @@
 #include <map>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "explore/api.h"
 #include "explore/fit_job.h"
@@ -78,6 +80,7 @@ struct Server::Impl {
   int port = 0;
   std::string plotly;  // the library's text, read once
   FitJob fit;
+  std::atomic<bool> served{false};  // serve() has returned
 };
 
 Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
@@ -205,9 +208,13 @@ std::string Server::url() const {
 
 void Server::serve() {
   impl_->http.listen_after_bind();
+  impl_->served.store(true);
 }
 
 void Server::stop() {
+  // The library ignores a stop before its loop runs.
+  while (!impl_->http.is_running() && !impl_->served.load())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   impl_->http.stop();
 }
 

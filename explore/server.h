@@ -61,6 +61,8 @@ class Server {
   std::string url() const;
   // Serves until stop() (from another thread or a signal's watcher).
   void serve();
+  // Ends serve(), waiting first for it to have begun listening, so that a
+  // stop that comes early is not lost.
   void stop();
 
  private:

@@ -80,22 +80,6 @@ Dataset dataset(const py::dict& d) {
   return out;
 }
 
-std::vector<Dataset> datasets(const py::list& list, const ParameterSet& p) {
-  std::vector<Dataset> data;
-  for (const py::handle& item : list) data.push_back(dataset(item.cast<py::dict>()));
-  if (data.empty()) throw DataError("no measured data");
-  for (const Dataset& d : data) {
-    if (d.kind == CurveKind::Loop) {
-      if (!(d.temperature > 0.0f) || !(d.temperature < p.Tc))
-        throw DataError(d.name + ": the loop's temperature " + lab::formatNumber(d.temperature) +
-                        " K is not between 0 and Tc = " + lab::formatNumber(p.Tc) + " K");
-      checkedFields(d.curve.x, p.Ha_max);
-    } else {
-      checkedTemperatures(d.curve.x, p.Tc);
-    }
-  }
-  return data;
-}
 
 double highestTemperature(const std::vector<Dataset>& data, const ParameterSet& p) {
   double highest = static_cast<double>(p.T_max);
@@ -227,6 +211,23 @@ std::vector<std::vector<double>> modelAt(
 }
 
 }  // namespace
+
+std::vector<Dataset> datasets(const py::list& list, const ParameterSet& p) {
+  std::vector<Dataset> data;
+  for (const py::handle& item : list) data.push_back(dataset(item.cast<py::dict>()));
+  if (data.empty()) throw DataError("no measured data");
+  for (const Dataset& d : data) {
+    if (d.kind == CurveKind::Loop) {
+      if (!(d.temperature > 0.0f) || !(d.temperature < p.Tc))
+        throw DataError(d.name + ": the loop's temperature " + lab::formatNumber(d.temperature) +
+                        " K is not between 0 and Tc = " + lab::formatNumber(p.Tc) + " K");
+      checkedFields(d.curve.x, p.Ha_max);
+    } else {
+      checkedTemperatures(d.curve.x, p.Tc);
+    }
+  }
+  return data;
+}
 
 void bindFit(py::module_& m) {
   m.def("fit", &fit, py::arg("p"), py::arg("data"), py::arg("free"), py::arg("model"), py::arg("tol"),

@@ -37,4 +37,5 @@ PYBIND11_MODULE(_preisach, m) {
   preisach::python::bindCurves(m);
   preisach::python::bindMeasured(m);
   preisach::python::bindFit(m);
+  preisach::python::bindExplore(m);
 }

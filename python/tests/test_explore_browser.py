@@ -1,8 +1,11 @@
 """preisach-lab explore in a real browser: headless Chromium driven by
 Selenium opens the page with the printed token, moves a slider, and the
 numbers it plots are those preisach-lab curves writes for the changed
-record; Save writes that record; without the token the page is refused."""
+record; Save writes that record; Fit on data made by the model ends within
+its errors of the truth; without the token the page is refused."""
 
+import re
+import shutil
 import subprocess
 import urllib.error
 import urllib.request
@@ -16,7 +19,7 @@ from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.support.ui import WebDriverWait
 
-from conftest import _executable, write_parameters
+from conftest import SOURCE, _executable, write_parameters
 
 RECORD = "600 1e-15 0.5 300 1.5 100 1 100 1 0 1 G 40 0.01 y 100 300 y 300 2000 50 300 0.1 n"
 
@@ -85,3 +88,45 @@ def test_a_slider_moves_the_plotted_curves_to_the_labs_and_save_writes_the_recor
     wait.until(lambda b: b.find_element("id", "saved").text.startswith("saved to"))
     # The record shown, as the lab writes records.
     assert (folder / "saved.txt").read_text().split() == preisach.Parameters.from_text(" ".join(words)).to_text().split()
+
+
+def test_fit_from_the_page_ends_within_its_errors_of_the_truth(workspace, browser):
+    # Data made by the model from known values (examples/fitting:
+    # hc0_mean = 300 Oe, sigmac0 = sigmai0 = 100 Oe, N = 1), the start 30 % off.
+    shutil.copytree(SOURCE / "examples" / "fitting", workspace / "fitting")
+    folder = workspace / "fitting"
+    server = subprocess.Popen([_executable("PREISACH_LAB"), "explore", "--no-browser", "--zfcfc", "zfcfc.dat"],
+                              cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                              stdin=subprocess.DEVNULL)
+    try:
+        url = server.stdout.readline().strip()
+        with pytest.raises(urllib.error.HTTPError) as refused:
+            urllib.request.urlopen(urllib.request.Request(url.split("?")[0] + "api/fit", data=b"", method="POST"))
+        assert refused.value.code == 403
+        browser.get(url)
+        wait = WebDriverWait(browser, 60)
+        wait.until(lambda b: b.execute_script("return state.drawn") >= 1)
+        truth = {"hc0_mean": 300.0, "sigmac0": 100.0, "sigmai0": 100.0, "N": 1.0}
+        for name in truth:
+            browser.find_element("id", "free-" + name).click()
+        browser.find_element("id", "fit").click()
+        WebDriverWait(browser, 300).until(lambda b: b.find_element("id", "fit-state").text in ("done", "failed"))
+        assert browser.find_element("id", "fit-state").text == "done", browser.find_element("id", "fit-warnings").text
+        report = browser.execute_script("return state.fit.report")
+        assert "[[Variables]]" in report
+        for name, value in truth.items():
+            shown = float(browser.find_element("id", "value-" + name).get_attribute("value"))
+            error = browser.find_element("id", "error-" + name).text
+            assert error.strip().startswith("±"), (name, error)
+            # The control holds the fitted record's value; the truth lies
+            # within three of its standard errors.
+            fitted = browser.execute_script(
+                "return state.fit.record.find((p) => p.name === arguments[0]).text", name)
+            assert shown == float(fitted)
+            assert abs(shown - value) <= 3 * float(error.strip()[1:]), (name, shown, error)
+        # The page drew the fitted record.
+        wait.until(lambda b: not b.execute_script("return state.pending || state.again === true"))
+        assert "sigmac0=" in browser.current_url
+    finally:
+        server.terminate()
+        assert server.wait(timeout=20) == 0
