@@ -213,8 +213,7 @@ void Server::serve() {
 
 void Server::stop() {
   // The library ignores a stop before its loop runs.
-  while (!impl_->http.is_running() && !impl_->served.load())
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!impl_->http.is_running() && !impl_->served.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   impl_->http.stop();
 }
 

@@ -80,7 +80,6 @@ Dataset dataset(const py::dict& d) {
   return out;
 }
 
-
 double highestTemperature(const std::vector<Dataset>& data, const ParameterSet& p) {
   double highest = static_cast<double>(p.T_max);
   for (const Dataset& d : data) {
