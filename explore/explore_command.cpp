@@ -46,12 +46,9 @@ void addExploreCommand(CLI::App& app, ExploreArguments& a) {
       "explore",
       "The model live in a browser beside measured data (temperatures in K, fields in Oe, moments in emu): a local "
       "web server on 127.0.0.1 whose address, with its token, is printed on standard output; Ctrl-C stops it");
-  explore->add_option("--params", a.params, "the parameter file the page starts from")
+  explore->add_option("--params", a.data.params, "the parameter file the page starts from")
       ->default_val(parameters::dataFilePath(parameters::kParameterFileName));
-  explore->add_option("--zfcfc", a.zfcfc, "FILE[@FIELD]: measured ZFC and FC curves, as fit takes them");
-  explore->add_option("--zfc", a.zfc, "FILE[@FIELD]: a measured ZFC curve");
-  explore->add_option("--fc", a.fc, "FILE[@FIELD]: a measured FC curve");
-  explore->add_option("--loop", a.loop, "FILE[@T]: a measured loop (H in Oe, M in emu)");
+  lab::addDataOptions(explore, a.data);
   explore->add_option("--forc", a.forc,
                       "measured FORCs (PMC MicroMag text, as forc --measured takes it): their diagram (SF = 3) "
                       "beside the model's FORC distribution");
@@ -69,10 +66,9 @@ void addExploreCommand(CLI::App& app, ExploreArguments& a) {
 
 int runExplore(const ExploreArguments& a) {
   Settings settings;
-  settings.start = lab::readParameters(a.params);
-  lab::FitArguments data;
-  data.params = a.params, data.zfcfc = a.zfcfc, data.zfc = a.zfc, data.fc = a.fc, data.loop = a.loop;
-  if (!a.zfcfc.empty() || !a.zfc.empty() || !a.fc.empty() || !a.loop.empty())
+  const lab::FitArguments& data = a.data;
+  settings.start = lab::readParameters(data.params);
+  if (!data.zfcfc.empty() || !data.zfc.empty() || !data.fc.empty() || !data.loop.empty())
     settings.data = lab::readFitData(data, settings.start);
   if (!a.forc.empty()) {
     settings.forcDiagram = history::forcDistribution(measured::readPmc(a.forc), kSmoothing);
@@ -84,7 +80,7 @@ int runExplore(const ExploreArguments& a) {
   settings.out = a.out;
   if (!a.out.empty()) {
     lab::requireWritableFolderOf(a.out);
-    std::vector<lab::NamedFile> inputs{{"--params", a.params}};
+    std::vector<lab::NamedFile> inputs{{"--params", data.params}};
     for (const fitting::Dataset& d : settings.data) inputs.push_back({"--data", d.curve.file});
     if (!a.forc.empty()) inputs.push_back({"--forc", a.forc});
     lab::requireSeparateFiles(inputs, {{"--out", a.out}});

@@ -4,15 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "lab/fit_command.h"
+
 namespace preisach::explore {
 
 struct ExploreArguments {
   bool chosen = false;
-  std::string params;
-  std::vector<std::string> zfcfc, zfc, fc, loop;  // as the fit's data options
-  std::string forc;                               // a measured FORC file; "" for none
-  std::string out;                                // where Save writes; "" for nowhere
-  int port = 0;                                   // 0: the first free one from 8765 on
+  lab::FitArguments data;  // the parameter file and the data options, as fit's
+  std::string forc;        // a measured FORC file; "" for none
+  std::string out;         // where Save writes; "" for nowhere
+  int port = 0;            // 0: the first free one from 8765 on
   std::string address = "127.0.0.1";
   bool noBrowser = false;
 };

@@ -200,6 +200,17 @@ DataOption parseDataOption(const std::string& text) {
   return o;
 }
 
+void addDataOptions(CLI::App* command, FitArguments& a) {
+  command->add_option("--zfcfc", a.zfcfc,
+                      "FILE[@FIELD]: ZFC and FC curves in one file (T in K, M in emu); FIELD in Oe, else the mean of "
+                      "the file's field column, else ha. A name with an @ of its own ends in @: a@5@ is the file a@5");
+  command->add_option("--zfc", a.zfc, "FILE[@FIELD]: a ZFC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
+  command->add_option("--fc", a.fc, "FILE[@FIELD]: an FC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
+  command->add_option("--loop", a.loop,
+                      "FILE[@T]: a hysteresis loop (H in Oe, M in emu); T in K, else the mean of the file's "
+                      "temperature column, else T_hyst; a name with an @ of its own ends in @ as for --zfcfc");
+}
+
 void addFitCommand(CLI::App& app, FitArguments& a) {
   CLI::App* fit = app.add_subcommand(
       "fit",
@@ -207,14 +218,7 @@ void addFitCommand(CLI::App& app, FitArguments& a) {
       "emu). One set of physical parameters is fitted to every dataset given; each option may be repeated.");
   fit->add_option("--params", a.params, "parameter file of the start and the fixed values")
       ->default_val(parameters::dataFilePath(parameters::kParameterFileName));
-  fit->add_option("--zfcfc", a.zfcfc,
-                  "FILE[@FIELD]: ZFC and FC curves in one file (T in K, M in emu); FIELD in Oe, else the mean of "
-                  "the file's field column, else ha. A name with an @ of its own ends in @: a@5@ is the file a@5");
-  fit->add_option("--zfc", a.zfc, "FILE[@FIELD]: a ZFC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
-  fit->add_option("--fc", a.fc, "FILE[@FIELD]: an FC curve (T in K, M in emu); FIELD in Oe as for --zfcfc");
-  fit->add_option("--loop", a.loop,
-                  "FILE[@T]: a hysteresis loop (H in Oe, M in emu); T in K, else the mean of the file's "
-                  "temperature column, else T_hyst; a name with an @ of its own ends in @ as for --zfcfc");
+  addDataOptions(fit, a);
   fit->add_option("--free", a.free,
                   "parameters to fit: NAME[=LO:HI][,NAME[=LO:HI]...] (bounds in K, Oe, emu); without it nothing is "
                   "fitted: the parameter file's record is compared with the data (chi-square, residuals, the "

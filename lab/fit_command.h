@@ -58,6 +58,10 @@ parameters::ParameterSet fittedRecord(const fitting::FitResult& r,
 // measured::DataError.
 std::vector<fitting::Dataset> readFitData(const FitArguments& arguments, const parameters::ParameterSet& start);
 
+// The data options of a subcommand (--zfcfc, --zfc, --fc, --loop), as fit
+// takes them, filled into `arguments` when parsed.
+void addDataOptions(CLI::App* command, FitArguments& arguments);
+
 // `preisach-lab fit`: its options, filled into `arguments` when parsed.
 void addFitCommand(CLI::App& app, FitArguments& arguments);
 
