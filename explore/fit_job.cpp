@@ -72,6 +72,10 @@ nlohmann::json resultJson(const fitting::FitResult& r,
 
 }  // namespace
 
+struct FitJob::Arguments {
+  lab::FitArguments fit;
+};
+
 FitJob::~FitJob() {
   stopping_.store(true);
   if (thread_.joinable()) thread_.join();
@@ -80,7 +84,8 @@ FitJob::~FitJob() {
 bool FitJob::start(const parameters::ParameterSet& start,
                    const std::vector<fitting::Dataset>& data,
                    const std::string& free,
-                   const std::string& background) {
+                   const std::string& background,
+                   bool givenStart) {
   if (data.empty()) throw measured::DataError("no measured data were given to preisach-lab explore: nothing to fit");
   if (free.empty()) throw measured::DataError("no parameter is ticked: choose at least one to fit");
   // Refused here, before a thread starts, as the command line refuses them.
@@ -93,19 +98,20 @@ bool FitJob::start(const parameters::ParameterSet& start,
   progress_.clear();
   outcome_ = nlohmann::json::object();
   stopping_.store(false);
-  thread_ = std::thread(&FitJob::run, this, start, data, free, background);
+  auto arguments = std::make_shared<Arguments>();
+  arguments->fit.free = free;
+  arguments->fit.background = backgroundTerms(background);
+  arguments->fit.givenStart = givenStart;
+  thread_ = std::thread(&FitJob::run, this, start, data, arguments);
   return true;
 }
 
 void FitJob::run(parameters::ParameterSet start,
                  std::vector<fitting::Dataset> data,
-                 std::string free,
-                 std::string background) {
+                 std::shared_ptr<Arguments> arguments) {
+  const lab::FitArguments& a = arguments->fit;
   LockedText lines(mutex_, progress_);
   std::ostream progress(&lines);
-  lab::FitArguments a;
-  a.free = free;
-  a.background = backgroundTerms(background);
   std::string state = "done";
   nlohmann::json outcome;
   try {

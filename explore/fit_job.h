@@ -24,14 +24,16 @@ class FitJob {
   FitJob& operator=(const FitJob&) = delete;
 
   // Starts the fit of `free` ("NAME[=LO:HI],..." as fit's --free takes it)
-  // from `start` on `data`, with the background terms named in
-  // `background` ("linear", ... or ""). Returns false, starting nothing,
+  // on `data`, with the background terms named in `background` ("linear",
+  // ... or ""), from the values of `start` when `givenStart`, else from the
+  // data as fit starts by default. Returns false, starting nothing,
   // while another fit runs. Throws measured::DataError, starting nothing,
   // for free parameters or a background the fit would refuse.
   bool start(const parameters::ParameterSet& start,
              const std::vector<fitting::Dataset>& data,
              const std::string& free,
-             const std::string& background);
+             const std::string& background,
+             bool givenStart);
 
   // Asks a running fit to end at the point it reached; false when none runs.
   bool stop();
@@ -42,10 +44,10 @@ class FitJob {
   nlohmann::json status() const;
 
  private:
-  void run(parameters::ParameterSet start,
-           std::vector<fitting::Dataset> data,
-           std::string free,
-           std::string background);
+  // The fit of the arguments of `preisach-lab fit` (free, background,
+  // given start: the fit command's own type, kept out of this header).
+  struct Arguments;
+  void run(parameters::ParameterSet start, std::vector<fitting::Dataset> data, std::shared_ptr<Arguments> arguments);
 
   mutable std::mutex mutex_;
   std::string state_ = "idle";

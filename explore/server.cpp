@@ -51,7 +51,8 @@ void refuse(httplib::Response& res, int status, const std::string& message) {
 
 // The words of a request that are not the record's values.
 bool requestWord(const std::string& name) {
-  return name == "token" || name == "density_T" || name == "grid_m" || name == "free" || name == "background";
+  return name == "token" || name == "density_T" || name == "grid_m" || name == "free" || name == "background" ||
+         name == "given_start";
 }
 
 // The request's NAME=VALUE pairs of the record.
@@ -163,7 +164,8 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
     const parameters::ParameterSet p = recordWith(s.settings.start, values(req));
     const std::string free = req.has_param("free") ? req.get_param_value("free") : "";
     const std::string background = req.has_param("background") ? req.get_param_value("background") : "";
-    if (!s.fit.start(p, s.settings.data, free, background))
+    const bool givenStart = req.has_param("given_start") && req.get_param_value("given_start") == "1";
+    if (!s.fit.start(p, s.settings.data, free, background, givenStart))
       return refuse(res, 409, "a fit is running: stop it or wait for its end");
     answer(res, 202, {{"started", true}});
   });

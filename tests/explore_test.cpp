@@ -275,27 +275,36 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
   EXPECT_NE(ask(client, "/api/fit?" + token, 400, true)["error"], nullptr);
   EXPECT_NE(ask(client, "/api/fit?" + free + "background=cubic&" + token, 400, true)["error"], nullptr);
   EXPECT_EQ(ask(client, "/api/fit?" + token)["state"], "idle");
-  ask(client, "/api/fit?" + free + start + token, 202, true);
-  EXPECT_NE(ask(client, "/api/fit?" + free + token, 409, true)["error"], nullptr);
-  nlohmann::json status;
-  for (int k = 0; k < 1200; ++k) {
-    status = ask(client, "/api/fit?" + token);
-    if (status["state"] != "running") break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_EQ(status["state"], "done") << status.dump();
+  // Until the fit running ends: its last state.
+  const auto finished = [&client, &token] {
+    nlohmann::json status;
+    for (int k = 0; k < 1200; ++k) {
+      status = ask(client, "/api/fit?" + token);
+      if (status["state"] != "running") break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return status;
+  };
   writeFile(w.root() / "start.txt",
             "600 1e-15 0.5 390 1.5 130 1 70 1 0 0.7 G 40 0.01 y 100 300 y 300 2000 50 300 0.1 n\n");
-  ASSERT_EQ(w.runCommand(lab + "fit --params start.txt --zfcfc zfcfc.dat --free hc0_mean,sigmac0,sigmai0,N --out " +
-                         "fitted.txt --quiet > report.txt 2> e.txt")
-                .status,
-            0)
-      << readFile(w.root() / "e.txt");
-  std::istringstream fitted(readFile(w.root() / "fitted.txt"));
-  for (const nlohmann::json& p : status["result"]["record"]) {
-    std::string word;
-    fitted >> word;
-    EXPECT_EQ(p["text"], word) << p["name"];
+  // From the data and, ticked, from the values shown (fit --given-start).
+  nlohmann::json status;
+  for (const std::string given : {"", "--given-start"}) {
+    ask(client, "/api/fit?" + free + start + (given.empty() ? "" : "given_start=1&") + token, 202, true);
+    EXPECT_NE(ask(client, "/api/fit?" + free + token, 409, true)["error"], nullptr);
+    status = finished();
+    ASSERT_EQ(status["state"], "done") << status.dump();
+    ASSERT_EQ(w.runCommand(lab + "fit --params start.txt --zfcfc zfcfc.dat --free hc0_mean,sigmac0,sigmai0,N " + given +
+                           " --out fitted.txt --quiet > report.txt 2> e.txt")
+                  .status,
+              0)
+        << readFile(w.root() / "e.txt");
+    std::istringstream fitted(readFile(w.root() / "fitted.txt"));
+    for (const nlohmann::json& p : status["result"]["record"]) {
+      std::string word;
+      fitted >> word;
+      EXPECT_EQ(p["text"], word) << p["name"] << given;
+    }
   }
   const nlohmann::json& result = status["result"];
   const std::vector<double> truth = {300, 100, 100, 1};
@@ -307,11 +316,7 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
 
   ask(client, "/api/fit?" + free + start + token, 202, true);
   EXPECT_TRUE(ask(client, "/api/fit/stop?" + token, 200, true)["stopping"].get<bool>());
-  for (int k = 0; k < 1200; ++k) {
-    status = ask(client, "/api/fit?" + token);
-    if (status["state"] != "running") break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  status = finished();
   ASSERT_EQ(status["state"], "done") << status.dump();
   EXPECT_NE(status["result"]["stopped"], "");
   EXPECT_FALSE(ask(client, "/api/fit/stop?" + token, 200, true)["stopping"].get<bool>());
