@@ -106,9 +106,10 @@ Background::Background(const BackgroundChoice& choice, const std::vector<Dataset
       if (!loop) coldest = std::min(coldest, set.curve.x[k]), hottest = std::max(hottest, set.curve.x[k]);
     }
     if (loop && choice.loop != BackgroundChoice::Loop::None) {
-      columns_.push_back({"chi_" + set.name, "emu/Oe", "linear susceptibility of the " + set.name, d});
+      columns_.push_back(
+          {"chi_" + set.name, "emu/Oe", "linear susceptibility of the " + set.name, d, Kind::Susceptibility});
       if (choice.loop == BackgroundChoice::Loop::LinearOffset)
-        columns_.push_back({"M0_" + set.name, "emu", "offset of the " + set.name, d});
+        columns_.push_back({"M0_" + set.name, "emu", "offset of the " + set.name, d, Kind::Offset});
     }
   }
   if (choice.temperature != BackgroundChoice::Temperature::None && std::isfinite(coldest)) {
@@ -116,7 +117,7 @@ Background::Background(const BackgroundChoice& choice, const std::vector<Dataset
     columns_.push_back(
         {"C", "emu K/Oe",
          curieWeiss_ ? "Curie-Weiss term C·ha/(T - theta) of ZFC and FC" : "Curie term C·ha/T of ZFC and FC",
-         data.size()});
+         data.size(), Kind::Curie});
     thetaHigh_ = coldest - std::max(kLeastThetaClearance, kThetaClearance * coldest);
     thetaLow_ = -kThetaReach * hottest;
   }
@@ -124,14 +125,13 @@ Background::Background(const BackgroundChoice& choice, const std::vector<Dataset
 
 double Background::basis(std::size_t column, std::size_t point, double theta) const {
   const Column& c = columns_[column];
-  if (c.dataset == sizes_.size())  // the Curie term, on every ZFC/FC point
-    return isLoop_[dataset_[point]] ? 0.0 : field_[point] / (x_[point] - theta);
+  if (c.kind == Kind::Curie) return isLoop_[dataset_[point]] ? 0.0 : field_[point] / (x_[point] - theta);
   if (dataset_[point] != c.dataset) return 0.0;
-  return c.unit == "emu" ? 1.0 : x_[point];
+  return c.kind == Kind::Offset ? 1.0 : x_[point];
 }
 
 double Background::thetaDerivative(std::size_t column, std::size_t point, double theta) const {
-  if (columns_[column].dataset != sizes_.size() || isLoop_[dataset_[point]]) return 0.0;
+  if (columns_[column].kind != Kind::Curie || isLoop_[dataset_[point]]) return 0.0;
   const double t = x_[point] - theta;
   return field_[point] / (t * t);
 }

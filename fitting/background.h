@@ -81,9 +81,13 @@ class Background {
   std::vector<std::string> warnings(const std::vector<BackgroundTerm>& terms) const;
 
  private:
+  // What a column is at each point: chi H of one loop, M0 of one loop, or
+  // C ha / (T - theta) on every ZFC/FC point.
+  enum class Kind { Susceptibility, Offset, Curie };
   struct Column {
     std::string name, unit, meaning;
     std::size_t dataset = 0;
+    Kind kind = Kind::Susceptibility;
   };
   double basis(std::size_t column, std::size_t point, double theta) const;
   double thetaDerivative(std::size_t column, std::size_t point, double theta) const;
