@@ -1,11 +1,13 @@
 #include "explore/api.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "curves/model_curves.h"
 #include "driver/hysteresis_loop.h"
 #include "driver/temperature_sweep.h"
 #include "fitting/continuum_curves.h"
+#include "lab/fit_command.h"
 #include "lab/lab_files.h"
 #include "lab/model_options.h"
 #include "lab/result_set.h"
@@ -147,12 +149,13 @@ nlohmann::json dataModelJson(const parameters::ParameterSet& p,
                              const std::vector<fitting::Dataset>& data,
                              double tolerance) {
   nlohmann::json out = nlohmann::json::array();
-  for (const std::vector<double>& curve : fitting::continuumCurves(fitting::physicsOf(p), data, tolerance))
+  for (const std::vector<double>& curve :
+       fitting::continuumCurves(fitting::physicsOf(p), lab::dataFor(data, p), tolerance))
     out.push_back(finiteOrNull(curve));
   return out;
 }
 
-nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m) {
+nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m, double largestCellUpdates) {
   if (m < 3 || m > model::kLargestGridDivisions)
     throw DataError("the grid's m must be a whole number from 3 to " + std::to_string(model::kLargestGridDivisions));
   p.m = m;
@@ -165,7 +168,12 @@ nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m) {
   }
   if (parameters::isOn(p.Calculate_Hysteresis))
     sweeps += 2.0 * static_cast<double>(driver::fieldSchedule(p.Ha_max, model::Branch::Descending).size());
-  lab::requireFeasible({sweeps, m}, "the grid check at m = " + std::to_string(m));
+  const lab::Work work{sweeps, m};
+  if (work.cellUpdates() > largestCellUpdates)
+    throw DataError("the grid check at m = " + std::to_string(m) + " asks for " +
+                    lab::formatNumber(work.cellUpdates()) + " cell updates, more than the page's " +
+                    lab::formatNumber(largestCellUpdates) + " (about half a minute): take a smaller m, or run " +
+                    "preisach-lab curves --model grid");
   nlohmann::json out;
   if (parameters::isOn(p.Calculate_ZFCFC)) {
     const curves::ZfcFcCurves c = curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice);
@@ -212,24 +220,41 @@ nlohmann::json densityJson(const parameters::ParameterSet& p, double T, int n) {
     for (double x : hc) row.push_back(d.at(x, y));
     z.push_back(finiteOrNull(row));
   }
-  return {{"T", T},
-          {"hc", hc},
-          {"hi", hi},
-          {"density", z},
-          {"hts", hts},
-          {"hts_half", hts / 2.0},
-          {"hts_Tmax", htsMax},
-          {"hi_bound", hiBound}};
+  nlohmann::json out = {{"T", T},
+                        {"hc", hc},
+                        {"hi", hi},
+                        {"density", z},
+                        {"hts", hts},
+                        {"hts_half", hts / 2.0},
+                        {"hts_Tmax", htsMax},
+                        {"hi_bound", hiBound}};
+  const double step = std::min(hc[1] - hc[0], hi[1] - hi[0]);
+  if (!(std::min(sigc, sigi) >= step))
+    out["note"] = "the density is narrower than the picture's step (sigma_c(T) = " + lab::formatNumber(sigc) +
+                  " Oe, sigma_i(T) = " + lab::formatNumber(sigi) + " Oe, step " + lab::formatNumber(step) +
+                  " Oe): it may not show";
+  return out;
 }
 
 nlohmann::json modelForcJson(const parameters::ParameterSet& p, double tolerance) {
   lab::requireLoopFields(p, "the record asked for");
   constexpr int kColumns = 60, kRows = 121;
+  // The distribution is the density at T_hyst with hi = -Hu: where it lies
+  // well within the field range, the picture is narrowed to it.
   const double H = static_cast<double>(p.Ha_max);
+  const float T = p.T_hyst;
+  const double hcm = static_cast<double>(model::scaledParameter(T, p.Tc, p.hc0_mean, p.Gamma_c));
+  const double sigc = std::fabs(static_cast<double>(model::scaledParameter(T, p.Tc, p.sigmac0, p.Gamma_cprim)));
+  const double sigi = std::fabs(static_cast<double>(model::scaledParameter(T, p.Tc, p.sigmai0, p.Gamma_i)));
+  const double km = static_cast<double>(p.km);
+  const double hcTop = std::isfinite(hcm + sigc) ? std::clamp(hcm + 5.0 * sigc, 1e-3 * H, H) : H;
+  double huLow = std::isfinite(km + sigi) ? std::max(-H, -km - 5.0 * sigi) : -H;
+  double huHigh = std::isfinite(km + sigi) ? std::min(H, -km + 5.0 * sigi) : H;
+  if (!(huHigh > huLow)) huLow = -H, huHigh = H;
   std::vector<std::vector<history::ForcValue>> grid(kRows);
   std::vector<double> Hc, Hu;
-  for (int c = 1; c <= kColumns; ++c) Hc.push_back(H * c / kColumns);
-  for (int r = 0; r < kRows; ++r) Hu.push_back(-H + 2.0 * H * r / (kRows - 1));
+  for (int c = 1; c <= kColumns; ++c) Hc.push_back(hcTop * c / kColumns);
+  for (int r = 0; r < kRows; ++r) Hu.push_back(huLow + (huHigh - huLow) * r / (kRows - 1));
   for (int r = 0; r < kRows; ++r)
     for (double x : Hc) grid[static_cast<std::size_t>(r)].push_back({x, Hu[static_cast<std::size_t>(r)], 0.0});
   nlohmann::json rho = nlohmann::json::array();

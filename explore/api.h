@@ -36,26 +36,31 @@ nlohmann::json curvesJson(const parameters::ParameterSet& p, double tolerance);
 
 // The model at every measured point (each dataset in its own field or at
 // its own temperature) on the continuum: one list per dataset, for the
-// residuals (M - model) / sigma.
+// residuals (M - model) / sigma. Throws measured::DataError when the record
+// no longer takes the data (a temperature at or above its Tc, a loop field
+// beyond its Ha_max), as reading them with it would.
 nlohmann::json dataModelJson(const parameters::ParameterSet& p,
                              const std::vector<fitting::Dataset>& data,
                              double tolerance);
 
 // The curves of curvesJson on the program's grid at m divisions (the
-// lab's `curves --model grid`), refused as the lab refuses a run over its
-// work limit; the same keys.
-nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m);
+// lab's `curves --model grid`), refused (measured::DataError) when their
+// grid work exceeds `largestCellUpdates`; the same keys.
+nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m, double largestCellUpdates);
 
 // The density (Oe^-2, with its amplitude A) over the (hc, hi) plane at
 // temperature T (K) on an n x n grid that holds the ZFC/FC rectangle and
 // the density's centre, z[row of hi][column of hc]; and the band limits
 // of the ZFC/FC point at T: hts(T)/2, hts(T), hts(T_max), with the
-// rectangle's bound ha + hts(T_max) in hi.
+// rectangle's bound ha + hts(T_max) in hi; and a "note" when the density
+// is narrower than the picture's step.
 nlohmann::json densityJson(const parameters::ParameterSet& p, double T, int n);
 
 // The model's FORC distribution at T_hyst on the continuum, (1 - f) 1/2
 // Norm_coeff mu rho(hc = Hc, hi = -Hu), on a grid of Hc in (0, Ha_max] and
-// Hu in [-Ha_max, Ha_max]: Hc, Hu and rho[row of Hu][column of Hc].
+// Hu in [-Ha_max, Ha_max], narrowed to where the density lies (five widths
+// about its centre at T_hyst) when that is less: Hc, Hu and rho[row of
+// Hu][column of Hc].
 nlohmann::json modelForcJson(const parameters::ParameterSet& p, double tolerance);
 
 // A processed FORC diagram as three lists Hc, Hu, rho (Oe, emu/Oe^2).

@@ -1,5 +1,6 @@
 #include "explore/explore_command.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -80,11 +81,16 @@ int runExplore(const ExploreArguments& a) {
   settings.out = a.out;
   if (!a.out.empty()) {
     lab::requireWritableFolderOf(a.out);
-    std::vector<lab::NamedFile> inputs{{"--params", data.params}};
-    for (const fitting::Dataset& d : settings.data) inputs.push_back({"--data", d.curve.file});
+    std::vector<lab::NamedFile> inputs = lab::fitInputs(data);
     if (!a.forc.empty()) inputs.push_back({"--forc", a.forc});
     lab::requireSeparateFiles(inputs, {{"--out", a.out}});
   }
+  // An IPv4 address: the printed address and the Host check are written
+  // for one.
+  in_addr parsed{};
+  if (a.address != "localhost" && inet_pton(AF_INET, a.address.c_str(), &parsed) != 1)
+    throw measured::DataError("--address \"" + measured::shownName(a.address) +
+                              "\" is not an IPv4 address such as 127.0.0.1");
   settings.address = a.address;
   settings.port = a.port;
   settings.plotly = PREISACH_PLOTLY_JS;

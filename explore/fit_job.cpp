@@ -67,6 +67,21 @@ nlohmann::json resultJson(const fitting::FitResult& r,
     out["correlation"].push_back(values);
   }
   out["record"] = recordJson(lab::fittedRecord(r, data, start), {})["parameters"];
+  // The background's terms, and the fitted model (particles and background)
+  // at every measured point: what the pictures of the record alone lack.
+  out["background"] = nlohmann::json::array();
+  for (const fitting::BackgroundTerm& t : r.background)
+    out["background"].push_back({{"name", t.name},
+                                 {"unit", t.unit},
+                                 {"meaning", t.meaning},
+                                 {"value", t.value},
+                                 {"error", finiteOrNull(t.error)}});
+  out["model"] = nlohmann::json::array();
+  for (const std::vector<double>& curve : r.model) {
+    nlohmann::json values = nlohmann::json::array();
+    for (double M : curve) values.push_back(finiteOrNull(M));
+    out["model"].push_back(values);
+  }
   return out;
 }
 
@@ -87,10 +102,12 @@ bool FitJob::start(const parameters::ParameterSet& start,
                    const std::string& background,
                    bool givenStart) {
   if (data.empty()) throw measured::DataError("no measured data were given to preisach-lab explore: nothing to fit");
+  // The data as the record shown takes them (its Tc, its Ha_max).
+  const std::vector<fitting::Dataset> checked = lab::dataFor(data, start);
   if (free.empty()) throw measured::DataError("no parameter is ticked: choose at least one to fit");
   // Refused here, before a thread starts, as the command line refuses them.
   fitting::parseFreeParameters(free, fitting::physicsOf(start), static_cast<double>(start.T_max));
-  fitting::parseBackground(backgroundTerms(background), data);
+  fitting::parseBackground(backgroundTerms(background), checked);
   const std::lock_guard<std::mutex> lock(mutex_);
   if (state_ == "running") return false;
   if (thread_.joinable()) thread_.join();
@@ -102,7 +119,7 @@ bool FitJob::start(const parameters::ParameterSet& start,
   arguments->fit.free = free;
   arguments->fit.background = backgroundTerms(background);
   arguments->fit.givenStart = givenStart;
-  thread_ = std::thread(&FitJob::run, this, start, data, arguments);
+  thread_ = std::thread(&FitJob::run, this, start, checked, arguments);
   return true;
 }
 
@@ -115,7 +132,7 @@ void FitJob::run(parameters::ParameterSet start,
   std::string state = "done";
   nlohmann::json outcome;
   try {
-    const fitting::FitResult r = lab::fitData(a, start, data, &progress, &stopping_);
+    const fitting::FitResult r = lab::fitData(a, start, data, &progress, &stopping_, "the page's Stop");
     outcome = {{"result", resultJson(r, data, start)}};
   } catch (const std::exception& e) {
     state = "failed";

@@ -16,6 +16,7 @@
 #include "explore/fit_job.h"
 #include "explore/page.h"
 #include "lab/result_set.h"
+#include "lab/run_limits.h"
 #include "measured/data_error.h"
 #include "measured/text_cells.h"
 #include "model/grid.h"
@@ -31,6 +32,9 @@ constexpr int kPortsTried = 100;
 constexpr std::size_t kLargestRequest = 64 * 1024;
 // The density's picture: points along each axis.
 constexpr int kDensityPoints = 121;
+// The grid check's work: about half a minute of grid (a twentieth of the
+// lab's limit for one run), so that the page answers and stops in time.
+constexpr double kLargestGridCheck = lab::kLargestCellUpdates / 20.0;
 
 // The HTTP library compresses answers of the bare types
 // "application/json" and "application/javascript" for every request that
@@ -55,11 +59,15 @@ bool requestWord(const std::string& name) {
          name == "given_start";
 }
 
-// The request's NAME=VALUE pairs of the record.
+// The request's NAME=VALUE pairs of the record; a name given twice is
+// refused, whichever it is, rather than one of its values taken.
 std::map<std::string, std::string> values(const httplib::Request& req) {
   std::map<std::string, std::string> out;
-  for (const auto& [name, value] : req.params)
+  for (const auto& [name, value] : req.params) {
+    if (req.params.count(name) > 1)
+      throw measured::DataError("\"" + measured::shownName(name) + "\" is given more than once");
     if (!requestWord(name)) out[name] = value;
+  }
   return out;
 }
 
@@ -127,6 +135,17 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
       refuse(res, 500, measured::escapedControls(e.what()));
     }
   });
+  // What the library refuses by itself (a request too large, a body
+  // without its length) is answered with the reason too.
+  s.http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (!res.body.empty()) return;
+    const std::string reason = res.status == 413   ? "the request is larger than 64 kB"
+                               : res.status == 414 ? "the address is longer than the server takes"
+                               : res.status == 404 ? "no such page or API"
+                                                   : "the request cannot be read (HTTP " + std::to_string(res.status) +
+                                                         "; a POST must state its Content-Length)";
+    res.set_content(nlohmann::json{{"error", reason}}.dump(), kJson);
+  });
   s.http.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content(kPage, "text/html"); });
   s.http.Get("/plotly.js", [&s](const httplib::Request&, httplib::Response& res) {
     if (s.plotly.empty()) return refuse(res, 404, "the plotting library " + s.settings.plotly + " is not installed");
@@ -141,7 +160,15 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
   s.http.Get("/api/curves", [&s](const httplib::Request& req, httplib::Response& res) {
     const parameters::ParameterSet p = recordWith(s.settings.start, values(req));
     nlohmann::json curves = curvesJson(p, s.settings.tolerance);
-    if (!s.settings.data.empty()) curves["data_model"] = dataModelJson(p, s.settings.data, s.settings.tolerance);
+    // The model at the measured points, where the record still takes them
+    // (its Tc above their temperatures, its Ha_max beyond their fields).
+    if (!s.settings.data.empty()) {
+      try {
+        curves["data_model"] = dataModelJson(p, s.settings.data, s.settings.tolerance);
+      } catch (const measured::DataError& e) {
+        curves["data_error"] = measured::escapedControls(e.what());
+      }
+    }
     answer(res, 200, curves);
   });
   s.http.Get("/api/grid", [&s](const httplib::Request& req, httplib::Response& res) {
@@ -149,7 +176,8 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
     if (m != std::floor(m) || m < 3 || m > model::kLargestGridDivisions)
       throw measured::DataError("grid_m must be a whole number from 3 to " +
                                 std::to_string(model::kLargestGridDivisions));
-    answer(res, 200, gridCurvesJson(recordWith(s.settings.start, values(req)), static_cast<std::int32_t>(m)));
+    answer(res, 200,
+           gridCurvesJson(recordWith(s.settings.start, values(req)), static_cast<std::int32_t>(m), kLargestGridCheck));
   });
   s.http.Get("/api/density", [&s](const httplib::Request& req, httplib::Response& res) {
     answer(res, 200, densityJson(recordWith(s.settings.start, values(req)), number(req, "density_T"), kDensityPoints));
@@ -176,6 +204,9 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
   s.http.Post("/api/save", [&s](const httplib::Request& req, httplib::Response& res) {
     if (s.settings.out.empty()) return refuse(res, 400, "no --out was given: the page writes nowhere");
     const parameters::ParameterSet p = recordWith(s.settings.start, values(req));
+    // A record whose curves are not finite is refused (422) as the
+    // pictures refuse it, before anything is written.
+    curvesJson(p, s.settings.tolerance);
     lab::ResultSet results;
     results.add(s.settings.out, parameters::formatParameterRecord(p));
     results.commit();
@@ -217,6 +248,8 @@ void Server::stop() {
   // The library ignores a stop before its loop runs.
   while (!impl_->http.is_running() && !impl_->served.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   impl_->http.stop();
+  // A fit running ends at its next iteration.
+  impl_->fit.stop();
 }
 
 std::string randomToken() {

@@ -13,6 +13,7 @@ struct FitLimits {
   int maxIterations = 0;    // 0: no limit
   double maxSeconds = 0.0;  // 0: no limit
   const std::atomic<bool>* stop = nullptr;
+  const char* stopCause = "an interrupt (Ctrl-C)";  // what sets `stop`, for "stopped by ..."
   double progressInterval = 0.0;
 };
 

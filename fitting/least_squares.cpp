@@ -106,7 +106,7 @@ class IterationWatch : public ceres::IterationCallback {
     if (s.iteration > 0) ++clock->iterations;
     const double seconds = std::chrono::duration<double>(now - clock->began).count();
     if (limits->stop != nullptr && limits->stop->load())
-      clock->stopped = "stopped by an interrupt (Ctrl-C)";
+      clock->stopped = std::string("stopped by ") + limits->stopCause;
     else if (limits->maxIterations > 0 && clock->iterations >= limits->maxIterations)
       clock->stopped = "stopped at the limit of " + std::to_string(limits->maxIterations) +
                        (limits->maxIterations == 1 ? " iteration" : " iterations");

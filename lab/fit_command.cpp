@@ -390,15 +390,7 @@ double highestTemperature(const std::vector<Dataset>& data, const parameters::Pa
   return highest;
 }
 
-// Every file the run reads, and every file it writes beside --out.
-std::vector<NamedFile> fitInputs(const FitArguments& a) {
-  std::vector<NamedFile> inputs{{"--params", a.params}};
-  for (const auto& [option, texts] :
-       {std::pair{"--zfcfc", &a.zfcfc}, {"--zfc", &a.zfc}, {"--fc", &a.fc}, {"--loop", &a.loop}})
-    for (const std::string& text : *texts) inputs.push_back({option, parseDataOption(text).file});
-  return inputs;
-}
-
+// Every file the run writes beside --out.
 std::vector<NamedFile> fitOutputs(const std::string& out) {
   const std::string base = stem(out);
   return {{"--out", out}, {"--out", base + ".curves.txt"}, {"--out", base + ".report.txt"}, {"--out", base + ".png"}};
@@ -616,7 +608,8 @@ fitting::FitResult fitData(const FitArguments& a,
                            const parameters::ParameterSet& start,
                            const std::vector<Dataset>& data,
                            std::ostream* progress,
-                           const std::atomic<bool>* stop) {
+                           const std::atomic<bool>* stop,
+                           const char* stopCause) {
   fitting::FitOptions options;
   modelOptions(a, start.m, options);
   const model::ModelParameters physics = fitting::physicsOf(start);
@@ -633,6 +626,7 @@ fitting::FitResult fitData(const FitArguments& a,
   options.limits.maxSeconds = a.maxTime;
   options.limits.progressInterval = 1.0;
   options.limits.stop = stop;
+  options.limits.stopCause = stopCause;
   const std::size_t points = fitting::pointsForParameters(data, options);
 
   // A grid fit evaluates the grid at every point once per free parameter and
@@ -661,6 +655,21 @@ fitting::FitResult fitData(const FitArguments& a,
                            "or the grid holds none of the density); nothing is written");
   compareWithProgram(result, data, start);
   return result;
+}
+
+std::vector<NamedFile> fitInputs(const FitArguments& a) {
+  std::vector<NamedFile> inputs{{"--params", a.params}};
+  for (const auto& [option, texts] :
+       {std::pair{"--zfcfc", &a.zfcfc}, {"--zfc", &a.zfc}, {"--fc", &a.fc}, {"--loop", &a.loop}})
+    for (const std::string& text : *texts) inputs.push_back({option, parseDataOption(text).file});
+  return inputs;
+}
+
+std::vector<Dataset> dataFor(std::vector<Dataset> data, const parameters::ParameterSet& record) {
+  highestTemperature(data, record);
+  for (Dataset& d : data)
+    if (d.kind == CurveKind::Loop) checkFields(d, record.Ha_max);
+  return data;
 }
 
 int runFit(const FitArguments& a) {

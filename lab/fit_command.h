@@ -8,6 +8,7 @@
 
 #include "fitting/fit.h"
 #include "lab/model_options.h"
+#include "lab/result_set.h"
 
 namespace preisach::lab {
 
@@ -90,7 +91,19 @@ fitting::FitResult fitData(const FitArguments& arguments,
                            const parameters::ParameterSet& start,
                            const std::vector<fitting::Dataset>& data,
                            std::ostream* progress,
-                           const std::atomic<bool>* stop);
+                           const std::atomic<bool>* stop,
+                           const char* stopCause = "an interrupt (Ctrl-C)");
+
+// The datasets checked against a record other than the one they were read
+// with, as reading checks them: temperatures below its Tc, loop
+// temperatures between 0 and Tc and loop fields within its +-Ha_max (those
+// within 0.1 % beyond taken as +-Ha_max, in the copy returned). Throws
+// measured::DataError naming the file and line.
+std::vector<fitting::Dataset> dataFor(std::vector<fitting::Dataset> data, const parameters::ParameterSet& record);
+
+// The files `arguments` names to read (--params and every data option's),
+// each with its option, for the checks of outputs against inputs.
+std::vector<NamedFile> fitInputs(const FitArguments& arguments);
 
 // Reads the data and the start, fits, writes the report to standard output
 // and the fitted parameter file, the fitted curves and (with gnuplot) their

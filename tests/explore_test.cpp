@@ -178,7 +178,11 @@ TEST(Explore, ServesTheCurvesOfTheLabBehindItsTokenAndSavesTheRecord) {
   }
   const auto huge = client.Post(("/api/save?" + token).c_str(), std::string(200000, 'x'), "text/plain");
   ASSERT_TRUE(huge);
-  EXPECT_GE(huge->status, 400);
+  EXPECT_EQ(huge->status, 413);
+  EXPECT_NE(huge->body.find("larger than 64 kB"), std::string::npos) << huge->body;
+  const auto notFinite = client.Post(("/api/save?sigmac0=-30&" + token).c_str(), "", "text/plain");
+  ASSERT_TRUE(notFinite);
+  EXPECT_EQ(notFinite->status, 422) << notFinite->body;
   EXPECT_FALSE(std::filesystem::exists(w.root() / "saved.txt"));
 
   // Save: the record shown, to the --out path only.
@@ -208,7 +212,11 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
   std::filesystem::create_directory(w.root() / "forc");
   const std::string lab = "cd '" + w.root().string() + "' && '" + PREISACH_LAB_EXECUTABLE + "' ";
   ASSERT_EQ(w.runCommand(lab + "curves --params record.txt --model grid --out-dir grid > o.txt 2> e.txt").status, 0);
-  ASSERT_EQ(w.runCommand(lab + "forc --params record.txt --out-dir forc > o.txt 2> e.txt").status, 0);
+  // FORCs of a density wider than the field range, whose distribution the
+  // page draws over the whole range, on the points forc's diagram has.
+  writeFile(w.root() / "wide.txt",
+            "600 1e-15 0.5 300 1.5 800 1 800 1 0 1 G 40 0.01 y 100 300 y 300 2000 50 300 0.1 n\n");
+  ASSERT_EQ(w.runCommand(lab + "forc --params wide.txt --out-dir forc > o.txt 2> e.txt").status, 0);
   std::filesystem::create_directory(w.root() / "measured");
   ASSERT_EQ(w.runCommand(lab + "forc --measured forc/forc-curves.frc --out-dir measured > o.txt 2> e.txt").status, 0);
   std::filesystem::copy(std::filesystem::path(PREISACH_SOURCE_DIR) / "examples" / "fitting" / "zfcfc.dat",
@@ -251,7 +259,7 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
 
   // The measured diagram is forc --measured's; the model's distribution is
   // forc's exact one wherever their points meet.
-  const nlohmann::json f = ask(client, "/api/forc?" + token);
+  const nlohmann::json f = ask(client, "/api/forc?sigmac0=800&sigmai0=800&" + token);
   const std::vector<std::vector<double>> measured = columns(readFile(w.root() / "measured" / "forc-diagram.txt"));
   ASSERT_EQ(f["measured"]["rho"].size(), measured[2].size());
   for (std::size_t k = 0; k < measured[2].size(); ++k)
@@ -266,6 +274,27 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
           ++met;
         }
   EXPECT_GT(met, 100);
+  // A narrow density: the picture is narrowed to it (five widths about
+  // hcm(T_hyst) = 300 / 2^1.5 Oe, sigma_c = 50 Oe) and holds its peak.
+  const nlohmann::json narrow = ask(client, "/api/forc?" + token)["model"];
+  EXPECT_NEAR(narrow["Hc"].back().get<double>(), 300 / std::pow(2.0, 1.5) + 5 * 50, 1e-3);
+  double peak = 0.0, peakHc = 0.0;
+  for (std::size_t r = 0; r < narrow["Hu"].size(); ++r)
+    for (std::size_t c = 0; c < narrow["Hc"].size(); ++c)
+      if (narrow["rho"][r][c].get<double>() > peak) peak = narrow["rho"][r][c], peakHc = narrow["Hc"][c];
+  EXPECT_NEAR(peakHc, 300 / std::pow(2.0, 1.5), 10.0);
+
+  // A record that no longer takes the data (Tc below their temperatures):
+  // the curves without residuals, saying why; no fit; a value given twice
+  // and a record whose curves are not finite refused.
+  const nlohmann::json cold = ask(client, "/api/curves?Tc=290&T_max=200&" + token);
+  EXPECT_TRUE(cold.contains("T") && !cold.contains("data_model"));
+  EXPECT_NE(cold["data_error"].get<std::string>().find("Tc"), std::string::npos) << cold.dump().substr(0, 300);
+  EXPECT_NE(ask(client, "/api/fit?free=N&Tc=290&T_max=200&" + token, 400, true)["error"], nullptr);
+  EXPECT_NE(ask(client, "/api/curves?hc0_mean=300&hc0_mean=400&" + token, 400)["error"].get<std::string>().find(
+                "more than once"),
+            std::string::npos);
+  EXPECT_NE(ask(client, "/api/density?density_T=5&density_T=50&" + token, 400)["error"], nullptr);
 
   // The fit: the same fitted values as preisach-lab fit, one at a time,
   // stoppable; a request it cannot use refused before it starts.

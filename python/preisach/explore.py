@@ -2,6 +2,7 @@
 process, on the record and data given; shown inline in a notebook."""
 
 import html
+import os
 
 from . import _preisach
 from .measured import datasets, plain
@@ -51,6 +52,12 @@ def explore(p, data=None, out=None, forc=None, port=0, height=900):
     FORC file (PMC MicroMag text) whose diagram is drawn beside the model's;
     port: 0 for the first free one from 8765 on. Returns an Explorer; the
     page's address is its url."""
+    from .parameters import Parameters
+    if not isinstance(p, Parameters):
+        raise TypeError(f"p must be a preisach.Parameters record, not {type(p).__name__}")
+    for name, path in (("out", out), ("forc", forc)):
+        if path is not None and not isinstance(path, (str, os.PathLike)):
+            raise TypeError(f"{name} must be a path, not {type(path).__name__}")
     d = [] if data is None else datasets(data, p)
     if isinstance(port, bool) or not isinstance(port, int):
         raise ValueError(f"port must be a whole number, not {port!r}")

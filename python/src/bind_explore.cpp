@@ -45,7 +45,11 @@ class Explorer {
     if (!out.empty()) {
       requireResultPath(out);
       lab::requireWritableFolderOf(out);
-      if (!forc.empty()) lab::requireSeparateFiles({{"forc", forc}}, {{"out", out}});
+      // Save must never replace a file the page reads.
+      std::vector<lab::NamedFile> inputs;
+      for (const fitting::Dataset& d : settings.data) inputs.push_back({"data", d.curve.file});
+      if (!forc.empty()) inputs.push_back({"forc", forc});
+      lab::requireSeparateFiles(inputs, {{"out", out}});
     }
     settings.out = out;
     settings.port = port;
@@ -54,21 +58,25 @@ class Explorer {
     if (!server_->bind())
       throw measured::DataError(port != 0 ? "port " + std::to_string(port) + " is in use or not allowed"
                                           : "no free port from 8765 to 8864: give one with port=");
+    url_ = server_->url();
     thread_ = std::thread([this] { server_->serve(); });
   }
   ~Explorer() { stop(); }
   Explorer(const Explorer&) = delete;
   Explorer& operator=(const Explorer&) = delete;
 
+  // Ends the server and a fit it runs (at the fit's next iteration).
   void stop() {
-    if (!thread_.joinable()) return;
+    if (!server_) return;
     server_->stop();
     thread_.join();
+    server_.reset();
   }
-  std::string url() const { return server_->url(); }
-  bool running() const { return thread_.joinable(); }
+  const std::string& url() const { return url_; }
+  bool running() const { return server_ != nullptr; }
 
  private:
+  std::string url_;
   std::unique_ptr<explore::Server> server_;
   std::thread thread_;
 };

@@ -65,6 +65,17 @@ def test_refuses_what_the_command_refuses(arguments, message, tmp_path, monkeypa
         preisach.explore(preisach.Parameters.from_text(RECORD), **arguments)
 
 
+def test_save_never_replaces_a_file_the_page_reads(tmp_path):
+    shutil.copy(SOURCE / "examples" / "fitting" / "zfcfc.dat", tmp_path / "zfcfc.dat")
+    before = (tmp_path / "zfcfc.dat").read_bytes()
+    with pytest.raises(ValueError, match="it would be replaced"):
+        preisach.explore(preisach.Parameters.from_text(RECORD), data=[str(tmp_path / "zfcfc.dat")],
+                         out=tmp_path / "zfcfc.dat")
+    assert (tmp_path / "zfcfc.dat").read_bytes() == before
+    with pytest.raises(TypeError, match="Parameters"):
+        preisach.explore(RECORD)
+
+
 def test_a_busy_port_is_refused(tmp_path):
     p = preisach.Parameters.from_text(RECORD)
     with preisach.explore(p) as first:
