@@ -336,6 +336,7 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
     }
   }
   const nlohmann::json& result = status["result"];
+  EXPECT_TRUE(result["background"].empty());
   const std::vector<double> truth = {300, 100, 100, 1};
   for (std::size_t k = 0; k < truth.size(); ++k)
     EXPECT_NEAR(result["values"][k].get<double>(), truth[k], 3 * result["errors"][k].get<double>())
@@ -343,11 +344,20 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
   EXPECT_NE(result["report"].get<std::string>().find("[[Variables]]"), std::string::npos);
   EXPECT_FALSE(result["warnings"].empty());
 
+  // With a Curie term: its constant and the fit's curves with it.
+  ask(client, "/api/fit?" + free + "background=curie&" + token, 202, true);
+  const nlohmann::json curie = finished();
+  ASSERT_EQ(curie["state"], "done") << curie.dump();
+  ASSERT_EQ(curie["result"]["background"].size(), 1u);
+  EXPECT_EQ(curie["result"]["background"][0]["name"], "C");
+  EXPECT_EQ(curie["result"]["model"].size(), 2u);
+  EXPECT_EQ(curie["result"]["model"][0].size(), status["result"]["model"][0].size());
+
   ask(client, "/api/fit?" + free + start + token, 202, true);
   EXPECT_TRUE(ask(client, "/api/fit/stop?" + token, 200, true)["stopping"].get<bool>());
   status = finished();
   ASSERT_EQ(status["state"], "done") << status.dump();
-  EXPECT_NE(status["result"]["stopped"], "");
+  EXPECT_EQ(status["result"]["stopped"], "stopped by the page's Stop");
   EXPECT_FALSE(ask(client, "/api/fit/stop?" + token, 200, true)["stopping"].get<bool>());
 
   EXPECT_EQ(explorer.interrupt(), 0) << readFile(w.root() / "explore-err.txt");

@@ -127,6 +127,11 @@ def test_fit_from_the_page_ends_within_its_errors_of_the_truth(workspace, browse
         # The page drew the fitted record.
         wait.until(lambda b: not b.execute_script("return state.pending || state.again === true"))
         assert "sigmac0=" in browser.current_url
+        # A view opened later keeps its own values, not the fit's.
+        browser.get(url + "&hc0_mean=500")
+        wait.until(lambda b: b.execute_script("return state.drawn") >= 1)
+        assert browser.find_element("id", "value-hc0_mean").get_attribute("value") == "500"
+        assert browser.find_element("id", "error-hc0_mean").text == ""
     finally:
         server.terminate()
         assert server.wait(timeout=20) == 0
