@@ -248,12 +248,13 @@ nlohmann::json modelForcJson(const parameters::ParameterSet& p, double tolerance
   const double sigi = std::fabs(static_cast<double>(model::scaledParameter(T, p.Tc, p.sigmai0, p.Gamma_i)));
   const double km = static_cast<double>(p.km);
   const double hcTop = std::isfinite(hcm + sigc) ? std::clamp(hcm + 5.0 * sigc, 1e-3 * H, H) : H;
+  const double hcLow = std::isfinite(hcm + sigc) ? std::clamp(hcm - 5.0 * sigc, 0.0, hcTop) : 0.0;
   double huLow = std::isfinite(km + sigi) ? std::max(-H, -km - 5.0 * sigi) : -H;
   double huHigh = std::isfinite(km + sigi) ? std::min(H, -km + 5.0 * sigi) : H;
   if (!(huHigh > huLow)) huLow = -H, huHigh = H;
   std::vector<std::vector<history::ForcValue>> grid(kRows);
   std::vector<double> Hc, Hu;
-  for (int c = 1; c <= kColumns; ++c) Hc.push_back(hcTop * c / kColumns);
+  for (int c = 1; c <= kColumns; ++c) Hc.push_back(hcLow + (hcTop - hcLow) * c / kColumns);
   for (int r = 0; r < kRows; ++r) Hu.push_back(huLow + (huHigh - huLow) * r / (kRows - 1));
   for (int r = 0; r < kRows; ++r)
     for (double x : Hc) grid[static_cast<std::size_t>(r)].push_back({x, Hu[static_cast<std::size_t>(r)], 0.0});

@@ -106,8 +106,11 @@ int runExplore(const ExploreArguments& a) {
   pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
   Server server(settings);
   if (!server.bind())
-    throw measured::DataError(a.port != 0 ? "--port " + std::to_string(a.port) + ": the port is in use or not allowed"
-                                          : "no free port from 8765 to 8864: give one with --port");
+    throw measured::DataError(
+        "cannot listen on " + measured::shownName(a.address) +
+        (a.port != 0 ? " --port " + std::to_string(a.port) + ": the port is in use or not allowed"
+                     : " at any port from 8765 to 8864: give a free one with --port") +
+        (a.address != "127.0.0.1" && a.address != "localhost" ? ", or the address is not this machine's" : ""));
   std::cout << server.url() << std::endl;
   std::cerr << "preisach-lab explore: serving " << server.url() << " (Ctrl-C stops)" << std::endl;
   if (!a.noBrowser) openBrowser(server.url());

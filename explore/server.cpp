@@ -71,6 +71,12 @@ std::map<std::string, std::string> values(const httplib::Request& req) {
   return out;
 }
 
+// The API takes everything in its address: a POST's body (whose form
+// fields the library would mix with the address's) is refused.
+void requireNoBody(const httplib::Request& req) {
+  if (!req.body.empty()) throw measured::DataError("the API takes no request body: the values go in the address");
+}
+
 // A number the request must carry, as the record's reader takes numbers.
 double number(const httplib::Request& req, const std::string& name) {
   if (!req.has_param(name)) throw measured::DataError("the request must name " + name);
@@ -113,6 +119,11 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
     const std::string host = req.get_header_value("Host"), port = std::to_string(s.port);
     const bool hostKnown =
         host == s.settings.address + ":" + port || host == "localhost:" + port || host == "127.0.0.1:" + port;
+    // The browser asks for an icon by itself, without the token: none.
+    if (req.path == "/favicon.ico") {
+      res.status = 204;
+      return httplib::Server::HandlerResponse::Handled;
+    }
     const std::string token = req.has_param("token") ? req.get_param_value("token") : req.get_header_value("X-Token");
     if (!hostKnown) {
       refuse(res, 403, "the Host \"" + measured::shownName(host) + "\" is not this server's");
@@ -143,7 +154,8 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
                                : res.status == 414 ? "the address is longer than the server takes"
                                : res.status == 404 ? "no such page or API"
                                                    : "the request cannot be read (HTTP " + std::to_string(res.status) +
-                                                         "; a POST must state its Content-Length)";
+                                                         ": a malformed request, a header too large, or a POST "
+                                                         "without its Content-Length)";
     res.set_content(nlohmann::json{{"error", reason}}.dump(), kJson);
   });
   s.http.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content(kPage, "text/html"); });
@@ -189,6 +201,7 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
     answer(res, 200, forc);
   });
   s.http.Post("/api/fit", [&s](const httplib::Request& req, httplib::Response& res) {
+    requireNoBody(req);
     const parameters::ParameterSet p = recordWith(s.settings.start, values(req));
     const std::string free = req.has_param("free") ? req.get_param_value("free") : "";
     const std::string background = req.has_param("background") ? req.get_param_value("background") : "";
@@ -198,10 +211,12 @@ Server::Server(Settings settings) : impl_(std::make_unique<Impl>()) {
     answer(res, 202, {{"started", true}});
   });
   s.http.Get("/api/fit", [&s](const httplib::Request&, httplib::Response& res) { answer(res, 200, s.fit.status()); });
-  s.http.Post("/api/fit/stop", [&s](const httplib::Request&, httplib::Response& res) {
+  s.http.Post("/api/fit/stop", [&s](const httplib::Request& req, httplib::Response& res) {
+    requireNoBody(req);
     answer(res, 200, {{"stopping", s.fit.stop()}});
   });
   s.http.Post("/api/save", [&s](const httplib::Request& req, httplib::Response& res) {
+    requireNoBody(req);
     if (s.settings.out.empty()) return refuse(res, 400, "no --out was given: the page writes nowhere");
     const parameters::ParameterSet p = recordWith(s.settings.start, values(req));
     // A record whose curves are not finite is refused (422) as the

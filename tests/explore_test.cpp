@@ -176,6 +176,13 @@ TEST(Explore, ServesTheCurvesOfTheLabBehindItsTokenAndSavesTheRecord) {
     const std::string reason = nlohmann::json::parse(answer->body)["error"];
     EXPECT_NE(reason.find(b.reason), std::string::npos) << b.query << ": " << reason;
   }
+  // The browser's icon: nothing, and no refusal in its console.
+  EXPECT_EQ(client.Get("/favicon.ico")->status, 204);
+  // The values go in the address: a body, even a small one, is refused.
+  const auto body = client.Post(("/api/save?" + token).c_str(), "hc0_mean=250", "application/x-www-form-urlencoded");
+  ASSERT_TRUE(body);
+  EXPECT_EQ(body->status, 400);
+  EXPECT_NE(body->body.find("no request body"), std::string::npos) << body->body;
   const auto huge = client.Post(("/api/save?" + token).c_str(), std::string(200000, 'x'), "text/plain");
   ASSERT_TRUE(huge);
   EXPECT_EQ(huge->status, 413);
@@ -283,6 +290,9 @@ TEST(Explore, AnswersWithTheNumbersOfTheCommandLineForEveryPicture) {
     for (std::size_t c = 0; c < narrow["Hc"].size(); ++c)
       if (narrow["rho"][r][c].get<double>() > peak) peak = narrow["rho"][r][c], peakHc = narrow["Hc"][c];
   EXPECT_NEAR(peakHc, 300 / std::pow(2.0, 1.5), 10.0);
+  // Far from hc = 0 it starts five widths below the centre too.
+  const nlohmann::json far = ask(client, "/api/forc?hc0_mean=1500&sigmac0=20&" + token)["model"];
+  EXPECT_NEAR(far["Hc"].front().get<double>(), 1500 / std::pow(2.0, 1.5) - 50 + 100.0 / 60, 1e-3);
 
   // A record that no longer takes the data (Tc below their temperatures):
   // the curves without residuals, saying why; no fit; a value given twice
