@@ -13,6 +13,7 @@
 #include "lab/result_set.h"
 #include "lab/run_limits.h"
 #include "measured/data_error.h"
+#include "measured/pmc_format.h"
 #include "measured/text_cells.h"
 #include "model/scaling.h"
 #include "model/thermal.h"
@@ -41,12 +42,8 @@ void requireFinite(const std::vector<double>& values, const std::string& what) {
                                   " on the continuum limit are not finite (nan or inf) for this record");
 }
 
-// Numbers for a picture, where one that is not finite is a gap (null).
-nlohmann::json finiteOrNull(const std::vector<double>& values) {
-  nlohmann::json out = nlohmann::json::array();
-  for (double v : values) out.push_back(std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr));
-  return out;
-}
+// The smoothing factor of a measured FORC diagram, as forc's default.
+constexpr int kSmoothing = 3;
 
 // What keeps a value physical, for the page's slider.
 const char* boundName(parameters::PhysicalBound bound) {
@@ -63,7 +60,60 @@ const char* boundName(parameters::PhysicalBound bound) {
   return "none";
 }
 
+// The record's curves on either evaluator: T, M_ZFC, M_FC and the nine
+// separate integrals when its ZFC/FC flag is on, H, M, (1 - f) M_irr and
+// f M_rev when its loop flag is on. With `finite`, moments that are not
+// finite are refused as the lab's commands refuse them; else they are gaps.
+nlohmann::json modelCurves(const parameters::ParameterSet& p, const curves::ModelChoice& choice, bool finite) {
+  nlohmann::json out;
+  if (parameters::isOn(p.Calculate_ZFCFC)) {
+    const curves::ZfcFcCurves c = curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice);
+    if (finite) requireFinite(c.M_ZFC, "ZFC/FC curves"), requireFinite(c.M_FC, "ZFC/FC curves");
+    out["T"] = c.T, out["M_ZFC"] = finiteOrNull(c.M_ZFC), out["M_FC"] = finiteOrNull(c.M_FC);
+    out["integrals"] = c.integrals;
+  }
+  if (parameters::isOn(p.Calculate_Hysteresis)) {
+    const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
+    const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
+    std::vector<double> H, M, irreversible, reversible;
+    for (const curves::MomentPoint& point : curves::loopCurve(p, down, up, choice)) {
+      H.push_back(point.H), M.push_back(point.M);
+      irreversible.push_back(point.irreversible), reversible.push_back(point.reversible);
+    }
+    if (finite) requireFinite(M, "loop's moments");
+    out["H"] = H, out["M"] = finiteOrNull(M);
+    out["M_irreversible"] = finiteOrNull(irreversible), out["M_reversible"] = finiteOrNull(reversible);
+    out["descending"] = down.size();
+  }
+  return out;
+}
+
+// The density's centre and widths at T by their scaling laws (Oe).
+struct DensityScales {
+  double hcm, sigc, sigi, km;
+};
+
+DensityScales scalesAt(const parameters::ParameterSet& p, float T) {
+  return {static_cast<double>(model::scaledParameter(T, p.Tc, p.hc0_mean, p.Gamma_c)),
+          std::fabs(static_cast<double>(model::scaledParameter(T, p.Tc, p.sigmac0, p.Gamma_cprim))),
+          std::fabs(static_cast<double>(model::scaledParameter(T, p.Tc, p.sigmai0, p.Gamma_i))),
+          static_cast<double>(p.km)};
+}
+
 }  // namespace
+
+nlohmann::json finiteOrNull(const std::vector<double>& values) {
+  nlohmann::json out = nlohmann::json::array();
+  for (double v : values) out.push_back(std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr));
+  return out;
+}
+
+std::vector<std::vector<history::ForcValue>> readForcDiagram(const std::string& path) {
+  std::vector<std::vector<history::ForcValue>> diagram = history::forcDistribution(measured::readPmc(path), kSmoothing);
+  if (diagram.empty())
+    throw DataError(measured::shownName(path) + ": the FORCs are too few or too irregular for a FORC distribution");
+  return diagram;
+}
 
 parameters::ParameterSet recordWith(const parameters::ParameterSet& start,
                                     const std::map<std::string, std::string>& values) {
@@ -122,27 +172,7 @@ nlohmann::json recordJson(const parameters::ParameterSet& p, const std::vector<f
 }
 
 nlohmann::json curvesJson(const parameters::ParameterSet& p, double tolerance) {
-  const curves::ModelChoice choice{curves::Evaluator::Continuum, tolerance, p.m};
-  nlohmann::json out;
-  if (parameters::isOn(p.Calculate_ZFCFC)) {
-    const curves::ZfcFcCurves c = curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice);
-    requireFinite(c.M_ZFC, "ZFC/FC curves");
-    requireFinite(c.M_FC, "ZFC/FC curves");
-    out["T"] = c.T, out["M_ZFC"] = c.M_ZFC, out["M_FC"] = c.M_FC, out["integrals"] = c.integrals;
-  }
-  if (parameters::isOn(p.Calculate_Hysteresis)) {
-    const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
-    const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
-    std::vector<double> H, M, irreversible, reversible;
-    for (const curves::MomentPoint& point : curves::loopCurve(p, down, up, choice)) {
-      H.push_back(point.H), M.push_back(point.M);
-      irreversible.push_back(point.irreversible), reversible.push_back(point.reversible);
-    }
-    requireFinite(M, "loop's moments");
-    out["H"] = H, out["M"] = M, out["M_irreversible"] = irreversible, out["M_reversible"] = reversible;
-    out["descending"] = down.size();
-  }
-  return out;
+  return modelCurves(p, {curves::Evaluator::Continuum, tolerance, p.m}, true);
 }
 
 nlohmann::json dataModelJson(const parameters::ParameterSet& p,
@@ -174,19 +204,7 @@ nlohmann::json gridCurvesJson(parameters::ParameterSet p, std::int32_t m, double
                     lab::formatNumber(work.cellUpdates()) + " cell updates, more than the page's " +
                     lab::formatNumber(largestCellUpdates) + " (about half a minute): take a smaller m, or run " +
                     "preisach-lab curves --model grid");
-  nlohmann::json out;
-  if (parameters::isOn(p.Calculate_ZFCFC)) {
-    const curves::ZfcFcCurves c = curves::zfcfcCurves(p, driver::temperatureSchedule(p.T_max), choice);
-    out["T"] = c.T, out["M_ZFC"] = finiteOrNull(c.M_ZFC), out["M_FC"] = finiteOrNull(c.M_FC);
-  }
-  if (parameters::isOn(p.Calculate_Hysteresis)) {
-    const std::vector<float> down = driver::fieldSchedule(p.Ha_max, model::Branch::Descending);
-    const std::vector<float> up = driver::fieldSchedule(p.Ha_max, model::Branch::Ascending);
-    std::vector<double> H, M;
-    for (const curves::MomentPoint& point : curves::loopCurve(p, down, up, choice))
-      H.push_back(point.H), M.push_back(point.M);
-    out["H"] = H, out["M"] = finiteOrNull(M), out["descending"] = down.size();
-  }
+  nlohmann::json out = modelCurves(p, choice, false);
   out["m"] = m;
   return out;
 }
@@ -201,11 +219,7 @@ nlohmann::json densityJson(const parameters::ParameterSet& p, double T, int n) {
   const double hiBound = static_cast<double>(p.ha) + htsMax;
   // The plane from hc = 0 past both the rectangle and four widths beyond
   // the centre, in hi over the rectangle and four widths about km.
-  const float Tf = static_cast<float>(T);
-  const double hcm = static_cast<double>(model::scaledParameter(Tf, p.Tc, p.hc0_mean, p.Gamma_c));
-  const double sigc = std::fabs(static_cast<double>(model::scaledParameter(Tf, p.Tc, p.sigmac0, p.Gamma_cprim)));
-  const double sigi = std::fabs(static_cast<double>(model::scaledParameter(Tf, p.Tc, p.sigmai0, p.Gamma_i)));
-  const double km = static_cast<double>(p.km);
+  const auto [hcm, sigc, sigi, km] = scalesAt(p, static_cast<float>(T));
   const double hcTop = std::max(1.1 * htsMax, hcm + 4.0 * sigc);
   const double hiLow = std::min(-1.1 * hiBound, km - 4.0 * sigi);
   const double hiHigh = std::max(1.1 * hiBound, km + 4.0 * sigi);
@@ -242,11 +256,7 @@ nlohmann::json modelForcJson(const parameters::ParameterSet& p, double tolerance
   // The distribution is the density at T_hyst with hi = -Hu: where it lies
   // well within the field range, the picture is narrowed to it.
   const double H = static_cast<double>(p.Ha_max);
-  const float T = p.T_hyst;
-  const double hcm = static_cast<double>(model::scaledParameter(T, p.Tc, p.hc0_mean, p.Gamma_c));
-  const double sigc = std::fabs(static_cast<double>(model::scaledParameter(T, p.Tc, p.sigmac0, p.Gamma_cprim)));
-  const double sigi = std::fabs(static_cast<double>(model::scaledParameter(T, p.Tc, p.sigmai0, p.Gamma_i)));
-  const double km = static_cast<double>(p.km);
+  const auto [hcm, sigc, sigi, km] = scalesAt(p, p.T_hyst);
   const double hcTop = std::isfinite(hcm + sigc) ? std::clamp(hcm + 5.0 * sigc, 1e-3 * H, H) : H;
   const double hcLow = std::isfinite(hcm + sigc) ? std::clamp(hcm - 5.0 * sigc, 0.0, hcTop) : 0.0;
   double huLow = std::isfinite(km + sigi) ? std::max(-H, -km - 5.0 * sigi) : -H;

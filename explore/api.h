@@ -63,6 +63,13 @@ nlohmann::json densityJson(const parameters::ParameterSet& p, double T, int n);
 // Hu][column of Hc].
 nlohmann::json modelForcJson(const parameters::ParameterSet& p, double tolerance);
 
+// Numbers for a picture, where one that is not finite is a gap (null).
+nlohmann::json finiteOrNull(const std::vector<double>& values);
+
+// The FORC diagram (SF = 3, as forc --measured) of a measured PMC file.
+// Throws measured::DataError for a file it cannot read or too few FORCs.
+std::vector<std::vector<history::ForcValue>> readForcDiagram(const std::string& path);
+
 // A processed FORC diagram as three lists Hc, Hu, rho (Oe, emu/Oe^2).
 nlohmann::json diagramJson(const std::vector<std::vector<history::ForcValue>>& blocks);
 

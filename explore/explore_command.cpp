@@ -9,12 +9,12 @@
 #include <iostream>
 #include <thread>
 
+#include "explore/api.h"
 #include "explore/server.h"
 #include "lab/fit_command.h"
 #include "lab/lab_files.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
-#include "measured/pmc_format.h"
 #include "measured/text_cells.h"
 #include "parameters/data_directory.h"
 
@@ -23,9 +23,6 @@ extern char** environ;
 namespace preisach::explore {
 
 namespace {
-
-// The smoothing factor of a measured FORC diagram, as forc's default.
-constexpr int kSmoothing = 3;
 
 // The desktop's browser on the address, if it has one; nothing when not.
 void openBrowser(const std::string& url) {
@@ -72,10 +69,7 @@ int runExplore(const ExploreArguments& a) {
   if (!data.zfcfc.empty() || !data.zfc.empty() || !data.fc.empty() || !data.loop.empty())
     settings.data = lab::readFitData(data, settings.start);
   if (!a.forc.empty()) {
-    settings.forcDiagram = history::forcDistribution(measured::readPmc(a.forc), kSmoothing);
-    if (settings.forcDiagram.empty())
-      throw measured::DataError("--forc " + measured::shownName(a.forc) +
-                                ": the FORCs are too few or too irregular for a FORC distribution");
+    settings.forcDiagram = readForcDiagram(a.forc);
     settings.forcFile = a.forc;
   }
   settings.out = a.out;

@@ -1,6 +1,5 @@
 #include "explore/fit_job.h"
 
-#include <cmath>
 #include <sstream>
 #include <streambuf>
 
@@ -39,11 +38,6 @@ class LockedText : public std::streambuf {
   std::string& text_;
 };
 
-// A value the data did not determine is null, never a number.
-nlohmann::json finiteOrNull(double v) {
-  return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr);
-}
-
 std::vector<std::string> backgroundTerms(const std::string& text) {
   return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
 }
@@ -58,14 +52,10 @@ nlohmann::json resultJson(const fitting::FitResult& r,
                         {"converged", r.converged}, {"stopped", r.stopped},       {"undetermined", r.undetermined},
                         {"warnings", r.warnings},   {"symmetries", r.symmetries}, {"combinations", r.combinations},
                         {"report", report.str()}};
-  out["errors"] = nlohmann::json::array();
-  for (double e : r.errors) out["errors"].push_back(finiteOrNull(e));
+  // A value the data did not determine is null, never a number.
+  out["errors"] = finiteOrNull(r.errors);
   out["correlation"] = nlohmann::json::array();
-  for (const std::vector<double>& row : r.correlation) {
-    nlohmann::json values = nlohmann::json::array();
-    for (double c : row) values.push_back(finiteOrNull(c));
-    out["correlation"].push_back(values);
-  }
+  for (const std::vector<double>& row : r.correlation) out["correlation"].push_back(finiteOrNull(row));
   out["record"] = recordJson(lab::fittedRecord(r, data, start), {})["parameters"];
   // The background's terms, and the fitted model (particles and background)
   // at every measured point: what the pictures of the record alone lack.
@@ -75,13 +65,9 @@ nlohmann::json resultJson(const fitting::FitResult& r,
                                  {"unit", t.unit},
                                  {"meaning", t.meaning},
                                  {"value", t.value},
-                                 {"error", finiteOrNull(t.error)}});
+                                 {"error", finiteOrNull({t.error})[0]}});
   out["model"] = nlohmann::json::array();
-  for (const std::vector<double>& curve : r.model) {
-    nlohmann::json values = nlohmann::json::array();
-    for (double M : curve) values.push_back(finiteOrNull(M));
-    out["model"].push_back(values);
-  }
+  for (const std::vector<double>& curve : r.model) out["model"].push_back(finiteOrNull(curve));
   return out;
 }
 

@@ -5,11 +5,10 @@
 #include <thread>
 
 #include "bindings.h"
+#include "explore/api.h"
 #include "explore/server.h"
-#include "history/forc_distribution.h"
 #include "lab/result_set.h"
 #include "measured/data_error.h"
-#include "measured/pmc_format.h"
 #include "measured/text_cells.h"
 #include "python_checks.h"
 
@@ -18,9 +17,6 @@ namespace py = pybind11;
 namespace preisach::python {
 
 namespace {
-
-// The smoothing factor of a measured FORC diagram, as the command's.
-constexpr int kSmoothing = 3;
 
 // The server of preisach-lab explore in this process, serving on its own
 // thread (no Python runs there) until stop() or the object's end.
@@ -36,10 +32,7 @@ class Explorer {
     settings.start = p;
     if (!data.empty()) settings.data = datasets(data, p);
     if (!forc.empty()) {
-      settings.forcDiagram = history::forcDistribution(measured::readPmc(forc), kSmoothing);
-      if (settings.forcDiagram.empty())
-        throw measured::DataError(measured::shownName(forc) +
-                                  ": the FORCs are too few or too irregular for a FORC distribution");
+      settings.forcDiagram = explore::readForcDiagram(forc);
       settings.forcFile = forc;
     }
     if (!out.empty()) {
